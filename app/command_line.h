@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/output_format.h"
+
+namespace reelkit {
+
+struct CommandLine {
+  std::string inputPath;
+  std::string outputPath;
+  std::string invalidArgument;  // the first unrecognised option token, if any
+};
+
+// The program's arguments as tokens: an argument of blanks and tabs only gives no token.
+std::vector<std::string> TokenizeArguments(int argc, const char* const* argv);
+
+// Walks the tokens as (option, value) pairs: "-in", "-out" and "-fourcc", compared exactly.
+// The format index changes only for a recognised "-fourcc" value. Returns true when both paths
+// are set; otherwise prints the usage text (after "Invalid argument: ..." when an unknown option
+// stopped the walk) and returns false.
+bool ParseCommandLine(const std::vector<std::string>& tokens, const std::string& applicationName,
+                      CommandLine& result, OutputFormat& format);
+
+// The executable's file name without directory and extension.
+std::string ApplicationNameOf(const char* argv0);
+
+}  // namespace reelkit

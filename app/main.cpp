@@ -1,0 +1,40 @@
+// Start-up: with arguments the program converts one file on the command line; without, it opens
+// the wizard.
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/convert_file.h"
+#include "app/stdout_client.h"
+
+namespace {
+
+constexpr int kExitConverted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int RunCommandLine(int argc, char** argv) {
+  using namespace reelkit;
+  const std::vector<std::string> tokens = TokenizeArguments(argc, argv);
+  CommandLine commandLine;
+  OutputFormat format = OutputFormat::MicrosoftVideo1;
+  if (!ParseCommandLine(tokens, ApplicationNameOf(argv[0]), commandLine, format)) {
+    return kExitUsage;
+  }
+  CStdOutConverterClient client(format);
+  const bool converted = ConvertFile(commandLine.inputPath, commandLine.outputPath, format, client);
+  return converted ? kExitConverted : kExitFailed;
+}
+
+int RunWizard() {
+  std::printf("The conversion wizard is not built yet; convert from the command line with -in and -out.\n");
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    return RunCommandLine(argc, argv);
+  }
+  return RunWizard();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "common/output_format.h"
+#include "common/reelkit_client.h"
+
+namespace reelkit {
+
+// The command line's observer: prints the input path, a 40-cell progress bar when standard
+// output is a terminal, the statistics line and the fixed English error messages.
+class CStdOutConverterClient final : public IReelkitClient {
+ public:
+  static constexpr std::uint32_t kBarCells = 40;
+
+  explicit CStdOutConverterClient(OutputFormat format);
+  // For tests: an explicit stream and terminal flag.
+  CStdOutConverterClient(OutputFormat format, std::FILE* out, bool interactive);
+
+  void OnStart(const std::string& inputPath) override;
+  void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
+                std::uint32_t spacers, std::uint32_t seconds) override;
+  void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
+  void OnProgress(double percent) override;
+  bool IsCancelRequested() override { return false; }
+
+  bool IsInteractive() const { return interactive_; }
+
+ private:
+  OutputFormat format_;
+  std::FILE* out_;
+  bool interactive_;
+  std::uint32_t cellsDrawn_ = 0;
+};
+
+}  // namespace reelkit

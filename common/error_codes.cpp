@@ -1,0 +1,36 @@
+#include "common/error_codes.h"
+
+#include <cstring>
+
+namespace reelkit {
+
+std::string DescribeErrorCode(std::uint32_t code) {
+  switch (code) {
+    case kErrorSuccess:
+      return "The operation completed successfully.";
+    case kErrorInvalidData:
+      return "The data is invalid.";
+    case kErrorHandleEof:
+      return "Reached the end of the file.";
+    case kErrorBusy:
+      return "The requested resource is in use.";
+    case kStatusAccessViolation:
+      return "The screen stream tried to reach memory outside its picture.";
+    case kStatusArrayBoundsExceeded:
+      return "The screen stream named a position outside its picture.";
+    case kResultUnexpected:
+      return "Catastrophic failure.";
+    case kResultFail:
+      return "Unspecified error.";
+    default:
+      break;
+  }
+  if (code < 4096) {
+    // strerror_r's GNU form returns the text, which may or may not live in the buffer.
+    char buffer[256];
+    return ::strerror_r(static_cast<int>(code), buffer, sizeof buffer);
+  }
+  return "Unknown error.";
+}
+
+}  // namespace reelkit

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace reelkit {
+
+// The fixed error numbers that travel through the system. Where a failed system call is the
+// cause, its errno value is passed instead.
+inline constexpr std::uint32_t kErrorSuccess = 0;
+inline constexpr std::uint32_t kErrorInvalidFunction = 1;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorInvalidData = 13;
+inline constexpr std::uint32_t kErrorHandleEof = 38;
+inline constexpr std::uint32_t kErrorBusy = 170;
+inline constexpr std::uint32_t kStatusAccessViolation = 0xC0000005;
+inline constexpr std::uint32_t kStatusArrayBoundsExceeded = 0xC000008C;
+inline constexpr std::uint32_t kResultUnexpected = 0x8000FFFF;
+inline constexpr std::uint32_t kResultFail = 0x80004005;
+
+// One sentence describing the code, for reports and exception texts. Codes we do not name
+// ourselves are taken as errno values.
+std::string DescribeErrorCode(std::uint32_t code);
+
+}  // namespace reelkit

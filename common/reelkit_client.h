@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace reelkit {
+
+// Why a conversion failed, as reported to IReelkitClient::OnError.
+enum class ConvertErrorKind : std::int32_t {
+  InvalidInputFormat = 0,       // not recognised, or a malformed container
+  UnsupportedOutputFormat = 1,  // the output format index is not 0, 2 or 3
+  OpenInputFailed = 2,          // code: the system error
+  ReadInputFailed = 3,          // code: the system error, 38 for a short read, 13 for bad data
+  WriteOutputFailed = 4,        // code: the recorder's or the system's error
+};
+
+// The observer of one conversion. All calls come from the thread that runs the conversion.
+// Clients are never deleted through this interface.
+class IReelkitClient {
+ public:
+  // The job has opened its input; the path is the one given to ConvertFile.
+  virtual void OnStart(const std::string& inputPath) = 0;
+  // The whole input was consumed. Frames include spacers; seconds is the video length.
+  virtual void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
+                        std::uint32_t spacers, std::uint32_t seconds) = 0;
+  // The conversion failed. Every caller passes an empty text; front ends word their own messages.
+  virtual void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) = 0;
+  // Share of the input consumed so far, 0.0 to 100.0.
+  virtual void OnProgress(double percent) = 0;
+  // Asked after every progress report; true stops the job at once.
+  virtual bool IsCancelRequested() = 0;
+
+ protected:
+  IReelkitClient() = default;
+  IReelkitClient(const IReelkitClient&) = default;
+  IReelkitClient& operator=(const IReelkitClient&) = default;
+  ~IReelkitClient() = default;
+};
+
+}  // namespace reelkit

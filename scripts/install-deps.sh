@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs everything Reelkit needs to build and test on Debian 12. Run as root.
+# Safe to run again: it only calls apt-get when a package is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  zlib1g-dev liblzf-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
+  qt6-base-dev fonts-dejavu-core
+  libdw-dev libunwind-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  gdb clang
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages already installed"
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -64,7 +64,7 @@ void CStdOutConverterClient::OnFinish(std::uint32_t packets, std::uint32_t frame
 }
 
 void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
-                                     const std::string& /*text*/) {
+                                     const std::string& text) {
   switch (kind) {
     case ConvertErrorKind::InvalidInputFormat:
       std::fputs("Invalid input file format.\n", out_);
@@ -91,6 +91,15 @@ void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
       }
       std::fprintf(out_, "Error 0x%8.8x while writing output file.\n", code);
       break;
+    case ConvertErrorKind::OutputIsInput:
+      std::fputs("The output file is the input file itself; choose another output file name.\n",
+                 out_);
+      break;
+    default:
+      return;
+  }
+  if (!text.empty()) {
+    std::fprintf(out_, "%s\n", text.c_str());
   }
 }
 

@@ -12,6 +12,7 @@ enum class ConvertErrorKind : std::int32_t {
   OpenInputFailed = 2,          // code: the system error
   ReadInputFailed = 3,          // code: the system error, 38 for a short read, 13 for bad data
   WriteOutputFailed = 4,        // code: the recorder's or the system's error
+  OutputIsInput = 5,            // the output path names the input file; nothing was written
 };
 
 // The observer of one conversion. All calls come from the thread that runs the conversion.
@@ -23,7 +24,8 @@ class IReelkitClient {
   // The whole input was consumed. Frames include spacers; seconds is the video length.
   virtual void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
                         std::uint32_t spacers, std::uint32_t seconds) = 0;
-  // The conversion failed. Every caller passes an empty text; front ends word their own messages.
+  // The conversion failed. The text is empty or one sentence naming the cause where the kind and
+  // code alone do not (a damaged screen stream, say); front ends word everything else themselves.
   virtual void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) = 0;
   // Share of the input consumed so far, 0.0 to 100.0.
   virtual void OnProgress(double percent) = 0;

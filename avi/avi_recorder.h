@@ -16,16 +16,17 @@ namespace reelkit {
 
 class CFilterGraph;
 class CPushSourceBitmap;
+enum class PendingFrame;
 
 // Turns a timed sequence of frames into one AVI file. The pipeline (push source, the compressor
 // found for the FourCC, AVI multiplexer) is built lazily by the first frame and lives until Close.
 //
-// Pass-through mode (FourCC "VQSC"): frames are packets of the screen stream, borrowed for the length
-// of the call. Copy mode (every other FourCC): frames are decoded pictures, copied and encoded on the
-// streaming thread while the caller goes on.
+// Pass-through mode (FourCC "VQSC"): frames are packets of the screen stream, borrowed for the
+// length of the call. Copy mode (every other FourCC): frames are decoded pictures, copied and
+// encoded on the streaming thread while the caller goes on.
 //
-// Threads: WriteFrame, WaitUntilReady and Close from the owner's thread (or several, serialised by the
-// frame lock); the push source's streaming thread encodes and writes.
+// Threads: WriteFrame, WaitUntilReady and Close from the owner's thread (or several, serialised by
+// the frame lock); the push source's streaming thread encodes and writes.
 class CAviRecorder {
  public:
   CAviRecorder(double framesPerSecond, FourCC fourcc);
@@ -34,10 +35,11 @@ class CAviRecorder {
   CAviRecorder& operator=(const CAviRecorder&) = delete;
 
   // kind: 0 = decoded picture; 8 BNDL, 9 KBND, 10 EMPT in pass-through. format: the bitmap header
-  // (+ masks or palette) of the picture or of the pass-through stream. Returns 0 accepted, 170 busy,
-  // anything else refused; a failed build returns 1 and leaves its result code in errno.
+  // (+ masks or palette) of the picture or of the pass-through stream. Returns 0 accepted, 170
+  // busy, anything else refused; a failed build returns 1 and leaves its result code in errno.
   virtual std::uint32_t WriteFrame(std::uint32_t kind, std::span<const std::uint8_t> packet,
-                                   const BitmapFormat& format, std::span<const std::uint8_t> picture,
+                                   const BitmapFormat& format,
+                                   std::span<const std::uint8_t> picture,
                                    const std::string& outputPath, Time time);
 
   // Blocks until a WriteFrame would not return busy, or the stream has failed.
@@ -63,9 +65,12 @@ class CAviRecorder {
   std::uint32_t HandOver(std::uint32_t kind, std::span<const std::uint8_t> packet,
                          const BitmapFormat& format, std::span<const std::uint8_t> picture,
                          Time time);
-  std::uint32_t TearDown();
-  std::uint32_t CloseLocked();
+  bool DiffersFromFile(const BitmapFormat& format) const;
+  std::span<const std::uint8_t> ConvertToFileFormat(const BitmapFormat& format,
+                                                    std::span<const std::uint8_t> picture);
+  std::uint32_t TearDown(PendingFrame pending);
 
+  double framesPerSecond_;
   Time frameDuration_;
   FourCC fourcc_;
 
@@ -78,10 +83,11 @@ class CAviRecorder {
   Time timeBase_ = 0;
   bool isBuilt_ = false;
   bool failed_ = false;
+  bool closed_ = false;
   std::uint32_t failure_ = 0;
   ByteBlock converted_;  // a picture brought into the file's format
 
-  std::mutex frameLock_;     // taken first
+  std::mutex frameLock_;  // taken first
   std::mutex teardownLock_;
 };
 

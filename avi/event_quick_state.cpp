@@ -27,8 +27,8 @@ bool EventQuickState::Wait(std::optional<Duration> limit) {
   return WaitAny({this}, limit) != nullptr;
 }
 
-const EventQuickState* EventQuickState::WaitAny(std::initializer_list<const EventQuickState*> events,
-                                                std::optional<Duration> limit) {
+const EventQuickState* EventQuickState::WaitAny(
+    std::initializer_list<const EventQuickState*> events, std::optional<Duration> limit) {
   assert(events.size() > 0);
   CEventGroup& group = (*events.begin())->group_;
   const EventQuickState* found = nullptr;

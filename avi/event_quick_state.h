@@ -22,8 +22,8 @@ class CEventGroup {
   std::condition_variable changed_;
 };
 
-// A manual-reset event: it stays signalled until reset, and every waiter sees it. Any thread may set,
-// reset or wait.
+// A manual-reset event: it stays signalled until reset, and every waiter sees it. Any thread may
+// set, reset or wait.
 class EventQuickState {
  public:
   using Duration = std::chrono::milliseconds;
@@ -36,7 +36,8 @@ class EventQuickState {
   void Reset();
   bool IsSet() const;
 
-  // True at once when signalled; false only when the time limit passes first. No limit waits forever.
+  // True at once when signalled; false only when the time limit passes first. No limit waits
+  // forever.
   bool Wait(std::optional<Duration> limit = std::nullopt);
 
   // Waits until one of the events (all of the same group) is signalled; returns it, or nullptr when

@@ -72,12 +72,16 @@ void BlitPixelsKeepingDetail(const CPictureGeometry& geometry, const BlitRows& r
     const std::uint8_t* workingBelow = rowCollapsed ? workingRow - rows.workingStride : workingRow;
     for (std::uint32_t j = 0; j < width; ++j) {
       const std::size_t column = (std::size_t{columns[j]} + xOffset) * kSize;
+      const std::uint8_t* chosenRow = sourceRow;
       Pixel value = LoadPixel<Pixel>(sourceRow + j * kSize);
       if (rowCollapsed && value == LoadPixel<Pixel>(workingBelow + column)) {
+        chosenRow = sourceBelow;
         value = LoadPixel<Pixel>(sourceBelow + j * kSize);
       }
+      // The left neighbour comes from the row already chosen: taking it from the skipped row
+      // would drop a line that the row rule has just kept.
       if (geometry.ColumnCollapsed(j) && value == LoadPixel<Pixel>(workingRow + column - kSize)) {
-        value = LoadPixel<Pixel>(sourceRow + (j - 1) * kSize);
+        value = LoadPixel<Pixel>(chosenRow + (j - 1) * kSize);
       }
       StorePixel(workingRow + column, value);
     }

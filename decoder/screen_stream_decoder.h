@@ -40,6 +40,8 @@ class CScreenStreamDecoder {
 
   bool IsInitialized() const { return initialized_; }
   const PlaneLayout& NativeLayout() const { return native_; }
+  // The native screen as the sub-packets left it, without the cursor.
+  std::span<const std::uint8_t> ScreenImage() const { return screenImage_.span(); }
 
  private:
   struct BundleEffects {

@@ -1,0 +1,411 @@
+#include "support/crash_reporter.h"
+
+#include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <time.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <exception>
+#include <string_view>
+
+#include "support/civil_time.h"
+#include "support/core_dump_writer.h"
+#include "support/diag_file_name.h"
+#include "support/report_lines.h"
+#include "support/stack_walker.h"
+#include "support/symbolizer_launcher.h"
+#include "support/thread_freezer.h"
+#include "support/thread_snapshot.h"
+
+namespace reelkit {
+namespace {
+
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+// Ends the process should the reporter hang, for instance on a lock a frozen thread holds.
+constexpr unsigned kWatchdogSeconds = 60;
+constexpr std::size_t kAlternateStackSize = 128 * 1024;
+constexpr int kPageFaultTrap = 14;
+constexpr greg_t kPageFaultWriteBit = 2;
+
+// Set once at installation.
+DiagPath executablePath;
+std::int64_t startNanoseconds = 0;
+std::int64_t utcOffsetSeconds = 0;
+std::terminate_handler previousTerminate = nullptr;
+std::atomic<bool> installed{false};
+
+// The crash in progress. Only the reporting thread touches the rest.
+std::atomic<pid_t> reportingThread{0};
+std::atomic<bool> reportFinished{false};
+volatile sig_atomic_t crashSignal = SIGABRT;
+sigjmp_buf stepJump;
+volatile sig_atomic_t stepActive = 0;
+
+struct CrashEvent {
+  ucontext_t* context = nullptr;
+  bool signalContext = false;
+  int skipFrames = 0;
+  siginfo_t signalInfo{};
+  CrashCause cause;
+};
+
+struct CrashMoment {
+  CivilTime localTime;
+  std::uint64_t uptimeSeconds = 0;
+};
+
+ThreadSnapshot crashingThread;
+StackTrace stackTrace;
+ReportText report;
+DiagPath diagDirectory;
+DiagPath dumpFileName;
+DiagPath partialDumpFileName;
+DiagPath textFileName;
+int dumpError = 0;
+
+// Gives the calling thread a stack for signal handlers, with a guard page below it, so that a
+// handler still runs when the thread's own stack is exhausted.
+class CAlternateSignalStack {
+ public:
+  CAlternateSignalStack() {
+    stack_t current{};
+    if (::sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_DISABLE) == 0) {
+      return;  // the thread already has one
+    }
+    const std::size_t guard = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    void* memory = ::mmap(nullptr, guard + kAlternateStackSize, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (memory == MAP_FAILED) {
+      return;
+    }
+    ::mprotect(memory, guard, PROT_NONE);
+    stack_t stack{};
+    stack.ss_sp = static_cast<char*>(memory) + guard;
+    stack.ss_size = kAlternateStackSize;
+    if (::sigaltstack(&stack, nullptr) != 0) {
+      ::munmap(memory, guard + kAlternateStackSize);
+      return;
+    }
+    memory_ = memory;
+    mappedSize_ = guard + kAlternateStackSize;
+  }
+
+  ~CAlternateSignalStack() {
+    if (memory_ == nullptr) {
+      return;
+    }
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    ::sigaltstack(&off, nullptr);
+    ::munmap(memory_, mappedSize_);
+  }
+
+  CAlternateSignalStack(const CAlternateSignalStack&) = delete;
+  CAlternateSignalStack& operator=(const CAlternateSignalStack&) = delete;
+
+ private:
+  void* memory_ = nullptr;
+  std::size_t mappedSize_ = 0;
+};
+
+std::int64_t ClockNanoseconds(clockid_t clock) {
+  timespec now{};
+  ::clock_gettime(clock, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void WriteToStdout(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return;
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// Returns 0 or errno.
+int AppendToFile(const char* path, std::string_view text) {
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) {
+    return errno;
+  }
+  int error = 0;
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+      break;
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return error;
+}
+
+void RestoreDefaultAction(int signalNumber) {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signalNumber, &action, nullptr);
+}
+
+[[noreturn]] void DieBySignal(int signalNumber) {
+  RestoreDefaultAction(signalNumber);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, signalNumber);
+  ::sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+  ::tgkill(::getpid(), CurrentThreadId(), signalNumber);
+  ::_exit(128 + signalNumber);  // only if the signal could not end the process
+}
+
+void OnWatchdog(int) {
+  DieBySignal(crashSignal);
+}
+
+void ArmWatchdog() {
+  struct sigaction action {};
+  action.sa_handler = OnWatchdog;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGALRM, &action, nullptr);
+  sigset_t alarm;
+  sigemptyset(&alarm);
+  sigaddset(&alarm, SIGALRM);
+  ::sigprocmask(SIG_UNBLOCK, &alarm, nullptr);
+  ::alarm(kWatchdogSeconds);
+}
+
+// Runs one step of the report; a fault inside it ends only that step (the signal handler jumps
+// back here).
+template <typename Step>
+[[gnu::noinline]] void RunStep(const Step& step) {
+  if (sigsetjmp(stepJump, 1) == 0) {
+    stepActive = 1;
+    step();
+  }
+  stepActive = 0;
+}
+
+CrashMoment TakeMoment() {
+  CrashMoment moment;
+  const std::int64_t now = ClockNanoseconds(CLOCK_REALTIME) / 1'000'000'000;
+  moment.localTime = CivilTimeFromSeconds(now + utcOffsetSeconds);
+  const std::int64_t uptime = ClockNanoseconds(CLOCK_MONOTONIC) - startNanoseconds;
+  moment.uptimeSeconds = uptime > 0 ? static_cast<std::uint64_t>(uptime / 1'000'000'000) : 0;
+  return moment;
+}
+
+bool PrepareDiagFiles(const CivilTime& localTime) {
+  if (!MakeDiagDirectoryName(executablePath.View(), diagDirectory) ||
+      (::mkdir(diagDirectory.CString(), 0755) != 0 && errno != EEXIST) ||
+      !MakeDiagFileName(executablePath.View(), localTime, ".dmp", dumpFileName) ||
+      !MakeDiagFileName(executablePath.View(), localTime, ".txt", textFileName)) {
+    return false;
+  }
+  // The dump is written under a name of its own and then renamed over the final one, so two
+  // crashes in the same second never mix their dumps, and a half-written dump never replaces a
+  // complete one.
+  partialDumpFileName.Clear();
+  partialDumpFileName.Append(dumpFileName.View())
+      .Append(".")
+      .AppendDecimal(static_cast<std::uint64_t>(::getpid()));
+  return !partialDumpFileName.Truncated();
+}
+
+int WriteDumpFile(const siginfo_t& signalInfo) {
+  const int fd = ::open(partialDumpFileName.CString(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    return errno;
+  }
+  int error = WriteCoreDump(fd, crashingThread, signalInfo);
+  struct stat written {};
+  const bool empty = ::fstat(fd, &written) != 0 || written.st_size == 0;
+  ::close(fd);
+  if (empty) {
+    ::unlink(partialDumpFileName.CString());
+    return error != 0 ? error : EIO;
+  }
+  if (::rename(partialDumpFileName.CString(), dumpFileName.CString()) != 0) {
+    error = errno;
+    ::unlink(partialDumpFileName.CString());
+  }
+  return error;
+}
+
+void AppendHeaderLines(const CrashMoment& moment, const CrashCause& cause) {
+  AppendTimeLine(report, moment.localTime, moment.uptimeSeconds);
+  AppendProductLine(report);
+  utsname system{};
+  if (::uname(&system) == 0) {
+    AppendSystemLine(report, {system.sysname, system.machine, system.release, system.version});
+  }
+  AppendExceptionLine(report, cause);
+  AppendThreadLine(report, static_cast<std::uint64_t>(crashingThread.threadId));
+  if (dumpError != 0) {
+    AppendDumpErrorLine(report, dumpError);
+  }
+}
+
+// Runs on the crashing thread, which the caller has made the only reporting one.
+void WriteCrashReport(CrashEvent& event) {
+  WriteToStdout("\r\nfatal error...");
+  ArmWatchdog();
+  const CrashMoment moment = TakeMoment();
+  crashingThread.threadId = CurrentThreadId();
+  RunStep([] { FreezeOtherThreads(); });
+  RunStep([&] { CaptureThreadSnapshot(*event.context, crashingThread); });
+  const bool haveFiles = PrepareDiagFiles(moment.localTime);
+  dumpError = 0;
+  if (haveFiles) {
+    RunStep([&] { dumpError = WriteDumpFile(event.signalInfo); });
+  }
+  stackTrace.count = 0;
+  RunStep([&] { WalkStack(*event.context, event.signalContext, event.skipFrames, stackTrace); });
+  report.Clear();
+  RunStep([&] { AppendHeaderLines(moment, event.cause); });
+  RunStep([] { AppendSymbolizedStack(stackTrace, report); });
+  if (haveFiles) {
+    RunStep([] { AppendToFile(textFileName.CString(), report.View()); });
+  }
+  WriteToStdout(" core dumped\r\n");
+}
+
+CrashEvent EventFromSignal(int signalNumber, const siginfo_t& info, ucontext_t* context) {
+  const greg_t* registers = context->uc_mcontext.gregs;
+  FaultSignal fault;
+  fault.number = signalNumber;
+  fault.code = info.si_code;
+  fault.faultAddress = reinterpret_cast<std::uintptr_t>(info.si_addr);
+  fault.instructionAddress = static_cast<std::uint64_t>(registers[REG_RIP]);
+  fault.stackPointer = static_cast<std::uint64_t>(registers[REG_RSP]);
+  if (registers[REG_TRAPNO] == kPageFaultTrap) {
+    fault.access =
+        (registers[REG_ERR] & kPageFaultWriteBit) != 0 ? MemoryAccess::Write : MemoryAccess::Read;
+  }
+  CrashEvent event;
+  event.context = context;
+  event.signalContext = true;
+  event.signalInfo = info;
+  event.cause = CrashCauseFromSignal(fault);
+  return event;
+}
+
+bool IsProcessorFault(const siginfo_t& info) {
+  return info.si_code > 0 && info.si_signo != SIGABRT;
+}
+
+void OnFatalSignal(int signalNumber, siginfo_t* info, void* rawContext) {
+  auto* context = static_cast<ucontext_t*>(rawContext);
+  const pid_t self = CurrentThreadId();
+  pid_t reporter = 0;
+  if (reportingThread.compare_exchange_strong(reporter, self)) {
+    crashSignal = signalNumber;
+    CrashEvent event = EventFromSignal(signalNumber, *info, context);
+    WriteCrashReport(event);
+    reportFinished = true;
+    if (IsProcessorFault(*info)) {
+      // Returning runs the faulting instruction again, now without a handler, so the process
+      // ends at the fault itself, as a system core dump would show it.
+      RestoreDefaultAction(signalNumber);
+      return;
+    }
+    DieBySignal(signalNumber);
+  }
+  if (reporter == self) {
+    if (stepActive != 0 && !reportFinished) {
+      siglongjmp(stepJump, 1);
+    }
+    DieBySignal(signalNumber);  // the abort of the previous terminate handler, after the report
+  }
+  FreezeCurrentThread(*context);  // another thread is reporting its own crash
+}
+
+[[noreturn]] void OnTerminate() {
+  ucontext_t context{};
+  ::getcontext(&context);
+  const pid_t self = CurrentThreadId();
+  pid_t reporter = 0;
+  if (reportingThread.compare_exchange_strong(reporter, self)) {
+    CrashEvent event;
+    event.context = &context;
+    event.skipFrames = 1;  // this handler
+    event.signalInfo.si_signo = SIGABRT;
+    event.signalInfo.si_code = SI_TKILL;
+    event.cause.kind = CrashKind::UncaughtException;
+    WriteCrashReport(event);
+    reportFinished = true;
+  } else if (reporter != self) {
+    FreezeCurrentThread(context);
+  }
+  if (previousTerminate != nullptr) {
+    previousTerminate();
+  }
+  std::abort();
+}
+
+void RememberStart() {
+  startNanoseconds = ClockNanoseconds(CLOCK_MONOTONIC);
+  // The zone offset is taken now because converting a time to local time after a crash is not
+  // safe; a daylight-saving change while the program runs shifts the report's time by an hour.
+  const time_t now = ::time(nullptr);
+  tm local{};
+  if (::localtime_r(&now, &local) != nullptr) {
+    utcOffsetSeconds = local.tm_gmtoff;
+  }
+}
+
+bool RememberExecutable() {
+  char path[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) {
+    return false;
+  }
+  executablePath.Clear();
+  executablePath.Append(std::string_view(path, static_cast<std::size_t>(length)));
+  const std::string_view full = executablePath.View();
+  return PrepareSymbolizer(full.substr(0, full.rfind('/')));
+}
+
+void InstallSignalHandlers() {
+  for (const int signalNumber : kFatalSignals) {
+    struct sigaction action {};
+    action.sa_sigaction = OnFatalSignal;
+    // No deferral: a fault inside a report step must reach the handler again to end the step.
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signalNumber, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+void InstallCrashReporter() {
+  thread_local const CAlternateSignalStack alternateStack;
+  if (installed.exchange(true)) {
+    return;
+  }
+  RememberStart();
+  RememberExecutable();
+  PrepareStackWalker();
+  PrepareThreadFreezer();
+  previousTerminate = std::set_terminate(OnTerminate);
+  InstallSignalHandlers();
+}
+
+}  // namespace reelkit

@@ -1,0 +1,136 @@
+#include "support/symbolizer_launcher.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "support/bounded_text.h"
+
+namespace reelkit {
+namespace {
+
+// Reading the debug information of a large program takes a few seconds at worst.
+constexpr std::int64_t kHelperTimeoutMilliseconds = 20'000;
+constexpr int kArgumentCount = kMaxStackFrames + 2;
+
+using ArgumentText = CBoundedText<24>;
+
+CBoundedText<4096> helperPath;
+ArgumentText argumentTexts[kArgumentCount];
+char* argumentVector[kArgumentCount + 1];
+char helperOutput[kReportCapacity];
+
+std::int64_t MonotonicMilliseconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+// argv: the helper, the process id, then "0x<return address>" or "=0x<faulting address>" for each
+// frame, outermost first.
+void BuildArguments(const StackTrace& trace) {
+  int count = 0;
+  argumentVector[count++] = const_cast<char*>(helperPath.CString());
+  argumentTexts[count].Clear();
+  argumentTexts[count].AppendDecimal(static_cast<std::uint64_t>(::getpid()));
+  argumentVector[count] = const_cast<char*>(argumentTexts[count].CString());
+  ++count;
+  for (int frame = trace.count - 1; frame >= 0; --frame) {
+    ArgumentText& text = argumentTexts[count];
+    text.Clear();
+    text.Append(trace.frames[frame].exact ? "=0x" : "0x").AppendHex(trace.frames[frame].address);
+    argumentVector[count++] = const_cast<char*>(text.CString());
+  }
+  argumentVector[count] = nullptr;
+}
+
+[[noreturn]] void RunHelper(int outputFd) {
+  ::dup2(outputFd, STDOUT_FILENO);
+  const int nothing = ::open("/dev/null", O_RDWR);
+  if (nothing >= 0) {
+    ::dup2(nothing, STDIN_FILENO);
+    ::dup2(nothing, STDERR_FILENO);
+  }
+  // An empty environment: the helper needs none, and so never reaches for a debuginfo server.
+  char* environment[] = {nullptr};
+  ::execve(argumentVector[0], argumentVector, environment);
+  ::_exit(127);
+}
+
+// Reads what the helper prints until it closes its output or the time runs out. True when it
+// closed its output.
+bool CollectOutput(int readFd, std::size_t& size) {
+  const std::int64_t deadline = MonotonicMilliseconds() + kHelperTimeoutMilliseconds;
+  size = 0;
+  for (;;) {
+    const std::int64_t remaining = deadline - MonotonicMilliseconds();
+    if (remaining <= 0 || size == sizeof helperOutput) {
+      return false;
+    }
+    pollfd entry{readFd, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, static_cast<int>(remaining));
+    if (ready < 0 && errno == EINTR) {
+      continue;
+    }
+    if (ready <= 0) {
+      return false;
+    }
+    const ssize_t n = ::read(readFd, helperOutput + size, sizeof helperOutput - size);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return n == 0;
+    }
+    size += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+bool PrepareSymbolizer(std::string_view executableDirectory) {
+  helperPath.Clear();
+  helperPath.Append(executableDirectory).Append("/").Append(kSymbolizerFileName);
+  return !helperPath.Truncated();
+}
+
+void AppendSymbolizedStack(const StackTrace& trace, ReportText& report) {
+  if (trace.count == 0 || helperPath.Size() == 0) {
+    return;
+  }
+  BuildArguments(trace);
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    return;
+  }
+  // _Fork runs no fork handlers, which could take locks the crashed process holds.
+  const pid_t helper = ::_Fork();
+  if (helper == 0) {
+    RunHelper(pipeFds[1]);
+  }
+  ::close(pipeFds[1]);
+  if (helper < 0) {
+    ::close(pipeFds[0]);
+    return;
+  }
+  std::size_t size = 0;
+  const bool complete = CollectOutput(pipeFds[0], size);
+  ::close(pipeFds[0]);
+  if (!complete) {
+    ::kill(helper, SIGKILL);
+  }
+  int status = 0;
+  while (::waitpid(helper, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (complete && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    report.Append(std::string_view(helperOutput, size));
+  }
+}
+
+}  // namespace reelkit

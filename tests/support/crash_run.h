@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace reelkit::testing {
+
+// How a child process ended.
+struct ChildOutcome {
+  std::string output;  // its standard output
+  int signal = 0;      // the signal that ended it, 0 when it exited
+  int exitCode = -1;   // its exit code, -1 when a signal ended it
+  int pid = 0;
+};
+
+struct ChildOptions {
+  std::size_t stackLimitBytes = 0;  // 0 keeps the inherited limit
+};
+
+// Runs a program with system core dumps switched off, so only the reporter's dump appears.
+ChildOutcome RunChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
+
+// Copies an executable into a directory, keeping it executable; returns the new path.
+std::string CopyExecutable(const std::string& from, const std::filesystem::path& directory);
+
+// The files of a directory, sorted by name; empty when it does not exist.
+std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& directory);
+
+// Splits a report into its lines, which end in CR LF; a last line without one is kept too.
+std::vector<std::string> ReportLines(const std::string& text);
+
+// Where a program is found on PATH; empty when it is not.
+std::string FindOnPath(const std::string& program);
+
+}  // namespace reelkit::testing

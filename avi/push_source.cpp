@@ -64,13 +64,14 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
     return status_;
   }
   if (frameTaken_.Wait(kPassThroughHandOverLimit)) {
+    std::lock_guard guard(pendingLock_);
     frameTaken_.Reset();
-    return status_;
+    return statusWhenTaken_;
   }
   std::lock_guard guard(pendingLock_);
   if (frameTaken_.IsSet()) {  // taken while the time ran out
     frameTaken_.Reset();
-    return status_;
+    return statusWhenTaken_;
   }
   frameReady_.Reset();
   ReleasePending();
@@ -94,6 +95,7 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
       continue;  // withdrawn after a time-out
     }
     CopyPendingInto(sample);
+    statusWhenTaken_ = status_;
     ReleasePending();
     frameReady_.Reset();
     frameTaken_.Set();

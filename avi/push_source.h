@@ -46,6 +46,7 @@ class CPushPinBitmap : public CSourceStream {
   void WaitUntilReady();
   // Returns when the streaming loop has ended; at once when no streaming thread was started.
   void WaitForLoopEnd();
+  bool StopRequested() const { return stopRequested_.IsSet(); }
   // 0, or the failure of a downstream delivery for good.
   std::uint32_t Status() const { return status_.load(); }
 
@@ -79,6 +80,9 @@ class CPushPinBitmap : public CSourceStream {
   bool copyMode_ = false;
   bool deliverPendingOnStop_ = false;
   std::atomic<std::uint32_t> status_ = 0;
+  // The status as the streaming thread took the last frame: what a pass-through hand-over reports,
+  // so that it never depends on how far the thread has got since.
+  std::uint32_t statusWhenTaken_ = 0;
 
   CEventGroup events_;
   EventQuickState frameReady_{events_};

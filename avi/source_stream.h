@@ -42,6 +42,8 @@ class CSourceStream {
   std::uint32_t Connect(IInputPin& receiver, IGraphEventSink& graph);
   bool IsConnected() const { return receiver_ != nullptr; }
   const VideoMediaType& ConnectedType() const { return connectedType_; }
+  // The size of the sample buffer as negotiated; it grows while streaming when a sample needs it.
+  std::size_t SampleCapacity() const { return sample_.buffer.size(); }
 
   // Starts the streaming thread (the graph runs).
   std::uint32_t Active();

@@ -1,6 +1,7 @@
 #include "avi/encoders/builtin_compressors.h"
 
 #include "avi/encoders/msvideo1_compressor.h"
+#include "avi/encoders/rle_compressor.h"
 
 namespace reelkit {
 
@@ -22,6 +23,7 @@ CompressorEntry BuiltinEntry(const char* fccHandler) {
 
 void RegisterBuiltinCompressors(CCompressorTable& table) {
   table.Register(BuiltinEntry<CMsvideo1Compressor>("msvc"));
+  table.Register(BuiltinEntry<CRleCompressor>("mrle"));
 }
 
 }  // namespace reelkit

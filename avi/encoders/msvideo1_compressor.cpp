@@ -53,7 +53,8 @@ std::uint32_t CMsvideo1Compressor::Connect(const VideoMediaType& input,
   av_reduce(&context_->time_base.num, &context_->time_base.den, input.averageTimePerFrame,
             kTimeUnitsPerSecond, 1 << 30);
   context_->gop_size = std::max(1, framesPerTenSeconds);
-  context_->keyint_min = context_->gop_size;
+  // The encoder puts keyint_min coded frames between two key frames.
+  context_->keyint_min = std::max(1, framesPerTenSeconds - 1);
   context_->flags |= AV_CODEC_FLAG_BITEXACT;
   int error = avcodec_open2(context_.get(), codec, nullptr);
   if (error < 0) {

@@ -1,0 +1,344 @@
+#include "avi/avi_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "avi/compressor_table.h"
+#include "common/endian.h"
+#include "common/error_codes.h"
+#include "tests/testing/temp_dir.h"
+
+namespace reelkit {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes BytesOf(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
+
+// What the probe compressors saw, shared by every probe the table creates.
+class CProbeLog {
+ public:
+  void Connected(const VideoMediaType& type) {
+    std::lock_guard guard(lock_);
+    types_.push_back(type);
+  }
+  // Holds the streaming thread while holdAt samples have been seen, until Release.
+  std::uint32_t Sample(std::span<const std::uint8_t> data) {
+    std::unique_lock guard(lock_);
+    samples_.emplace_back(data.begin(), data.end());
+    const std::size_t index = samples_.size() - 1;
+    changed_.notify_all();
+    changed_.wait(guard, [&] { return index != holdAt_ || released_; });
+    return index == failAt_ ? kResultFail : 0;
+  }
+  void Reset(std::size_t holdAt = SIZE_MAX, std::size_t failAt = SIZE_MAX) {
+    std::lock_guard guard(lock_);
+    types_.clear();
+    samples_.clear();
+    holdAt_ = holdAt;
+    failAt_ = failAt;
+    released_ = false;
+  }
+  void WaitForSamples(std::size_t count) {
+    std::unique_lock guard(lock_);
+    changed_.wait(guard, [&] { return samples_.size() >= count; });
+  }
+  void Release() {
+    {
+      std::lock_guard guard(lock_);
+      released_ = true;
+    }
+    changed_.notify_all();
+  }
+  std::vector<VideoMediaType> Types() {
+    std::lock_guard guard(lock_);
+    return types_;
+  }
+  std::vector<Bytes> Samples() {
+    std::lock_guard guard(lock_);
+    return samples_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<VideoMediaType> types_;
+  std::vector<Bytes> samples_;
+  std::size_t holdAt_ = SIZE_MAX;
+  std::size_t failAt_ = SIZE_MAX;
+  bool released_ = false;
+};
+
+CProbeLog& ProbeLog() {
+  static CProbeLog log;
+  return log;
+}
+
+// Writes each sample unchanged under its own tag, and tells the log what it saw.
+class CProbeCompressor : public ICompressor {
+ public:
+  explicit CProbeCompressor(FourCC tag) : tag_(tag) {}
+  std::uint32_t Connect(const VideoMediaType& input, CompressedStreamInfo& output) override {
+    ProbeLog().Connected(input);
+    output.codecTag = tag_;
+    output.width = input.format.Header().width;
+    output.height = std::abs(input.format.Header().height);
+    output.bitsPerCodedSample = input.format.Header().bitCount;
+    return 0;
+  }
+  std::uint32_t Compress(std::span<const std::uint8_t> sample, CompressedPacket& out) override {
+    out.data.assign(sample.begin(), sample.end());
+    out.key = true;
+    return ProbeLog().Sample(sample);
+  }
+
+ private:
+  FourCC tag_;
+};
+
+const FourCC kProbeFourCC = FourCCFromText("TST1");
+
+void RegisterProbe(const char* fccHandler) {
+  CompressorEntry entry;
+  entry.registrationKey = std::string("probe:") + fccHandler;
+  entry.fccHandler = fccHandler;
+  const FourCC tag = FourCCFromText(fccHandler);
+  entry.create = [tag](std::unique_ptr<ICompressor>& out) {
+    out = std::make_unique<CProbeCompressor>(tag);
+    return std::uint32_t{0};
+  };
+  ProcessCompressorTable().Register(std::move(entry));
+}
+
+BitmapFormat FormatOf(int width, int height, std::uint16_t bitCount) {
+  BitmapInfoHeader header;
+  header.width = width;
+  header.height = height;
+  header.bitCount = bitCount;
+  BitmapFormat format(header);
+  format.SetPictureFormat(bitCount, kCompressionRgb);
+  return format;
+}
+
+class AviRecorderTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    RegisterProbe("TST1");
+    RegisterProbe("VQSC");
+  }
+  void SetUp() override { ProbeLog().Reset(); }
+
+  std::string Path() const { return dir_.File("out.avi"); }
+
+  testing::TempDir dir_;
+  const Time frame_ = 1'000'000;
+};
+
+TEST_F(AviRecorderTest, FirstFrameBuildsAndStartsAtTimeZeroAsKeyBundle) {
+  {
+    CAviRecorder recorder(30.0, kFourCCScreenCodec);
+    const BitmapFormat format = FormatOf(8, 8, 32);
+    const Bytes bundle = BytesOf("INITxx");
+    const Time base = 123'456'789;
+    EXPECT_EQ(recorder.WriteFrame(8, bundle, format, {}, Path(), base), 0u);
+    EXPECT_EQ(recorder.WriteFrame(8, bundle, format, {}, Path(), base + 333'333), 0u);
+    EXPECT_EQ(recorder.WriteFrame(10, {}, format, {}, Path(), base + 2 * 333'333), 0u);
+    EXPECT_EQ(recorder.FrameDuration(), 333'333);
+    EXPECT_EQ(recorder.Close(), 0u);
+  }
+  const auto samples = ProbeLog().Samples();
+  ASSERT_EQ(samples.size(), 3u);
+  EXPECT_EQ(samples[0], BytesOf("KBNDINITxx"));
+  EXPECT_EQ(samples[1], BytesOf("BNDLINITxx"));
+  EXPECT_EQ(samples[2], BytesOf("EMPT"));
+  EXPECT_TRUE(std::filesystem::exists(Path()));
+}
+
+TEST_F(AviRecorderTest, UnknownEncoderLeavesNoFileAndLatchesTheFailure) {
+  testing::TempDir dir;
+  const std::string path = dir.Write("out.avi", std::string("previous"));
+  CAviRecorder recorder(10.0, FourCCFromText("NONE"));
+  const BitmapFormat format = FormatOf(4, 4, 32);
+  const Bytes picture(64, 1);
+  errno = 0;
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, 0), 1u);
+  EXPECT_EQ(static_cast<std::uint32_t>(errno), kResultFail);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, frame_), 1u);
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+struct RefusedHeaderRow {
+  std::string name;
+  int width;
+  int height;
+  std::uint16_t bitCount;
+};
+
+class RefusedHeaderTest : public AviRecorderTest,
+                          public ::testing::WithParamInterface<RefusedHeaderRow> {};
+
+TEST_P(RefusedHeaderTest, BuildsNothing) {
+  const RefusedHeaderRow& row = GetParam();
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  BitmapFormat format = FormatOf(row.width, row.height, row.bitCount);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, {}, Path(), 0), 1u);
+  EXPECT_FALSE(std::filesystem::exists(Path()));
+  EXPECT_TRUE(ProbeLog().Types().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, RefusedHeaderTest,
+                         ::testing::Values(RefusedHeaderRow{"ZeroWidth", 0, 4, 32},
+                                           RefusedHeaderRow{"NegativeWidth", -4, 4, 32},
+                                           RefusedHeaderRow{"ZeroHeight", 4, 0, 32},
+                                           RefusedHeaderRow{"HugeHeight", 4, 1 << 30, 32},
+                                           RefusedHeaderRow{"OddDepth", 4, 4, 12}),
+                         [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
+
+TEST_F(AviRecorderTest, HeaderOfSizeZeroIsRefusedWithoutBuilding) {
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  BitmapFormat format = FormatOf(4, 4, 32);
+  BitmapInfoHeader header = format.Header();
+  header.size = 0;
+  format.SetHeader(header);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, {}, Path(), 0), 1u);
+  EXPECT_FALSE(std::filesystem::exists(Path()));
+  // Nothing latched: a good header builds.
+  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), Path(), 0), 0u);
+}
+
+TEST_F(AviRecorderTest, StoredFormatHasRoomForAnEighthMore) {
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(10, 2, 24), Bytes(64), Path(), 0), 0u);
+  const auto types = ProbeLog().Types();
+  ASSERT_EQ(types.size(), 1u);
+  EXPECT_EQ(types[0].format.Header().sizeImage, 72u);
+  EXPECT_EQ(types[0].averageTimePerFrame, 1'000'000);
+}
+
+TEST_F(AviRecorderTest, BitFieldsTravelAsMasksBesidePlainRgb) {
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  BitmapFormat format = FormatOf(2, 2, 16);
+  format.SetPictureFormat(16, kCompressionBitFields);
+  format.SetMasks(kMasksRgb565);
+  ASSERT_EQ(recorder.WriteFrame(0, {}, format, Bytes(8), Path(), 0), 0u);
+  const auto types = ProbeLog().Types();
+  ASSERT_EQ(types.size(), 1u);
+  const BitmapInfoHeader stored = types[0].format.Header();
+  EXPECT_EQ(stored.compression, kCompressionRgb);
+  EXPECT_EQ(stored.clrImportant, 0xFFFFFFu);
+  EXPECT_EQ(types[0].format.Length(), kBitmapInfoHeaderSize);
+  EXPECT_EQ(types[0].masks, kMasksRgb565);
+  EXPECT_EQ(format.Header().compression, kCompressionBitFields);  // the caller's header is its own
+}
+
+TEST_F(AviRecorderTest, DepthChangeIsConvertedAndTheFileGoesOn) {
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  Bytes first(2 * 1 * 4);
+  StoreU32LE(first.data(), 0x00112233);
+  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(2, 1, 32), first, Path(), 0), 0u);
+  recorder.WaitUntilReady();
+  BitmapFormat deeper = FormatOf(2, 1, 16);
+  deeper.SetPictureFormat(16, kCompressionBitFields);
+  deeper.SetMasks(kMasksRgb565);
+  const Bytes second = {0x00, 0xF8, 0x1F, 0x00};  // red, blue
+  ASSERT_EQ(recorder.WriteFrame(0, {}, deeper, second, Path(), frame_), 0u);
+  ASSERT_EQ(recorder.Close(), 0u);
+  const auto samples = ProbeLog().Samples();
+  ASSERT_EQ(samples.size(), 2u);
+  EXPECT_EQ(ProbeLog().Types().size(), 1u);  // never rebuilt
+  EXPECT_EQ(samples[1], (Bytes{0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00}));
+}
+
+TEST_F(AviRecorderTest, SizeChangeKeepsTheTopLeftOfThePicture) {
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(2, 2, 32), Bytes(16), Path(), 0), 0u);
+  recorder.WaitUntilReady();
+  // 3x1, top row only: its first two pixels land in the top row (the last in memory).
+  const Bytes wider = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(3, 1, 32), wider, Path(), frame_), 0u);
+  ASSERT_EQ(recorder.Close(), 0u);
+  const auto samples = ProbeLog().Samples();
+  ASSERT_EQ(samples.size(), 2u);
+  EXPECT_EQ(samples[1], (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0}));
+}
+
+TEST_F(AviRecorderTest, CopyModeIsBusyUntilTheStreamingThreadTakesThePicture) {
+  ProbeLog().Reset(/*holdAt=*/0);
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  const BitmapFormat format = FormatOf(1, 1, 32);
+  ASSERT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic1"), Path(), 0), 0u);
+  ProbeLog().WaitForSamples(1);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic2"), Path(), frame_), 0u);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic3"), Path(), 2 * frame_), kErrorBusy);
+  ProbeLog().Release();
+  recorder.WaitUntilReady();
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic3"), Path(), 2 * frame_), 0u);
+  ASSERT_EQ(recorder.Close(), 0u);
+  const auto samples = ProbeLog().Samples();
+  ASSERT_EQ(samples.size(), 3u);
+  EXPECT_EQ(samples[2], BytesOf("pic3"));
+}
+
+TEST_F(AviRecorderTest, CloseDeliversTheLastPictureFirst) {
+  ProbeLog().Reset(/*holdAt=*/0);
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  const BitmapFormat format = FormatOf(1, 1, 32);
+  ASSERT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic1"), Path(), 0), 0u);
+  ProbeLog().WaitForSamples(1);
+  ASSERT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("last"), Path(), frame_), 0u);
+  auto closed = std::async(std::launch::async, [&] { return recorder.Close(); });
+  ProbeLog().Release();
+  EXPECT_EQ(closed.get(), 0u);
+  const auto samples = ProbeLog().Samples();
+  ASSERT_EQ(samples.size(), 2u);
+  EXPECT_EQ(samples[1], BytesOf("last"));
+  EXPECT_EQ(recorder.Close(), 0u);  // twice is harmless
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("late"), Path(), 2 * frame_), 1u);
+}
+
+TEST_F(AviRecorderTest, PassThroughTimeOutLeavesTheRecorderUsable) {
+  ProbeLog().Reset(/*holdAt=*/0);
+  CAviRecorder recorder(30.0, kFourCCScreenCodec);
+  const BitmapFormat format = FormatOf(4, 4, 32);
+  ASSERT_EQ(recorder.WriteFrame(9, BytesOf("one"), format, {}, Path(), 0), 0u);
+  ProbeLog().WaitForSamples(1);
+  Bytes borrowed = BytesOf("two");
+  EXPECT_EQ(recorder.WriteFrame(8, borrowed, format, {}, Path(), 333'333), kErrorAccessDenied);
+  borrowed = BytesOf("BAD");
+  ProbeLog().Release();
+  EXPECT_EQ(recorder.WriteFrame(8, BytesOf("three"), format, {}, Path(), 666'666), 0u);
+  ASSERT_EQ(recorder.Close(), 0u);
+  const auto samples = ProbeLog().Samples();
+  ASSERT_EQ(samples.size(), 2u);
+  EXPECT_EQ(samples[1], BytesOf("BNDLthree"));
+}
+
+TEST_F(AviRecorderTest, DownstreamFailureIsReportedFromThenOn) {
+  ProbeLog().Reset(SIZE_MAX, /*failAt=*/0);
+  CAviRecorder recorder(30.0, kFourCCScreenCodec);
+  const BitmapFormat format = FormatOf(4, 4, 32);
+  EXPECT_EQ(recorder.WriteFrame(9, BytesOf("a"), format, {}, Path(), 0), 0u);
+  EXPECT_EQ(recorder.WriteFrame(8, BytesOf("b"), format, {}, Path(), 333'333), kResultFail);
+  EXPECT_EQ(recorder.WriteFrame(8, BytesOf("c"), format, {}, Path(), 666'666), kResultFail);
+  ProbeLog().WaitForSamples(3);
+  EXPECT_EQ(recorder.Close(), kResultFail);
+}
+
+TEST_F(AviRecorderTest, RecorderWithoutFramesWritesNothing) {
+  { CAviRecorder recorder(10.0, kProbeFourCC); }
+  EXPECT_FALSE(std::filesystem::exists(Path()));
+  EXPECT_TRUE(ProbeLog().Types().empty());
+}
+
+}  // namespace
+}  // namespace reelkit

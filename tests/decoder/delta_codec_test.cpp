@@ -44,7 +44,9 @@ struct OpcodeCase {
   Bytes previous;  // bytes 18..21
 };
 
-void PrintTo(const OpcodeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OpcodeCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DeltaOpcode : public ::testing::TestWithParam<OpcodeCase> {};
 

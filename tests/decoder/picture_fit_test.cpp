@@ -17,7 +17,9 @@ struct FitCase {
   FittedSize expected;
 };
 
-void PrintTo(const FitCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FitCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Fit : public ::testing::TestWithParam<FitCase> {};
 
@@ -117,7 +119,9 @@ struct DetailCase {
   std::uint32_t darkRow;  // native stored row holding a one-pixel dark line
 };
 
-void PrintTo(const DetailCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DetailCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DetailKeeping : public ::testing::TestWithParam<DetailCase> {};
 

@@ -171,6 +171,28 @@ class CRleWriter {
   int row_ = 0;
 };
 
+void FillIndices(std::uint8_t* out, int count, std::uint8_t index) {
+  constexpr int kShortRun = 16;  // below this a call to memset costs more than the stores
+  if (count < kShortRun) {
+    for (int i = 0; i < count; ++i) {
+      out[i] = index;
+    }
+  } else {
+    std::memset(out, index, static_cast<std::size_t>(count));
+  }
+}
+
+// The first position from x on where the two rows differ, or end.
+int SkipEqual(const std::uint8_t* a, const std::uint8_t* b, int x, int end) {
+  while (x + 8 <= end && std::memcmp(a + x, b + x, 8) == 0) {
+    x += 8;
+  }
+  while (x < end && a[x] == b[x]) {
+    ++x;
+  }
+  return x;
+}
+
 int FirstDifference(const std::uint32_t* a, const std::uint32_t* b, int count) {
   constexpr int kChunk = 16;
   int x = 0;
@@ -257,6 +279,11 @@ class CRleEncoder::CState {
     int begin;
     int end;
   };
+  struct MissingRun {
+    std::size_t offset;  // into the picture
+    std::uint32_t length;
+    std::uint32_t colour;
+  };
 
   const std::uint32_t* Row(const std::uint32_t* pixels, int row) const {
     return pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(width_);
@@ -331,15 +358,23 @@ class CRleEncoder::CState {
     approximated_ = 0;
     std::uint32_t lastColour = ~std::uint32_t{0};
     PaletteMatch match;
-    for (std::size_t p = 0; p < pixelCount_; ++p) {
-      const std::uint32_t colour = pixels[p] & kColourMask;
+    std::size_t p = 0;
+    while (p < pixelCount_) {
+      const std::uint32_t value = pixels[p];
+      std::size_t end = p + 1;
+      while (end < pixelCount_ && pixels[end] == value) {
+        ++end;
+      }
+      const std::uint32_t colour = value & kColourMask;
       if (colour != lastColour) {
         lastColour = colour;
         match = Map(colour);
       }
-      indices_[p] = match.index;
-      ++useCount_[match.index];
-      approximated_ += match.distance != 0 ? 1 : 0;
+      const std::size_t run = end - p;
+      std::memset(indices_.data() + p, match.index, run);
+      useCount_[match.index] += static_cast<std::uint32_t>(run);
+      approximated_ += match.distance != 0 ? run : 0;
+      p = end;
     }
   }
 
@@ -360,7 +395,7 @@ class CRleEncoder::CState {
       if (!AdmitMissingColours()) {
         return false;
       }
-      MapChangedPixels(pixels);
+      MapMissingRuns();
     }
     WriteChangedRows(pixels);
     return true;
@@ -382,43 +417,71 @@ class CRleEncoder::CState {
     }
   }
 
-  // Maps the changed pixels that have an exact entry, releases the entries they held, and
-  // gathers the colours that have none. True when some colour has none.
+  // Moves the changed pixels' use of entries from what they held to their exact entries, and notes
+  // the runs of colours that have none. An entry in use by a changed pixel is never free: the
+  // colours that have none may take only entries that nothing on the coming picture shows.
+  // True when some colour has none.
   bool MapChangedPixelsExactly(const std::uint32_t* pixels) {
     missingColours_.Clear();
+    missingRuns_.clear();
     missingPixels_ = 0;
     countedMissingPixels_ = 0;
-    const bool approximatedBefore = approximated_ > 0;
     for (const Span& span : spans_) {
-      const std::size_t start = RowStart(span.row);
-      const std::uint32_t* now = pixels + start;
-      const std::uint32_t* before = previous_.data() + start;
-      const std::uint8_t* held = indices_.data() + start;
-      std::uint8_t* mapped = next_.data() + start;
-      std::uint32_t lastColour = ~std::uint32_t{0};
-      int lastIndex = CExactColourIndex::kAbsent;
-      std::uint32_t pendingMissing = 0;
-      for (int x = span.begin; x < span.end; ++x) {
-        --useCount_[held[x]];
-        if (approximatedBefore && palette_[held[x]] != (before[x] & kColourMask)) {
-          --approximated_;
-        }
-        const std::uint32_t colour = now[x] & kColourMask;
-        if (colour != lastColour) {
-          CountMissing(lastColour, pendingMissing);
-          pendingMissing = 0;
-          lastColour = colour;
-          lastIndex = exact_.Find(colour);
-        }
-        if (lastIndex != CExactColourIndex::kAbsent) {
-          mapped[x] = static_cast<std::uint8_t>(lastIndex);
-        } else {
-          ++pendingMissing;
-        }
-      }
-      CountMissing(lastColour, pendingMissing);
+      const std::size_t offset = RowStart(span.row) + static_cast<std::size_t>(span.begin);
+      const int count = span.end - span.begin;
+      ReleaseEntries(offset, count);
+      MapRunsExactly(pixels, offset, count);
     }
     return missingPixels_ > 0;
+  }
+
+  void ReleaseEntries(std::size_t offset, int count) {
+    const std::uint8_t* held = indices_.data() + offset;
+    const std::uint32_t* before = previous_.data() + offset;
+    const bool someApproximated = approximated_ > 0;
+    int x = 0;
+    while (x < count) {
+      const std::uint8_t index = held[x];
+      const std::uint32_t colour = before[x];
+      int end = x + 1;
+      while (end < count && held[end] == index && before[end] == colour) {
+        ++end;
+      }
+      useCount_[index] -= static_cast<std::uint32_t>(end - x);
+      if (someApproximated && palette_[index] != (colour & kColourMask)) {
+        approximated_ -= static_cast<std::size_t>(end - x);
+      }
+      x = end;
+    }
+  }
+
+  void MapRunsExactly(const std::uint32_t* pixels, std::size_t offset, int count) {
+    const std::uint32_t* now = pixels + offset;
+    std::uint8_t* mapped = next_.data() + offset;
+    std::uint32_t lastColour = ~std::uint32_t{0};
+    int lastIndex = CExactColourIndex::kAbsent;
+    int x = 0;
+    while (x < count) {
+      const std::uint32_t value = now[x];
+      int end = x + 1;
+      while (end < count && now[end] == value) {
+        ++end;
+      }
+      const std::uint32_t colour = value & kColourMask;
+      if (colour != lastColour) {
+        lastColour = colour;
+        lastIndex = exact_.Find(colour);
+      }
+      if (lastIndex != CExactColourIndex::kAbsent) {
+        FillIndices(mapped + x, end - x, static_cast<std::uint8_t>(lastIndex));
+        useCount_[static_cast<std::size_t>(lastIndex)] += static_cast<std::uint32_t>(end - x);
+      } else {
+        missingRuns_.push_back(
+            {offset + static_cast<std::size_t>(x), static_cast<std::uint32_t>(end - x), colour});
+        CountMissing(colour, static_cast<std::uint32_t>(end - x));
+      }
+      x = end;
+    }
   }
 
   void CountMissing(std::uint32_t colour, std::uint32_t count) {
@@ -474,27 +537,23 @@ class CRleEncoder::CState {
     return error > kRefitError * static_cast<double>(changedPixels_);
   }
 
-  void MapChangedPixels(const std::uint32_t* pixels) {
-    for (const Span& span : spans_) {
-      const std::size_t start = RowStart(span.row);
-      const std::uint32_t* now = pixels + start;
-      std::uint8_t* mapped = next_.data() + start;
-      std::uint32_t lastColour = ~std::uint32_t{0};
-      PaletteMatch match;
-      for (int x = span.begin; x < span.end; ++x) {
-        const std::uint32_t colour = now[x] & kColourMask;
-        if (colour != lastColour) {
-          lastColour = colour;
-          match = Map(colour);
-        }
-        mapped[x] = match.index;
-        approximated_ += match.distance != 0 ? 1 : 0;
+  void MapMissingRuns() {
+    std::uint32_t lastColour = ~std::uint32_t{0};
+    PaletteMatch match;
+    for (const MissingRun& run : missingRuns_) {
+      if (run.colour != lastColour) {
+        lastColour = run.colour;
+        match = Map(run.colour);
       }
+      FillIndices(next_.data() + run.offset, static_cast<int>(run.length), match.index);
+      useCount_[match.index] += run.length;
+      approximated_ += match.distance != 0 ? run.length : 0;
     }
   }
 
   // Codes each changed span, skipping its stretches that the decoder already shows, and takes
-  // the new indices and pixels as the reference for the next frame.
+  // the new indices and pixels as the reference for the next frame (use counts are already
+  // theirs).
   void WriteChangedRows(const std::uint32_t* pixels) {
     for (const Span& span : spans_) {
       const std::size_t start = RowStart(span.row);
@@ -502,9 +561,7 @@ class CRleEncoder::CState {
       const std::uint8_t* mapped = next_.data() + start;
       int x = span.begin;
       while (x < span.end) {
-        while (x < span.end && mapped[x] == held[x]) {
-          ++x;
-        }
+        x = SkipEqual(mapped, held, x, span.end);
         if (x == span.end) {
           break;
         }
@@ -519,10 +576,8 @@ class CRleEncoder::CState {
         writer_.WriteIndices(mapped + first, lastDirty + 1 - first);
         x = lastDirty + 1;
       }
-      for (int i = span.begin; i < span.end; ++i) {
-        ++useCount_[mapped[i]];
-        held[i] = mapped[i];
-      }
+      std::memcpy(held + span.begin, mapped + span.begin,
+                  static_cast<std::size_t>(span.end - span.begin));
       std::memcpy(previous_.data() + start + span.begin, pixels + start + span.begin,
                   static_cast<std::size_t>(span.end - span.begin) * sizeof(std::uint32_t));
     }
@@ -609,6 +664,7 @@ class CRleEncoder::CState {
   int richRow_ = 0;
 
   CColourCounter missingColours_;
+  std::vector<MissingRun> missingRuns_;  // kept between frames: grows to the largest need once
   std::size_t missingPixels_ = 0;
   std::size_t countedMissingPixels_ = 0;
   std::vector<std::uint8_t> freeEntries_;

@@ -177,6 +177,16 @@ TEST_F(AviRecorderTest, UnknownEncoderLeavesNoFileAndLatchesTheFailure) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST_F(AviRecorderTest, UnwritableOutputFailsTheBuildWithTheSystemError) {
+  const std::string path = dir_.File("no-such-directory/out.avi");
+  CAviRecorder recorder(10.0, kProbeFourCC);
+  errno = 0;
+  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, 0), 1u);
+  EXPECT_EQ(static_cast<std::uint32_t>(errno), 0x80070000u | ENOENT);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, frame_), 1u);
+  EXPECT_EQ(recorder.Close(), 0u);
+}
+
 struct RefusedHeaderRow {
   std::string name;
   int width;

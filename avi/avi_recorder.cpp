@@ -140,7 +140,6 @@ std::uint32_t CAviRecorder::BuildForFirstFrame(std::uint32_t& kind, const Bitmap
   const std::size_t tableBytes = 4 * header.clrUsed;
   std::copy_n(format.ColorTable().begin(), tableBytes,
               storedFormat_.Storage().begin() + kBitmapInfoHeaderSize);
-  storedFormatLength_ = storedFormat_.Length();
 
   const std::uint32_t result = Build(outputPath);
   if (result != 0) {
@@ -277,7 +276,6 @@ std::uint32_t CAviRecorder::Close() {
     isBuilt_ = false;
   }
   storedFormat_ = BitmapFormat();
-  storedFormatLength_ = 0;
   return result;
 }
 

@@ -77,7 +77,6 @@ class CAviRecorder {
   std::unique_ptr<CFilterGraph> graph_;
   CPushSourceBitmap* pushSource_ = nullptr;  // owned by graph_
   BitmapFormat storedFormat_;
-  std::size_t storedFormatLength_ = 0;
   std::array<std::uint32_t, 3> storedMasks_{};
   BuiltFormat built_;
   Time timeBase_ = 0;

@@ -28,7 +28,6 @@ CPushPinBitmap::~CPushPinBitmap() {
 void CPushPinBitmap::SetFrameFormat(std::span<const std::uint8_t> format,
                                     const std::array<std::uint32_t, 3>& masks, Time frameDuration) {
   format_.Assign(format);
-  formatLength_ = std::min(format.size(), BitmapFormat::kCapacity);
   masks_ = masks;
   frameDuration_ = frameDuration;
   stopAcknowledged_.Reset();

@@ -70,7 +70,6 @@ class CPushPinBitmap : public CSourceStream {
   void ReleasePending();
 
   BitmapFormat format_;
-  std::size_t formatLength_ = 0;
   std::array<std::uint32_t, 3> masks_{};
   Time frameDuration_ = 0;
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -277,6 +278,10 @@ struct ExactCase {
   std::function<std::uint32_t(int, int)> colourAt;
 };
 
+void PrintTo(const ExactCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
 class Msvc1ExactTest : public ::testing::TestWithParam<ExactCase> {};
 
 TEST_P(Msvc1ExactTest, KeyFrameDecodesToTheRgb555Picture) {
@@ -360,6 +365,10 @@ struct QualityCase {
   std::function<Picture()> make;
 };
 
+void PrintTo(const QualityCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
 class Msvc1QualityTest : public ::testing::TestWithParam<QualityCase> {};
 
 // Our encoder against libavcodec's on the same picture: no more than half a decibel worse, and
@@ -416,6 +425,10 @@ struct SkipCase {
   std::function<void(Picture&)> change;  // applied to the second picture
   std::size_t expectedSize;              // bytes of the inter frame
 };
+
+void PrintTo(const SkipCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class Msvc1SkipTest : public ::testing::TestWithParam<SkipCase> {};
 
@@ -512,6 +525,10 @@ struct BadArguments {
   int height;
   int keyInterval;
 };
+
+void PrintTo(const BadArguments& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class Msvc1ArgumentsTest : public ::testing::TestWithParam<BadArguments> {};
 

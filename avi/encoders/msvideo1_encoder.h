@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "common/byte_block.h"
+
+namespace reelkit {
+
+struct Msvc1Frame {
+  ByteBlock data;  // the encoded picture (AVI 'msvc' chunk payload)
+  bool key = false;
+};
+
+// Microsoft Video 1 encoder, 16-bit (RGB555) stream. Screen recordings are mostly still, so every
+// inter frame first compares each 4x4 block's source with the previous frame's and skips it at once
+// when equal; only changed blocks are analysed, and they are coded against the picture the decoder
+// holds (tracked here), so skip decisions never let errors pile up. Key frames code every block;
+// one whose source has not changed repeats its last code, which reproduces that same picture.
+// Allocates only on construction; one thread at a time.
+class CMsvc1Encoder {
+ public:
+  // width and height are multiples of 4. keyInterval: at most this many frames between key frames.
+  CMsvc1Encoder(int width, int height, int keyInterval);
+
+  // pixels: width*height 32-bit 0x00RRGGBB (BGRX bytes in memory), bottom-up rows (DIB order),
+  // stride width.
+  void Encode(std::span<const std::uint32_t> pixels, Msvc1Frame& out);
+
+  // The picture a decoder shows after the last Encode: RGB555, bottom-up rows, stride width.
+  std::span<const std::uint16_t> Reconstruction() const { return decoded_; }
+
+ private:
+  bool StripUnchanged(std::span<const std::uint32_t> pixels, int blockRow) const;
+  bool BlockUnchanged(std::span<const std::uint32_t> pixels, std::size_t topLeft) const;
+  void EncodeBlock(std::span<const std::uint32_t> pixels, std::size_t blockIndex,
+                   std::size_t firstPixel, bool key);
+  void RepeatLastCode(std::size_t blockIndex);
+  void FlushSkips();
+
+  int width_;
+  int height_;
+  int keyInterval_;
+  int blocksWide_;
+  int blocksHigh_;
+  std::int64_t frameNumber_ = 0;
+  std::vector<std::uint32_t> previousSource_;
+  std::vector<std::uint16_t> decoded_;
+  std::vector<std::uint8_t> lastCodes_;  // kLongestBlockCode bytes per block
+  std::vector<std::uint8_t> stream_;     // room for the largest possible picture
+  std::size_t streamSize_ = 0;
+  int pendingSkips_ = 0;
+};
+
+}  // namespace reelkit

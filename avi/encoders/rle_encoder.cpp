@@ -1,0 +1,638 @@
+#include "avi/encoders/rle_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "avi/encoders/colour_tables.h"
+#include "avi/encoders/palette_builder.h"
+
+namespace reelkit {
+namespace {
+
+constexpr int kMaxDimension = 32767;
+
+// RLE8 codes. A pair (n, i) with n > 0 paints n pixels of index i; a pair starting with 0 is an
+// escape: (0, 0) ends the line, (0, 1) ends the picture, (0, 2, dx, dy) moves the cursor right and
+// up, and (0, n) with n >= 3 is followed by n literal indices padded to an even length.
+constexpr std::uint8_t kEscape = 0;
+constexpr std::uint8_t kEndOfLine = 0;
+constexpr std::uint8_t kEndOfPicture = 1;
+constexpr std::uint8_t kDelta = 2;
+constexpr int kMaxCount = 255;  // longest run, literal or step of one code
+constexpr int kMinLiteral = 3;  // shorter counts after an escape are the escapes themselves
+constexpr int kMinSkipGap = 8;  // unchanged pixels that cost less as a delta than coded again
+
+constexpr std::size_t kMissingColourCapacity = 8192;
+// A frame whose changed pixels miss the palette by more than this squared error per pixel (the
+// three channels summed; about 32 dB) brings the next key frame forward to fit a new palette.
+constexpr double kRefitError = 3 * 41.0;
+// A current palette that fits a key picture almost as well as a new fit is kept: an unchanged
+// palette costs no palette change and keeps the nearest-colour cache warm.
+constexpr double kKeepPaletteTolerance = 1.1;
+
+int RunLength(const std::uint8_t* p, int limit) {
+  int run = 1;
+  while (run < limit && p[run] == p[0]) {
+    ++run;
+  }
+  return run;
+}
+
+int DeltaCodes(int dx, int dy) {
+  return (std::max(dx, dy) + kMaxCount - 1) / kMaxCount;
+}
+
+// Writes RLE8 codes and follows the decoder's cursor (column, and row counted from the bottom).
+class CRleWriter {
+ public:
+  void Start(ByteBlock& buffer) {
+    buffer_ = &buffer;
+    used_ = 0;
+    x_ = 0;
+    row_ = 0;
+  }
+
+  // Only forward: a later row, or a later column of the same row.
+  void MoveTo(int x, int row) {
+    if (row == row_) {
+      Delta(x - x_, 0);
+    } else {
+      const int dy = row - row_;
+      const int direct = x >= x_ ? 4 * DeltaCodes(x - x_, dy) : kNoWay;
+      const int viaEndOfLine = 2 + 4 * DeltaCodes(x, dy - 1);
+      if (direct <= viaEndOfLine) {
+        Delta(x - x_, dy);
+      } else {
+        EnsureRoom(2);
+        Put(kEscape, kEndOfLine);
+        Delta(x, dy - 1);
+      }
+    }
+    x_ = x;
+    row_ = row;
+  }
+
+  // Runs where they pay, literals elsewhere.
+  void WriteIndices(const std::uint8_t* indices, int count) {
+    EnsureRoom(2 * static_cast<std::size_t>(count) + 4);
+    int i = 0;
+    while (i < count) {
+      const int run = RunLength(indices + i, std::min(count - i, kMaxCount));
+      if (run >= kMinLiteral) {
+        Put(static_cast<std::uint8_t>(run), indices[i]);
+        i += run;
+        continue;
+      }
+      const int limit = std::min(count, i + kMaxCount);
+      int end = i + run;
+      while (end < limit) {
+        const int next = RunLength(indices + end, std::min(limit - end, kMinLiteral));
+        if (next >= kMinLiteral) {
+          break;
+        }
+        end += next;
+      }
+      if (end - i >= kMinLiteral) {
+        PutLiteral(indices + i, end - i);
+      } else {
+        PutShortRuns(indices + i, end - i);
+      }
+      i = end;
+    }
+    x_ += count;
+  }
+
+  // rawSize: the size at which a decoder takes a packet for an uncompressed picture; a coded
+  // picture of exactly that size gets an end of line more, which changes nothing it shows.
+  void Finish(std::size_t rawSize) {
+    EnsureRoom(4);
+    if (used_ + 2 == rawSize) {
+      Put(kEscape, kEndOfLine);
+    }
+    Put(kEscape, kEndOfPicture);
+  }
+
+  std::span<const std::uint8_t> bytes() const { return buffer_->span().first(used_); }
+
+ private:
+  static constexpr int kNoWay = 1 << 30;
+
+  void EnsureRoom(std::size_t bytes) {
+    if (used_ + bytes > buffer_->size()) {
+      buffer_->Resize(std::max(buffer_->size() * 2, used_ + bytes));
+    }
+  }
+
+  void Put(std::uint8_t a, std::uint8_t b) {
+    std::uint8_t* out = buffer_->data() + used_;
+    out[0] = a;
+    out[1] = b;
+    used_ += 2;
+  }
+
+  void Delta(int dx, int dy) {
+    EnsureRoom(4 * static_cast<std::size_t>(DeltaCodes(dx, dy)));
+    while (dx > 0 || dy > 0) {
+      const int stepX = std::min(dx, kMaxCount);
+      const int stepY = std::min(dy, kMaxCount);
+      Put(kEscape, kDelta);
+      Put(static_cast<std::uint8_t>(stepX), static_cast<std::uint8_t>(stepY));
+      dx -= stepX;
+      dy -= stepY;
+    }
+  }
+
+  void PutLiteral(const std::uint8_t* indices, int count) {
+    Put(kEscape, static_cast<std::uint8_t>(count));
+    std::memcpy(buffer_->data() + used_, indices, static_cast<std::size_t>(count));
+    used_ += static_cast<std::size_t>(count);
+    if ((count & 1) != 0) {
+      buffer_->data()[used_++] = 0;
+    }
+  }
+
+  // One or two pixels: as runs, since the escape cannot carry fewer than three literals.
+  void PutShortRuns(const std::uint8_t* indices, int count) {
+    if (count == 2 && indices[0] == indices[1]) {
+      Put(2, indices[0]);
+      return;
+    }
+    for (int k = 0; k < count; ++k) {
+      Put(1, indices[k]);
+    }
+  }
+
+  ByteBlock* buffer_ = nullptr;
+  std::size_t used_ = 0;
+  int x_ = 0;
+  int row_ = 0;
+};
+
+int FirstDifference(const std::uint32_t* a, const std::uint32_t* b, int count) {
+  constexpr int kChunk = 16;
+  int x = 0;
+  while (x + kChunk <= count && std::memcmp(a + x, b + x, kChunk * sizeof(std::uint32_t)) == 0) {
+    x += kChunk;
+  }
+  while (x < count && a[x] == b[x]) {
+    ++x;
+  }
+  return x;
+}
+
+// One past the last differing pixel.
+int DifferenceEnd(const std::uint32_t* a, const std::uint32_t* b, int count) {
+  constexpr int kChunk = 16;
+  int end = count;
+  while (end >= kChunk &&
+         std::memcmp(a + end - kChunk, b + end - kChunk, kChunk * sizeof(std::uint32_t)) == 0) {
+    end -= kChunk;
+  }
+  while (end > 0 && a[end - 1] == b[end - 1]) {
+    --end;
+  }
+  return end;
+}
+
+void CheckDimension(int value, const char* what) {
+  if (value < 1 || value > kMaxDimension) {
+    throw std::invalid_argument(std::string("RLE picture ") + what + " must be 1 to 32767");
+  }
+}
+
+}  // namespace
+
+class CRleEncoder::CState {
+ public:
+  CState(int width, int height, int keyInterval)
+      : width_(width),
+        height_(height),
+        keyInterval_(keyInterval),
+        pixelCount_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)),
+        rawSize_(static_cast<std::size_t>(height) *
+                 ((static_cast<std::size_t>(width) + 3) & ~std::size_t{3})),
+        previous_(pixelCount_, 0),
+        indices_(pixelCount_, 0),
+        next_(pixelCount_, 0),
+        buffer_(3 * pixelCount_ + 16 * static_cast<std::size_t>(height) + 16),
+        pictureColours_(256),
+        missingColours_(kMissingColourCapacity) {
+    spans_.reserve(static_cast<std::size_t>(height));
+    freeEntries_.reserve(256);
+    missingByCount_.reserve(kMissingColourCapacity);
+    exact_.Rebuild(palette_);
+    nearest_.Reset(palette_);
+  }
+
+  void Encode(std::span<const std::uint32_t> pixels, RleFrame& out) {
+    if (pixels.size() != pixelCount_) {
+      throw std::invalid_argument("RLE picture has the wrong number of pixels");
+    }
+    writer_.Start(buffer_);
+    bool key = first_ || framesSinceKey_ >= keyInterval_;
+    if (!key && !EncodeInterFrame(pixels.data())) {
+      key = true;
+      writer_.Start(buffer_);
+    }
+    if (key) {
+      EncodeKeyFrame(pixels.data());
+    }
+    writer_.Finish(rawSize_);
+
+    out.data.Assign(writer_.bytes());
+    out.key = key;
+    out.paletteChanged = first_ || palette_ != sentPalette_;
+    out.palette = palette_;
+    sentPalette_ = palette_;
+    first_ = false;
+    framesSinceKey_ = key ? 1 : std::min(framesSinceKey_ + 1, keyInterval_);
+  }
+
+ private:
+  struct Span {
+    int row;
+    int begin;
+    int end;
+  };
+
+  const std::uint32_t* Row(const std::uint32_t* pixels, int row) const {
+    return pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(width_);
+  }
+  std::size_t RowStart(int row) const {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(width_);
+  }
+
+  // ---- key frames -------------------------------------------------------------------------
+
+  void EncodeKeyFrame(const std::uint32_t* pixels) {
+    PlanKeyPalette(pixels);
+    MapAllPixels(pixels);
+    for (int row = 0; row < height_; ++row) {
+      writer_.MoveTo(0, row);
+      writer_.WriteIndices(indices_.data() + RowStart(row), width_);
+    }
+    std::memcpy(previous_.data(), pixels, pixelCount_ * sizeof(std::uint32_t));
+  }
+
+  void PlanKeyPalette(const std::uint32_t* pixels) {
+    if (CountPictureColours(pixels)) {
+      PlanExactPalette();
+    } else {
+      PlanFittedPalette(pixels);
+    }
+  }
+
+  // Colours already in the palette keep their entries, so a picture that only lost or gained a
+  // few colours changes few entries (or none).
+  void PlanExactPalette() {
+    Palette planned = palette_;
+    std::array<bool, 256> kept{};
+    std::array<bool, 256> placed{};
+    const auto& colours = pictureColours_.entries();
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+      const int index = exact_.Find(colours[i].colour);
+      if (index != CExactColourIndex::kAbsent) {
+        kept[static_cast<std::size_t>(index)] = true;
+        placed[i] = true;
+      }
+    }
+    std::size_t entry = 0;
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+      if (placed[i]) {
+        continue;
+      }
+      while (kept[entry]) {
+        ++entry;
+      }
+      planned[entry++] = colours[i].colour;
+    }
+    AdoptPalette(planned);
+  }
+
+  void PlanFittedPalette(const std::uint32_t* pixels) {
+    builder_.Clear();
+    for (int row = 0; row < height_; ++row) {
+      ForEachRun(Row(pixels, row), 0, width_, [this](std::uint32_t colour, std::uint32_t count) {
+        builder_.Add(colour, count);
+        return true;
+      });
+    }
+    const Palette fitted = builder_.Build();
+    if (builder_.Error(palette_) > kKeepPaletteTolerance * builder_.Error(fitted)) {
+      AdoptPalette(fitted);
+    }
+  }
+
+  void MapAllPixels(const std::uint32_t* pixels) {
+    useCount_.fill(0);
+    approximated_ = 0;
+    std::uint32_t lastColour = ~std::uint32_t{0};
+    PaletteMatch match;
+    for (std::size_t p = 0; p < pixelCount_; ++p) {
+      const std::uint32_t colour = pixels[p] & kColourMask;
+      if (colour != lastColour) {
+        lastColour = colour;
+        match = Map(colour);
+      }
+      indices_[p] = match.index;
+      ++useCount_[match.index];
+      approximated_ += match.distance != 0 ? 1 : 0;
+    }
+  }
+
+  // ---- inter frames -----------------------------------------------------------------------
+
+  // False when the picture needs a key frame instead; nothing of the frame state has been
+  // committed then, except use counts, which a key frame recounts.
+  bool EncodeInterFrame(const std::uint32_t* pixels) {
+    FindChangedSpans(pixels);
+    if (spans_.empty()) {
+      return true;
+    }
+    const bool missing = MapChangedPixelsExactly(pixels);
+    if (approximated_ > 0 && CountPictureColours(pixels)) {
+      return false;  // back to few colours, but approximated pixels are still on screen
+    }
+    if (missing) {
+      if (!AdmitMissingColours()) {
+        return false;
+      }
+      MapChangedPixels(pixels);
+    }
+    WriteChangedRows(pixels);
+    return true;
+  }
+
+  void FindChangedSpans(const std::uint32_t* pixels) {
+    spans_.clear();
+    changedPixels_ = 0;
+    for (int row = 0; row < height_; ++row) {
+      const std::uint32_t* now = Row(pixels, row);
+      const std::uint32_t* before = Row(previous_.data(), row);
+      if (std::memcmp(now, before, static_cast<std::size_t>(width_) * sizeof(std::uint32_t)) == 0) {
+        continue;
+      }
+      const int begin = FirstDifference(now, before, width_);
+      const int end = DifferenceEnd(now, before, width_);
+      spans_.push_back({row, begin, end});
+      changedPixels_ += static_cast<std::size_t>(end - begin);
+    }
+  }
+
+  // Maps the changed pixels that have an exact entry, releases the entries they held, and
+  // gathers the colours that have none. True when some colour has none.
+  bool MapChangedPixelsExactly(const std::uint32_t* pixels) {
+    missingColours_.Clear();
+    missingPixels_ = 0;
+    countedMissingPixels_ = 0;
+    const bool approximatedBefore = approximated_ > 0;
+    for (const Span& span : spans_) {
+      const std::size_t start = RowStart(span.row);
+      const std::uint32_t* now = pixels + start;
+      const std::uint32_t* before = previous_.data() + start;
+      const std::uint8_t* held = indices_.data() + start;
+      std::uint8_t* mapped = next_.data() + start;
+      std::uint32_t lastColour = ~std::uint32_t{0};
+      int lastIndex = CExactColourIndex::kAbsent;
+      std::uint32_t pendingMissing = 0;
+      for (int x = span.begin; x < span.end; ++x) {
+        --useCount_[held[x]];
+        if (approximatedBefore && palette_[held[x]] != (before[x] & kColourMask)) {
+          --approximated_;
+        }
+        const std::uint32_t colour = now[x] & kColourMask;
+        if (colour != lastColour) {
+          CountMissing(lastColour, pendingMissing);
+          pendingMissing = 0;
+          lastColour = colour;
+          lastIndex = exact_.Find(colour);
+        }
+        if (lastIndex != CExactColourIndex::kAbsent) {
+          mapped[x] = static_cast<std::uint8_t>(lastIndex);
+        } else {
+          ++pendingMissing;
+        }
+      }
+      CountMissing(lastColour, pendingMissing);
+    }
+    return missingPixels_ > 0;
+  }
+
+  void CountMissing(std::uint32_t colour, std::uint32_t count) {
+    if (count == 0) {
+      return;
+    }
+    missingPixels_ += count;
+    if (missingColours_.Add(colour, count)) {
+      countedMissingPixels_ += count;
+    }
+  }
+
+  // Gives free entries to the new colours, the most frequent first. False when the colours that
+  // stay without an entry would be approximated so badly that a new palette is due.
+  bool AdmitMissingColours() {
+    freeEntries_.clear();
+    for (std::size_t i = 0; i < useCount_.size(); ++i) {
+      if (useCount_[i] == 0) {
+        freeEntries_.push_back(static_cast<std::uint8_t>(i));
+      }
+    }
+    missingByCount_.assign(missingColours_.entries().begin(), missingColours_.entries().end());
+    std::sort(missingByCount_.begin(), missingByCount_.end(),
+              [](const CColourCounter::Entry& a, const CColourCounter::Entry& b) {
+                return a.count > b.count;
+              });
+    const std::size_t admitted = std::min(freeEntries_.size(), missingByCount_.size());
+    if (admitted > 0) {
+      Palette planned = palette_;
+      for (std::size_t i = 0; i < admitted; ++i) {
+        planned[freeEntries_[i]] = missingByCount_[i].colour;
+      }
+      AdoptPalette(planned);
+    }
+    if (admitted == missingByCount_.size() && countedMissingPixels_ == missingPixels_) {
+      return true;
+    }
+    return !RefitIsDue(admitted);
+  }
+
+  bool RefitIsDue(std::size_t admitted) {
+    const int minimumSpacing = std::max(1, keyInterval_ / 10);
+    if (framesSinceKey_ < minimumSpacing || changedPixels_ * 64 < pixelCount_) {
+      return false;
+    }
+    double error = 0;
+    for (std::size_t i = admitted; i < missingByCount_.size(); ++i) {
+      error += static_cast<double>(nearest_.Find(missingByCount_[i].colour).distance) *
+               missingByCount_[i].count;
+    }
+    // Colours beyond the counter's capacity are taken to miss as badly as the counted ones.
+    error *= static_cast<double>(missingPixels_) / static_cast<double>(countedMissingPixels_);
+    return error > kRefitError * static_cast<double>(changedPixels_);
+  }
+
+  void MapChangedPixels(const std::uint32_t* pixels) {
+    for (const Span& span : spans_) {
+      const std::size_t start = RowStart(span.row);
+      const std::uint32_t* now = pixels + start;
+      std::uint8_t* mapped = next_.data() + start;
+      std::uint32_t lastColour = ~std::uint32_t{0};
+      PaletteMatch match;
+      for (int x = span.begin; x < span.end; ++x) {
+        const std::uint32_t colour = now[x] & kColourMask;
+        if (colour != lastColour) {
+          lastColour = colour;
+          match = Map(colour);
+        }
+        mapped[x] = match.index;
+        approximated_ += match.distance != 0 ? 1 : 0;
+      }
+    }
+  }
+
+  // Codes each changed span, skipping its stretches that the decoder already shows, and takes
+  // the new indices and pixels as the reference for the next frame.
+  void WriteChangedRows(const std::uint32_t* pixels) {
+    for (const Span& span : spans_) {
+      const std::size_t start = RowStart(span.row);
+      std::uint8_t* held = indices_.data() + start;
+      const std::uint8_t* mapped = next_.data() + start;
+      int x = span.begin;
+      while (x < span.end) {
+        while (x < span.end && mapped[x] == held[x]) {
+          ++x;
+        }
+        if (x == span.end) {
+          break;
+        }
+        const int first = x;
+        int lastDirty = x;
+        for (int j = x + 1; j < span.end && j - lastDirty < kMinSkipGap; ++j) {
+          if (mapped[j] != held[j]) {
+            lastDirty = j;
+          }
+        }
+        writer_.MoveTo(first, span.row);
+        writer_.WriteIndices(mapped + first, lastDirty + 1 - first);
+        x = lastDirty + 1;
+      }
+      for (int i = span.begin; i < span.end; ++i) {
+        ++useCount_[mapped[i]];
+        held[i] = mapped[i];
+      }
+      std::memcpy(previous_.data() + start + span.begin, pixels + start + span.begin,
+                  static_cast<std::size_t>(span.end - span.begin) * sizeof(std::uint32_t));
+    }
+  }
+
+  // ---- palette ----------------------------------------------------------------------------
+
+  PaletteMatch Map(std::uint32_t colour) {
+    const int index = exact_.Find(colour);
+    if (index != CExactColourIndex::kAbsent) {
+      return {static_cast<std::uint8_t>(index), 0};
+    }
+    return nearest_.Find(colour);
+  }
+
+  void AdoptPalette(const Palette& palette) {
+    if (palette == palette_) {
+      return;
+    }
+    palette_ = palette;
+    exact_.Rebuild(palette_);
+    nearest_.Reset(palette_);
+  }
+
+  // Counts the picture's distinct colours into pictureColours_; false as soon as there are more
+  // than 256. The count starts at the row where the last one overflowed: a picture that stays
+  // rich is then told apart within a few rows.
+  bool CountPictureColours(const std::uint32_t* pixels) {
+    pictureColours_.Clear();
+    for (int i = 0; i < height_; ++i) {
+      const int row = (richRow_ + i) % height_;
+      const bool fits = ForEachRun(Row(pixels, row), 0, width_,
+                                   [this](std::uint32_t colour, std::uint32_t count) {
+                                     return pictureColours_.Add(colour, count);
+                                   });
+      if (!fits) {
+        richRow_ = row;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Calls visit(colour, count) for each run of one colour; stops when visit returns false.
+  template <typename Visit>
+  static bool ForEachRun(const std::uint32_t* row, int begin, int end, Visit&& visit) {
+    int x = begin;
+    while (x < end) {
+      const std::uint32_t colour = row[x] & kColourMask;
+      int run = 1;
+      while (x + run < end && (row[x + run] & kColourMask) == colour) {
+        ++run;
+      }
+      if (!visit(colour, static_cast<std::uint32_t>(run))) {
+        return false;
+      }
+      x += run;
+    }
+    return true;
+  }
+
+  const int width_;
+  const int height_;
+  const int keyInterval_;
+  const std::size_t pixelCount_;
+  const std::size_t rawSize_;
+
+  std::vector<std::uint32_t> previous_;  // the last picture, as given
+  std::vector<std::uint8_t> indices_;    // what the decoder holds
+  std::vector<std::uint8_t> next_;       // the changed spans mapped, before they are committed
+  ByteBlock buffer_;
+  CRleWriter writer_;
+  std::vector<Span> spans_;
+  std::size_t changedPixels_ = 0;
+
+  Palette palette_{};
+  Palette sentPalette_{};
+  CExactColourIndex exact_;
+  CNearestColourCache nearest_;
+  std::array<std::uint32_t, 256> useCount_{};  // pixels of indices_ on each entry
+  std::size_t approximated_ = 0;               // pixels of indices_ not shown in their colour
+  CPaletteBuilder builder_;
+  CColourCounter pictureColours_;
+  int richRow_ = 0;
+
+  CColourCounter missingColours_;
+  std::size_t missingPixels_ = 0;
+  std::size_t countedMissingPixels_ = 0;
+  std::vector<std::uint8_t> freeEntries_;
+  std::vector<CColourCounter::Entry> missingByCount_;
+
+  bool first_ = true;
+  int framesSinceKey_ = 0;
+};
+
+CRleEncoder::CRleEncoder(int width, int height, int keyInterval) {
+  CheckDimension(width, "width");
+  CheckDimension(height, "height");
+  if (keyInterval < 1) {
+    throw std::invalid_argument("RLE key-frame interval must be at least 1");
+  }
+  state_ = std::make_unique<CState>(width, height, keyInterval);
+}
+
+CRleEncoder::~CRleEncoder() = default;
+CRleEncoder::CRleEncoder(CRleEncoder&&) noexcept = default;
+CRleEncoder& CRleEncoder::operator=(CRleEncoder&&) noexcept = default;
+
+void CRleEncoder::Encode(std::span<const std::uint32_t> pixels, RleFrame& out) {
+  state_->Encode(pixels, out);
+}
+
+}  // namespace reelkit

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <initializer_list>
+#include <mutex>
+#include <optional>
+
+namespace reelkit {
+
+// The signalling domain of a set of events: one mutex and one condition variable, so that a thread
+// can wait for any of several events at once.
+class CEventGroup {
+ public:
+  CEventGroup() = default;
+  CEventGroup(const CEventGroup&) = delete;
+  CEventGroup& operator=(const CEventGroup&) = delete;
+
+ private:
+  friend class EventQuickState;
+  std::mutex lock_;
+  std::condition_variable changed_;
+};
+
+// A manual-reset event: it stays signalled until reset, and every waiter sees it. Any thread may
+// set, reset or wait.
+class EventQuickState {
+ public:
+  using Duration = std::chrono::milliseconds;
+
+  explicit EventQuickState(CEventGroup& group) : group_(group) {}
+  EventQuickState(const EventQuickState&) = delete;
+  EventQuickState& operator=(const EventQuickState&) = delete;
+
+  void Set();
+  void Reset();
+  bool IsSet() const;
+
+  // True at once when signalled; false only when the time limit passes first. No limit waits
+  // forever.
+  bool Wait(std::optional<Duration> limit = std::nullopt);
+
+  // Waits until one of the events (all of the same group) is signalled; returns it, or nullptr when
+  // the time limit passed first.
+  static const EventQuickState* WaitAny(std::initializer_list<const EventQuickState*> events,
+                                        std::optional<Duration> limit = std::nullopt);
+
+ private:
+  CEventGroup& group_;
+  bool signalled_ = false;  // guarded by group_.lock_
+};
+
+}  // namespace reelkit

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "avi/media_types.h"
+
+namespace reelkit {
+
+// Reads DIB pictures of one format (1, 4 or 8 bits with a palette, 16 bits by colour masks, 24 or
+// 32 bits) into 32-bit 0x00RRGGBB pixels, bottom-up rows of exactly width pixels. Rows missing from
+// a short picture read as black; nothing outside the picture is read.
+class CDibReader {
+ public:
+  explicit CDibReader(const VideoMediaType& type);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  std::size_t PixelCount() const;
+  // out holds PixelCount() pixels.
+  void Read(std::span<const std::uint8_t> picture, std::span<std::uint32_t> out) const;
+
+ private:
+  void ReadRow(const std::uint8_t* row, std::uint32_t* out) const;
+
+  int width_;
+  int height_;
+  bool topDown_;
+  std::uint16_t bitCount_;
+  std::size_t stride_;
+  std::array<std::uint32_t, 256> palette_{};
+  std::vector<std::uint32_t> colorsOf16Bit_;  // every 16-bit value's colour, by the masks
+};
+
+// Writes 32-bit 0x00RRGGBB pixels (bottom-up, stride width) as a DIB picture of another format:
+// 16 bits by colour masks, 24 or 32 bits, or 1, 4 or 8 bits by the nearest palette colour.
+class CDibWriter {
+ public:
+  explicit CDibWriter(const VideoMediaType& type);
+
+  std::size_t ImageSize() const { return stride_ * static_cast<std::size_t>(height_); }
+  // pixels holds width x height values; out holds ImageSize() bytes.
+  void Write(std::span<const std::uint32_t> pixels, std::span<std::uint8_t> out);
+
+ private:
+  std::uint8_t NearestIndex(std::uint32_t color);
+  std::uint16_t Pack16(std::uint32_t color) const;
+
+  int width_;
+  int height_;
+  bool topDown_;
+  std::uint16_t bitCount_;
+  std::size_t stride_;
+  std::array<std::uint32_t, 3> masks_;
+  std::array<std::uint32_t, 256> palette_{};
+  std::size_t paletteSize_ = 0;
+  std::vector<std::int16_t> nearestCache_;  // by 15-bit colour; -1 until looked up
+};
+
+// Packs 0x00RRGGBB into rgb555 (0RRRRRGG GGGBBBBB).
+constexpr std::uint16_t ToRgb555(std::uint32_t color) {
+  return static_cast<std::uint16_t>(((color >> 9) & 0x7C00) | ((color >> 6) & 0x03E0) |
+                                    ((color >> 3) & 0x001F));
+}
+
+}  // namespace reelkit

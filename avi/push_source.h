@@ -1,0 +1,115 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+
+#include "avi/event_quick_state.h"
+#include "avi/source_stream.h"
+#include "common/byte_block.h"
+
+namespace reelkit {
+
+inline constexpr std::chrono::milliseconds kPassThroughHandOverLimit{2000};
+
+// What FinishStream does with a frame the streaming thread has not taken yet.
+enum class PendingFrame {
+  Deliver,  // the stream is complete: the last frame goes out before end of stream
+  Discard,  // the stream is abandoned
+};
+
+// The output pin of the push source. The recorder's thread hands over one frame at a time
+// (DeliverFrame); the streaming thread turns it into one sample (FillBuffer). They meet through
+// five manual-reset events: frame ready, frame taken, stop requested, stop acknowledged, loop
+// ended.
+//
+// Copy mode: the picture is copied and DeliverFrame returns at once; 170 while the previous picture
+// is still pending. Pass-through mode: picture and packet are borrowed, and DeliverFrame waits up
+// to two seconds for the streaming thread to copy them; on time-out the frame is withdrawn, so the
+// borrowed bytes are never read after DeliverFrame returns.
+class CPushPinBitmap : public CSourceStream {
+ public:
+  CPushPinBitmap();
+  ~CPushPinBitmap() override;
+
+  // Before the pin is connected: the pictures' format (header and palette; masks for 16 bits)
+  // and the frame duration.
+  void SetFrameFormat(std::span<const std::uint8_t> format,
+                      const std::array<std::uint32_t, 3>& masks, Time frameDuration);
+
+  std::uint32_t DeliverFrame(std::uint32_t kind, std::span<const std::uint8_t> picture, Time start,
+                             Time stop, std::span<const std::uint8_t> packet, bool copyMode);
+  std::uint32_t FinishStream(PendingFrame pending);
+  // Returns when no frame is pending or the stream is over.
+  void WaitUntilReady();
+  // Returns when the streaming loop has ended; at once when no streaming thread was started.
+  void WaitForLoopEnd();
+  // 0, or the failure of a downstream delivery for good.
+  std::uint32_t Status() const { return status_.load(); }
+
+ protected:
+  std::uint32_t FillBuffer(CMediaSampleBuffer& sample) override;
+  std::uint32_t GetMediaType(VideoMediaType& type) override;
+  std::uint32_t DecideBufferSize(AllocatorProperties& request) override;
+  void OnStopCommand() override;
+  void DoBufferProcessingLoop() override;
+
+ private:
+  struct Pending {
+    std::uint32_t kind = 0;
+    std::span<const std::uint8_t> picture;
+    std::span<const std::uint8_t> packet;
+    Time start = 0;
+    Time stop = 0;
+  };
+
+  void CopyPendingInto(CMediaSampleBuffer& sample) const;
+  void ReleasePending();
+
+  BitmapFormat format_;
+  std::size_t formatLength_ = 0;
+  std::array<std::uint32_t, 3> masks_{};
+  Time frameDuration_ = 0;
+
+  std::mutex pendingLock_;  // guards the pending frame while it is filled in, copied or withdrawn
+  Pending pending_;
+  ByteBlock pendingCopy_;
+  bool copyMode_ = false;
+  bool deliverPendingOnStop_ = false;
+  std::atomic<std::uint32_t> status_ = 0;
+
+  CEventGroup events_;
+  EventQuickState frameReady_{events_};
+  EventQuickState frameTaken_{events_};
+  EventQuickState stopRequested_{events_};
+  EventQuickState stopAcknowledged_{events_};
+  EventQuickState loopEnded_{events_};
+};
+
+// The first filter of the recording pipeline: one output pin, "Out", fed by the recorder.
+class CPushSourceBitmap {
+ public:
+  CPushSourceBitmap() = default;
+  CPushSourceBitmap(const CPushSourceBitmap&) = delete;
+  CPushSourceBitmap& operator=(const CPushSourceBitmap&) = delete;
+
+  CPushPinBitmap& Pin() { return pin_; }
+  const char* PinName() const { return "Out"; }
+
+  void SetFrameFormat(std::span<const std::uint8_t> format,
+                      const std::array<std::uint32_t, 3>& masks, Time frameDuration) {
+    pin_.SetFrameFormat(format, masks, frameDuration);
+  }
+  std::uint32_t DeliverFrame(std::uint32_t kind, std::span<const std::uint8_t> picture, Time start,
+                             Time stop, std::span<const std::uint8_t> packet, bool copyMode) {
+    return pin_.DeliverFrame(kind, picture, start, stop, packet, copyMode);
+  }
+  std::uint32_t FinishStream(PendingFrame pending) { return pin_.FinishStream(pending); }
+
+ private:
+  CPushPinBitmap pin_;
+};
+
+}  // namespace reelkit

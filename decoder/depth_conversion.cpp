@@ -1,0 +1,95 @@
+#include "decoder/depth_conversion.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace reelkit {
+namespace {
+
+using Palette = std::array<std::uint32_t, 256>;
+
+// Entries are kept as raw 4-byte words so a store writes them back in stored order.
+Palette LoadPalette(std::span<const std::uint8_t, 1024> colorTable) {
+  Palette palette;
+  std::memcpy(palette.data(), colorTable.data(), colorTable.size());
+  return palette;
+}
+
+void StoreWord(std::uint8_t* bytes, std::uint32_t word) {
+  std::memcpy(bytes, &word, 4);
+}
+
+void ConvertRow4(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width,
+                 const Palette& palette) {
+  for (std::uint32_t x = 0; x < width; ++x) {
+    const std::uint8_t byte = source[x / 2];
+    const std::uint8_t index = (x & 1) == 0 ? byte >> 4 : byte & 0x0F;
+    StoreWord(target + 4 * std::size_t{x}, palette[index]);
+  }
+}
+
+void ConvertRow8(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width,
+                 const Palette& palette) {
+  for (std::uint32_t x = 0; x < width; ++x) {
+    StoreWord(target + 4 * std::size_t{x}, palette[source[x]]);
+  }
+}
+
+void ConvertRow24(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width) {
+  for (std::uint32_t x = 0; x < width; ++x) {
+    const std::uint8_t* pixel = source + 3 * std::size_t{x};
+    std::uint8_t* out = target + 4 * std::size_t{x};
+    out[0] = pixel[0];
+    out[1] = pixel[1];
+    out[2] = pixel[2];
+    out[3] = 0;
+  }
+}
+
+bool Converts(std::uint32_t nativeBitCount, std::uint32_t outputBitCount) {
+  return nativeBitCount == 4 ||
+         (nativeBitCount == 8 && (outputBitCount == 8 || outputBitCount == 32)) ||
+         (nativeBitCount == 24 && outputBitCount == 32);
+}
+
+}  // namespace
+
+bool ConversionApplies(std::uint32_t nativeBitCount, std::uint32_t outputBitCount) {
+  if (nativeBitCount != outputBitCount && nativeBitCount != 16 && nativeBitCount != 32) {
+    return true;
+  }
+  return Converts(nativeBitCount, outputBitCount);
+}
+
+void ConvertToRgb32(std::span<const std::uint8_t> working, const CPictureGeometry& geometry,
+                    std::uint32_t outputBitCount, std::span<const std::uint8_t, 1024> colorTable,
+                    std::span<std::uint8_t> frame) {
+  const std::uint32_t bitCount = geometry.Native().bitCount;
+  const std::uint32_t width = geometry.OutputWidth();
+  const std::uint64_t sourceStride = geometry.WorkingStride();
+  const std::uint64_t targetStride = 4 * std::uint64_t{width};
+  if (!Converts(bitCount, outputBitCount) || sourceStride == 0 || targetStride == 0) {
+    return;
+  }
+  const std::uint64_t rows = std::min<std::uint64_t>(
+      {geometry.OutputHeight(), working.size() / sourceStride, frame.size() / targetStride});
+  const Palette palette = LoadPalette(colorTable);
+  for (std::uint64_t row = 0; row < rows; ++row) {
+    const std::uint8_t* source = working.data() + row * sourceStride;
+    std::uint8_t* target = frame.data() + row * targetStride;
+    switch (bitCount) {
+      case 4:
+        ConvertRow4(source, target, width, palette);
+        break;
+      case 8:
+        ConvertRow8(source, target, width, palette);
+        break;
+      default:
+        ConvertRow24(source, target, width);
+        break;
+    }
+  }
+}
+
+}  // namespace reelkit

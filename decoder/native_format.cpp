@@ -1,0 +1,24 @@
+#include "decoder/native_format.h"
+
+#include "common/avi_exception.h"
+
+namespace reelkit {
+
+bool IsSupportedNativeBitCount(std::uint32_t bitCount) {
+  return bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
+}
+
+void CheckNativeFormat(const BitmapInfoHeader& header) {
+  const bool widthOk = header.width >= 1 && header.width <= 65535;
+  const bool heightOk = header.height >= 1 && header.height <= 65535;
+  if (!widthOk || !heightOk || !IsSupportedNativeBitCount(header.bitCount)) {
+    throw CAviException_InvalidData();
+  }
+  const auto pixels =
+      static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
+  if (pixels > kMaxNativePixels) {
+    throw CAviException_InvalidData();
+  }
+}
+
+}  // namespace reelkit

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "common/bitmap_format.h"
+#include "common/byte_block.h"
+#include "common/fourcc.h"
+#include "decoder/cursor_overlay.h"
+#include "decoder/decompression.h"
+#include "decoder/native_format.h"
+#include "decoder/picture_geometry.h"
+
+namespace reelkit {
+
+// Turns the bundles of a recorded screen stream into output pictures. It keeps the native screen
+// state (the current and previous planes the deltas work on, the screen image they show, the
+// cursor) and after each bundle leaves the screen fitted into the output size, cursor drawn, in
+// the output depth, in the caller's frame. One thread uses a decoder at a time.
+class CScreenStreamDecoder {
+ public:
+  CScreenStreamDecoder();
+  ~CScreenStreamDecoder();
+  CScreenStreamDecoder(const CScreenStreamDecoder&) = delete;
+  CScreenStreamDecoder& operator=(const CScreenStreamDecoder&) = delete;
+
+  // streamFormat: the recording's bitmap format with its colour table/masks. outputFormat: the
+  // job's output bitmap format (already 32 bits, compression 0, for 4/8/24-bit streams; holds the
+  // stream's colour table at start); the decoder reads and may change it (FINT, INIT). Throws
+  // CAviException_InvalidData for a bad format. Does nothing once initialised.
+  void Initialize(const BitmapFormat& streamFormat, BitmapFormat& outputFormat, FourCC codec);
+
+  // packet: a whole bundle starting with its own FourCC ("BNDL"/"KBND"); frame: the caller's
+  // picture buffer (bottom-up DIB in the output format, kept by the caller between calls). Every
+  // write into frame is bounded by frame.size() and by the output format's image size. Throws the
+  // CAviException family after returning to the uninitialised state with empty buffers.
+  void DecodePacket(const BitmapFormat& streamFormat, BitmapFormat& outputFormat, FourCC codec,
+                    std::span<const std::uint8_t> packet, std::span<std::uint8_t> frame);
+
+  bool IsInitialized() const { return initialized_; }
+  const PlaneLayout& NativeLayout() const { return native_; }
+
+ private:
+  struct BundleEffects {
+    bool rescale = false;
+  };
+
+  void DecodeBundle(const BitmapFormat& streamFormat, BitmapFormat& outputFormat,
+                    std::span<const std::uint8_t> packet, std::span<std::uint8_t> frame);
+  BundleEffects WalkSubPackets(const BitmapFormat& streamFormat, BitmapFormat& outputFormat,
+                               std::span<const std::uint8_t> packet,
+                               std::span<std::uint8_t> picture);
+  void HandleSubPacket(FourCC kind, std::span<const std::uint8_t> payload,
+                       const BitmapFormat& streamFormat, BitmapFormat& outputFormat,
+                       std::span<std::uint8_t> picture, BundleEffects& effects);
+  std::span<std::uint8_t> DestinationPicture(bool converting, std::uint64_t frameLength,
+                                             std::span<std::uint8_t> frame);
+
+  void ClearIfResized(std::span<std::uint8_t> picture);
+  void ResetFormat(std::span<const std::uint8_t> payload, bool fullReset,
+                   const BitmapFormat& streamFormat, BitmapFormat& outputFormat);
+  void TakeAnnouncedFormat(std::span<const std::uint8_t> payload, const BitmapInfoHeader& header,
+                           BitmapFormat& outputFormat);
+  void KeepPlanesWithoutFormat(bool fullReset, const BitmapFormat& streamFormat,
+                               BitmapFormat& outputFormat);
+  void DecodeKeyImage(std::span<const std::uint8_t> payload, const BitmapFormat& streamFormat,
+                      BitmapFormat& outputFormat);
+  void DecodeDelta(std::span<const std::uint8_t> payload);
+  void ApplyMoves(std::span<const std::uint8_t> payload);
+
+  void ResizeBuffers(std::uint64_t size);
+  void ReleaseAndReset();
+
+  ByteBlock currentPlane_;
+  ByteBlock previousPlane_;
+  ByteBlock scratch_;
+  std::uint64_t bufferSize_ = 0;
+  ByteBlock screenImage_;
+  // The picture at native depth when it is converted afterwards. It keeps the last picture, cursor
+  // included, from one call to the next, which is all the next call needs of it.
+  ByteBlock workingFrame_;
+  bool converting_ = false;
+  PlaneLayout native_;
+  std::uint32_t nativeColorsImportant_ = 0;
+  CPictureGeometry geometry_;
+  CCursorOverlay cursor_;
+  CInflater inflater_;
+  bool initialized_ = false;
+};
+
+}  // namespace reelkit

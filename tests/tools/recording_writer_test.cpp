@@ -1,0 +1,601 @@
+#include "tools/recording_writer/recording_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/testing/temp_dir.h"
+#include "tests/tools/recording_test_reader.h"
+#include "tests/tools/writer_test_support.h"
+
+namespace reelkit::testing {
+namespace {
+
+using recording::CompressionMethod;
+using recording::CRecordingWriter;
+using recording::CursorShape;
+using recording::DeltaUnits;
+using recording::MakeStreamFormat;
+using recording::MoveKind;
+using recording::MoveOperation;
+using recording::PixelLayout;
+using recording::ScreenRect;
+using recording::WriterOptions;
+
+constexpr int kWidth = 37;  // odd, so 8-, 16- and 24-bit rows carry padding
+constexpr int kHeight = 23;
+
+std::uint32_t Desktop(int x, int y) {
+  return 0x203040u + static_cast<std::uint32_t>(y * 3) * 0x10000u +
+         static_cast<std::uint32_t>(x % 5) * 0x20u;
+}
+
+ParsedRecording Parse(const CRecordingWriter& writer) {
+  return ParseRecording(writer.Bytes().span());
+}
+
+// Replays the writer's bytes on the reference planes and checks, after every record, that they
+// agree with the writer's own model.
+class RecordChecker {
+ public:
+  explicit RecordChecker(CRecordingWriter& writer) {
+    writer.SetRecordObserver(
+        [this](const recording::WrittenRecord&, const recording::CScreenModel& model) {
+          screens_.emplace_back(model.Screen().begin(), model.Screen().end());
+          currents_.emplace_back(model.CurrentPlane().begin(), model.CurrentPlane().end());
+          previouses_.emplace_back(model.PreviousPlane().begin(), model.PreviousPlane().end());
+        });
+  }
+
+  ReferenceScreen Replay(const ParsedRecording& parsed) const {
+    ReferenceScreen reference(parsed.formatBlock);
+    EXPECT_EQ(parsed.records.size(), screens_.size());
+    for (std::size_t i = 0; i < parsed.records.size() && i < screens_.size(); ++i) {
+      reference.Apply(parsed.records[i]);
+      EXPECT_EQ(reference.Planes().screen, screens_[i]) << "screen after record " << i;
+      EXPECT_EQ(reference.Planes().current, currents_[i]) << "current plane after record " << i;
+      EXPECT_EQ(reference.Planes().previous, previouses_[i]) << "previous plane after record " << i;
+    }
+    return reference;
+  }
+
+ private:
+  std::vector<Bytes> screens_;
+  std::vector<Bytes> currents_;
+  std::vector<Bytes> previouses_;
+};
+
+struct DepthRow {
+  const char* name;
+  PixelLayout layout;
+  std::uint16_t bits;
+  std::uint32_t compression;
+  std::size_t formatBlockSize;
+};
+
+const DepthRow kDepths[] = {
+    {"Indexed8", PixelLayout::Indexed8, 8, 0, 40 + 1024},
+    {"Rgb555", PixelLayout::Rgb555, 16, 0, 40},
+    {"Rgb565", PixelLayout::Rgb565, 16, 3, 52},
+    {"Rgb24", PixelLayout::Rgb24, 24, 0, 40},
+    {"Rgb32", PixelLayout::Rgb32, 32, 0, 40},
+    {"Rgb32BitFields", PixelLayout::Rgb32BitFields, 32, 3, 52},
+};
+
+TEST(RecordingWriterTest, FileHeaderDescribesEveryDepth) {
+  for (const DepthRow& row : kDepths) {
+    SCOPED_TRACE(row.name);
+    CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, row.layout));
+    const ParsedRecording parsed = Parse(writer);
+    EXPECT_EQ(parsed.magic, 0xDE33BA22u);
+    EXPECT_EQ(parsed.version, 1u);
+    ASSERT_EQ(parsed.formatBlock.size(), row.formatBlockSize);
+    EXPECT_EQ(U32At(parsed.formatBlock, 0), 40u);
+    EXPECT_EQ(U32At(parsed.formatBlock, 4), static_cast<std::uint32_t>(kWidth));
+    EXPECT_EQ(U32At(parsed.formatBlock, 8), static_cast<std::uint32_t>(kHeight));
+    EXPECT_EQ(U16At(parsed.formatBlock, 12), 1u);
+    EXPECT_EQ(U16At(parsed.formatBlock, 14), row.bits);
+    EXPECT_EQ(U32At(parsed.formatBlock, 16), row.compression);
+    EXPECT_EQ(U32At(parsed.formatBlock, 20), kHeight * (((kWidth * row.bits + 31) / 32) * 4));
+    EXPECT_TRUE(parsed.records.empty());
+    EXPECT_FALSE(parsed.truncated);
+  }
+}
+
+TEST(RecordingWriterTest, FormatBlockCarriesMasksAndPalette) {
+  const ParsedRecording rgb565 =
+      ParseRecording(CRecordingWriter(MakeStreamFormat(4, 4, PixelLayout::Rgb565)).Bytes().span());
+  EXPECT_EQ(U32At(rgb565.formatBlock, 40), 0xF800u);
+  EXPECT_EQ(U32At(rgb565.formatBlock, 44), 0x07E0u);
+  EXPECT_EQ(U32At(rgb565.formatBlock, 48), 0x001Fu);
+  const ParsedRecording rgb32 = ParseRecording(
+      CRecordingWriter(MakeStreamFormat(4, 4, PixelLayout::Rgb32BitFields)).Bytes().span());
+  EXPECT_EQ(U32At(rgb32.formatBlock, 40), 0x00FF0000u);
+  EXPECT_EQ(U32At(rgb32.formatBlock, 44), 0x0000FF00u);
+  EXPECT_EQ(U32At(rgb32.formatBlock, 48), 0x000000FFu);
+  const ParsedRecording indexed = ParseRecording(
+      CRecordingWriter(MakeStreamFormat(4, 4, PixelLayout::Indexed8)).Bytes().span());
+  EXPECT_EQ(U32At(indexed.formatBlock, 32), 256u);
+  EXPECT_EQ(U32At(indexed.formatBlock, 40), 0x000000u) << "first entry is black";
+  EXPECT_EQ(U32At(indexed.formatBlock, 40 + 4 * 215), 0xFFFFFFu) << "cube ends in white";
+  EXPECT_EQ(U32At(indexed.formatBlock, 40 + 4 * 255), 0xFFFFFFu) << "grey ramp ends in white";
+}
+
+TEST(RecordingWriterTest, RecordsKeepTheirFramingAndFields) {
+  WriterOptions options;
+  options.version = 0;
+  CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32), options);
+  const auto format = writer.Model().NativeFormat();
+  const Bytes image = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+  writer.WriteInit(-5, &format);
+  writer.WriteKeyFrame(0x123456789A, image);
+  std::vector<std::uint32_t> arrow(3 * 2, 0xFF000000u);
+  arrow[0] = 0x00000000u;
+  arrow[1] = 0xFFFFFFFFu;
+  arrow[2] = 0xFF808080u;
+  writer.WriteCursorShape(7, CursorShape::FromArgb(arrow, 3, 2, 1, 0));
+  writer.WriteCursorPosition(8, -3, 40000);
+  const MoveOperation moves[] = {{MoveKind::Copy, {1, 2, 3, 4}, 5, 6, 0},
+                                 {MoveKind::Fill, {0, 0, 2, 2}, 0, 0, 0x00ABCDEFu},
+                                 {MoveKind::Save, {9, 8, 7, 6}, 0, 0, 0}};
+  writer.WriteMoves(9, moves);
+  const std::uint8_t oddFirst[] = {1, 2, 3};
+  writer.WriteRecord(MakeFourCC('X', 'Y', 'Z', 'W'), INT64_MIN, oddFirst, {});
+
+  const ParsedRecording parsed = Parse(writer);
+  EXPECT_EQ(parsed.version, 0u);
+  ASSERT_EQ(parsed.records.size(), 6u);
+
+  const ParsedRecord& init = parsed.records[0];
+  EXPECT_EQ(init.fourcc, "INIT");
+  EXPECT_EQ(init.timestamp, -5);
+  const ParsedHeaderFormat announced = ParseHeaderFormat(init.Payload());
+  EXPECT_TRUE(announced.present);
+  EXPECT_EQ(announced.width, kWidth);
+  EXPECT_EQ(announced.height, kHeight);
+  EXPECT_EQ(announced.bitCount, 32);
+  EXPECT_EQ(announced.end, init.Payload().size());
+
+  const ParsedRecord& key = parsed.records[1];
+  EXPECT_EQ(key.fourcc, "KFRM");
+  EXPECT_EQ(key.timestamp, 0x123456789A);
+  EXPECT_TRUE(key.second.empty()) << "no format header asked for";
+  const Bytes planes = Inflate(key.Payload(), 2 * image.size());
+  ASSERT_EQ(planes.size(), 2 * image.size());
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), planes.begin()));
+  EXPECT_TRUE(std::all_of(planes.begin() + static_cast<std::ptrdiff_t>(image.size()), planes.end(),
+                          [](std::uint8_t b) { return b == 0; }))
+      << "the previous plane is still the cleared one";
+
+  const ParsedRecord& mous = parsed.records[2];
+  EXPECT_EQ(mous.second.size(), 32u) << "cursor head travels as the second block";
+  const ParsedCursor cursor = ParseCursor(mous.Payload());
+  EXPECT_EQ(cursor.width, 3);
+  EXPECT_EQ(cursor.height, 2);
+  EXPECT_EQ(cursor.hotspotX, 1);
+  EXPECT_EQ(cursor.hotspotY, 0);
+  EXPECT_EQ(cursor.rawLength, 18u);
+  // The top row of the image is the second stored row.
+  const Bytes expectedCursor = {0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                0xEA, 0xEF, 0xBE, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80};
+  EXPECT_EQ(cursor.bgr, expectedCursor);
+
+  const ParsedRecord& mpos = parsed.records[3];
+  EXPECT_EQ(mpos.fourcc, "MPOS");
+  ASSERT_EQ(mpos.Payload().size(), 16u);
+  EXPECT_EQ(static_cast<std::int32_t>(U32At(mpos.Payload(), 8)), -3);
+  EXPECT_EQ(U32At(mpos.Payload(), 12), 40000u);
+
+  const ParsedMove move = ParseMove(parsed.records[4].Payload());
+  EXPECT_EQ(move.method, 0u);
+  ASSERT_EQ(move.records.size(), 3u);
+  EXPECT_EQ(move.records[0].kind, 0);
+  EXPECT_EQ(move.records[0].left, 1);
+  EXPECT_EQ(move.records[0].top, 2);
+  EXPECT_EQ(move.records[0].right, 4);
+  EXPECT_EQ(move.records[0].bottom, 6);
+  EXPECT_EQ(move.records[0].sourceLeft, 5);
+  EXPECT_EQ(move.records[0].sourceTop, 6);
+  EXPECT_EQ(move.records[1].kind, 1);
+  EXPECT_EQ(move.records[1].color, 0x00ABCDEFu);
+  EXPECT_EQ(move.records[2].kind, 2);
+  EXPECT_EQ(move.records[2].right, 16);
+  EXPECT_EQ(move.records[2].bottom, 14);
+
+  const ParsedRecord& raw = parsed.records[5];
+  EXPECT_EQ(raw.fourcc, "XYZW");
+  EXPECT_EQ(raw.timestamp, INT64_MIN);
+  EXPECT_EQ(raw.first, Bytes(std::begin(oddFirst), std::end(oddFirst)));
+  EXPECT_TRUE(raw.second.empty());
+  EXPECT_EQ(writer.RecordCount(), 6u);
+  EXPECT_EQ(writer.BytesWritten(), writer.Bytes().size());
+}
+
+// One screen sequence per depth: a menu opens and closes (swap runs), noise (literals), a flat
+// block (fills), a narrow change at an odd column (row tails), a single pixel.
+struct DeltaCase {
+  const DepthRow* depth;
+  DeltaUnits units;
+  CompressionMethod method;
+};
+
+std::string DeltaCaseName(const ::testing::TestParamInfo<DeltaCase>& info) {
+  static const char* const kMethods[] = {"Stored", "Zlib", "Lzf"};
+  return std::string(info.param.depth->name) +
+         (info.param.units == DeltaUnits::Words ? "Words" : "Bytes") +
+         kMethods[static_cast<int>(info.param.method)];
+}
+
+std::vector<DeltaCase> AllDeltaCases() {
+  std::vector<DeltaCase> cases;
+  for (const DepthRow& depth : kDepths) {
+    for (DeltaUnits units : {DeltaUnits::Words, DeltaUnits::Bytes}) {
+      for (CompressionMethod method :
+           {CompressionMethod::Stored, CompressionMethod::Zlib, CompressionMethod::Lzf}) {
+        cases.push_back({&depth, units, method});
+      }
+    }
+  }
+  return cases;
+}
+
+class DeltaRoundTripTest : public ::testing::TestWithParam<DeltaCase> {};
+
+TEST_P(DeltaRoundTripTest, ReferenceInterpreterReachesEveryTarget) {
+  const DeltaCase& param = GetParam();
+  const PixelLayout layout = param.depth->layout;
+  WriterOptions options;
+  options.deltaUnits = param.units;
+  options.deltaCompression = param.method;
+  CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, layout), options);
+  RecordChecker checker(writer);
+  const auto format = writer.Model().NativeFormat();
+  writer.WriteFormat(0, &format);
+  const Bytes desktop = MakeNativeImage(kWidth, kHeight, layout, Desktop);
+  writer.WriteKeyFrame(1, desktop);
+
+  const auto inRect = [](int x, int y, int l, int t, int w, int h) {
+    return x >= l && x < l + w && y >= t && y < t + h;
+  };
+  std::vector<Bytes> targets;
+  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+    return inRect(x, y, 5, 3, 17, 12) ? (y == 7 ? 0x0000FFu : 0xF0F0F0u) : Desktop(x, y);
+  }));
+  targets.push_back(desktop);
+  std::uint32_t seed = 12345;
+  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+    seed = seed * 1103515245u + 12345u;
+    return inRect(x, y, 2, 2, 30, 9) ? (seed >> 8) & 0xFFFFFFu : Desktop(x, y);
+  }));
+  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+    return inRect(x, y, 0, 10, kWidth, 13) ? 0xFF0000u : Desktop(x, y);
+  }));
+  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+    return inRect(x, y, 0, 10, kWidth, 13) ? (inRect(x, y, 7, 12, 3, 5) ? 0x00FF00u : 0xFF0000u)
+                                           : Desktop(x, y);
+  }));
+  Bytes lastPixel = targets.back();
+  lastPixel[0] ^= 0x5A;  // bottom-left pixel of the screen
+  targets.push_back(lastPixel);
+
+  std::vector<std::size_t> recordsAfterTarget;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    EXPECT_GT(writer.WriteDelta(static_cast<Time>(10 + i), targets[i]), 0u) << "target " << i;
+    EXPECT_TRUE(std::equal(writer.Screen().begin(), writer.Screen().end(), targets[i].begin()))
+        << "writer's model after target " << i;
+    recordsAfterTarget.push_back(writer.RecordCount());
+  }
+
+  const ParsedRecording parsed = Parse(writer);
+  checker.Replay(parsed);
+  ReferenceScreen reference(parsed.formatBlock);
+  std::size_t record = 0;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    std::vector<int> before = reference.OpcodeCounts();
+    for (; record < recordsAfterTarget[i]; ++record) {
+      reference.Apply(parsed.records[record]);
+    }
+    EXPECT_EQ(reference.Planes().screen, targets[i]) << "reference screen after target " << i;
+    if (i == 1) {
+      const int swaps =
+          reference.OpcodeCounts()[2] + reference.OpcodeCounts()[12] - before[2] - before[12];
+      EXPECT_GT(swaps, 0) << "closing the menu should swap the old content back";
+    }
+  }
+  const auto& counts = reference.OpcodeCounts();
+  if (param.units == DeltaUnits::Bytes) {
+    EXPECT_EQ(counts[7] + counts[10] + counts[12] + counts[13], 0) << "byte runs only";
+  } else {
+    EXPECT_GT(counts[13], 0);
+    EXPECT_GT(counts[7], 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllDepths, DeltaRoundTripTest, ::testing::ValuesIn(AllDeltaCases()),
+                         DeltaCaseName);
+
+TEST(RecordingWriterTest, DeltaRectangleIsTheChangedArea) {
+  CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb24));
+  const auto format = writer.Model().NativeFormat();
+  writer.WriteFormat(0, &format);
+  writer.WriteKeyFrame(0, MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb24, Desktop));
+  const Bytes target = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb24, [](int x, int y) {
+    return x >= 3 && x < 11 && y >= 4 && y < 9 ? 0x123456u : Desktop(x, y);
+  });
+  ASSERT_EQ(writer.WriteDelta(5, target), 1u);
+  EXPECT_EQ(writer.WriteDelta(6, target), 0u) << "an unchanged screen writes nothing";
+  const ParsedDelta delta = ParseDelta(Parse(writer).records.back().Payload());
+  EXPECT_EQ(delta.left, 3);
+  EXPECT_EQ(delta.top, 4);
+  EXPECT_EQ(delta.width, 8);
+  EXPECT_EQ(delta.height, 5);
+  EXPECT_EQ(delta.method, 1u);
+}
+
+TEST(RecordingWriterTest, LargeChangesAreSplitToFitTheDecoderBuffer) {
+  struct Row {
+    const char* name;
+    int width;
+    int height;
+    DeltaUnits units;
+    std::size_t limit;
+  };
+  const Row rows[] = {
+      {"bands of rows", 40, 30, DeltaUnits::Words, 700},
+      {"one-row screen splits columns", 64, 1, DeltaUnits::Bytes, 0},
+      {"byte runs on a two-row screen", 33, 2, DeltaUnits::Bytes, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriterOptions options;
+    options.deltaUnits = row.units;
+    options.maxDeltaOpcodeBytes = row.limit;
+    CRecordingWriter writer(MakeStreamFormat(row.width, row.height, PixelLayout::Rgb32), options);
+    RecordChecker checker(writer);
+    const auto format = writer.Model().NativeFormat();
+    writer.WriteFormat(0, &format);
+    // Alternating kept and new bytes is the costliest content for byte runs.
+    std::uint32_t seed = 99;
+    const Bytes noise = MakeNativeImage(row.width, row.height, PixelLayout::Rgb32, [&](int, int) {
+      seed = seed * 1664525u + 1013904223u;
+      return ((seed >> 8) & 0x00FF00FFu) | 0x00010001u;
+    });
+    EXPECT_GT(writer.WriteDelta(1, noise), 1u);
+    const ParsedRecording parsed = Parse(writer);
+    const ReferenceScreen reference = checker.Replay(parsed);
+    EXPECT_EQ(reference.Planes().screen, noise);
+    const std::size_t limit = row.limit != 0 ? row.limit : writer.Model().FrameSize();
+    for (const ParsedRecord& record : parsed.records) {
+      if (record.fourcc == "DLTA") {
+        EXPECT_LE(ParseDelta(record.Payload()).opcodeLength, limit);
+      }
+    }
+  }
+}
+
+TEST(RecordingWriterTest, TooSmallScreenForADeltaIsRefused) {
+  CRecordingWriter writer(MakeStreamFormat(1, 1, PixelLayout::Rgb32));
+  const auto format = writer.Model().NativeFormat();
+  writer.WriteFormat(0, &format);
+  const Bytes white = {0xFF, 0xFF, 0xFF, 0x00};
+  EXPECT_THROW(writer.WriteDelta(1, white), std::length_error);
+}
+
+TEST(RecordingWriterTest, MovesMatchTheReference) {
+  struct Row {
+    const char* name;
+    PixelLayout layout;
+    std::vector<MoveOperation> moves;
+    bool changesScreen;
+  };
+  const std::vector<Row> rows = {
+      {"scroll up by one row onto itself",
+       PixelLayout::Rgb32,
+       {{MoveKind::Copy, {2, 3, 20, 15}, 2, 4, 0}},
+       true},
+      {"scroll down by one row onto itself",
+       PixelLayout::Rgb555,
+       {{MoveKind::Copy, {2, 4, 20, 15}, 2, 3, 0}},
+       true},
+      {"drag right overlapping",
+       PixelLayout::Rgb24,
+       {{MoveKind::Copy, {6, 1, 21, 9}, 3, 2, 0}},
+       true},
+      {"fill at 32 bits",
+       PixelLayout::Rgb32,
+       {{MoveKind::Fill, {1, 1, 9, 5}, 0, 0, 0x00A1B2C3}},
+       true},
+      {"fill at 16 bits takes the low half",
+       PixelLayout::Rgb565,
+       {{MoveKind::Fill, {1, 1, 9, 5}, 0, 0, 0x1234F81F}},
+       true},
+      {"fill at 8 bits is index 0",
+       PixelLayout::Indexed8,
+       {{MoveKind::Fill, {1, 1, 9, 5}, 0, 0, 0xFFFFFFFF}},
+       true},
+      {"fill at 24 bits is black",
+       PixelLayout::Rgb24,
+       {{MoveKind::Fill, {1, 1, 9, 5}, 0, 0, 0xFFFFFFFF}},
+       true},
+      {"empty rectangle and a save change no pixel",
+       PixelLayout::Rgb32,
+       {{MoveKind::Fill, {4, 4, 0, 0}, 0, 0, 0xFF}, {MoveKind::Save, {0, 0, 3, 3}, 0, 0, 0}},
+       false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriterOptions options;
+    options.moveCompression = CompressionMethod::Zlib;
+    CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, row.layout), options);
+    RecordChecker checker(writer);
+    const auto format = writer.Model().NativeFormat();
+    writer.WriteFormat(0, &format);
+    writer.WriteKeyFrame(1, MakeNativeImage(kWidth, kHeight, row.layout, [](int x, int y) {
+                           return static_cast<std::uint32_t>(x * 7 + y * 1031) * 0x010203u;
+                         }));
+    const Bytes before(writer.Screen().begin(), writer.Screen().end());
+    writer.WriteMoves(2, row.moves);
+    const ReferenceScreen reference = checker.Replay(Parse(writer));
+    EXPECT_EQ(reference.Planes().screen != before, row.changesScreen);
+  }
+}
+
+TEST(RecordingWriterTest, SavedRectangleComesBackAsSwapRuns) {
+  for (DeltaUnits units : {DeltaUnits::Words, DeltaUnits::Bytes}) {
+    WriterOptions options;
+    options.deltaUnits = units;
+    CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32), options);
+    RecordChecker checker(writer);
+    const auto format = writer.Model().NativeFormat();
+    writer.WriteFormat(0, &format);
+    const Bytes desktop = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+    writer.WriteKeyFrame(1, desktop);
+    const MoveOperation save[] = {{MoveKind::Save, {4, 4, 10, 10}, 0, 0, 0}};
+    writer.WriteMoves(2, save);
+    const MoveOperation fill[] = {{MoveKind::Fill, {4, 4, 10, 10}, 0, 0, 0x00FFFF00}};
+    writer.WriteMoves(3, fill);
+    writer.WriteDelta(4, desktop);
+    const ParsedRecording parsed = Parse(writer);
+    const ReferenceScreen reference = checker.Replay(parsed);
+    EXPECT_EQ(reference.Planes().screen, desktop);
+    const auto& counts = reference.OpcodeCounts();
+    EXPECT_GT(counts[2] + counts[12], 0);
+    EXPECT_EQ(counts[3] + counts[4] + counts[7] + counts[13], 0) << "nothing new to send";
+  }
+}
+
+TEST(RecordingWriterTest, FormatRecordsFollowTheDecoderRules) {
+  CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32));
+  RecordChecker checker(writer);
+  const auto format = writer.Model().NativeFormat();
+  const Bytes desktop = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+  writer.WriteInit(0, &format);  // first INIT: a FINT
+  ASSERT_TRUE(writer.Model().HasPlanes());
+  writer.WriteKeyFrame(1, desktop, {nullptr, std::span<const std::uint8_t>(desktop)});
+  writer.WriteInit(2);  // later INIT: clears the previous plane only
+  EXPECT_TRUE(std::equal(writer.Screen().begin(), writer.Screen().end(), desktop.begin()));
+  EXPECT_TRUE(std::all_of(writer.Model().PreviousPlane().begin(),
+                          writer.Model().PreviousPlane().end(), [](auto b) { return b == 0; }));
+  writer.WriteFormat(3, &format);  // same screen: planes kept, screen image cleared
+  EXPECT_TRUE(
+      std::all_of(writer.Screen().begin(), writer.Screen().end(), [](auto b) { return b == 0; }));
+  EXPECT_TRUE(std::equal(writer.Model().CurrentPlane().begin(), writer.Model().CurrentPlane().end(),
+                         desktop.begin()));
+  EXPECT_EQ(writer.WriteDelta(4, desktop), 1u) << "kept runs refill the screen image";
+  EXPECT_TRUE(std::equal(writer.Screen().begin(), writer.Screen().end(), desktop.begin()));
+
+  const auto smaller = MakeStreamFormat(20, 10, PixelLayout::Rgb565);
+  writer.WriteFormat(5, &smaller);  // mid-recording change of size and depth
+  EXPECT_EQ(writer.Model().Width(), 20);
+  EXPECT_EQ(writer.Model().BitCount(), 16u);
+  const Bytes small = MakeNativeImage(20, 10, PixelLayout::Rgb565, Desktop);
+  writer.WriteDelta(6, small);
+  const auto indexed = MakeStreamFormat(9, 7, PixelLayout::Indexed8);
+  const Bytes tiny = MakeNativeImage(9, 7, PixelLayout::Indexed8, Desktop);
+  writer.WriteKeyFrame(7, tiny, {&indexed, std::nullopt});  // key image announcing a format
+  writer.WriteFormat(8, nullptr);                           // full reset at the native format
+  writer.WriteDelta(9, tiny);
+
+  const ParsedRecording parsed = Parse(writer);
+  const ReferenceScreen reference = checker.Replay(parsed);
+  EXPECT_EQ(reference.Planes().width, 9);
+  EXPECT_EQ(reference.Planes().screen, tiny);
+  const auto lastOf = [&](const char* fourcc) {
+    return std::find_if(parsed.records.rbegin(), parsed.records.rend(),
+                        [&](const ParsedRecord& r) { return r.fourcc == fourcc; });
+  };
+  const ParsedHeaderFormat keyFormat = ParseHeaderFormat(lastOf("KFRM")->Payload());
+  EXPECT_TRUE(keyFormat.present);
+  EXPECT_EQ(keyFormat.colorsUsed, 256u);
+  EXPECT_EQ(keyFormat.colorTable.size(), 1024u);
+  EXPECT_TRUE(lastOf("FINT")->Payload().empty()) << "FINT without a format";
+}
+
+TEST(RecordingWriterTest, KeyImageWithoutPlanesChangesNothing) {
+  CRecordingWriter writer(MakeStreamFormat(8, 8, PixelLayout::Rgb32));
+  writer.WriteKeyFrame(0, MakeNativeImage(8, 8, PixelLayout::Rgb32, Desktop));
+  EXPECT_FALSE(writer.Model().HasPlanes());
+  EXPECT_TRUE(writer.Screen().empty());
+}
+
+TEST(RecordingWriterTest, SameCallsGiveSameBytesInFileAndMemory) {
+  const auto write = [](CRecordingWriter& writer) {
+    const auto format = writer.Model().NativeFormat();
+    writer.WriteInit(100, &format);
+    writer.WriteKeyFrame(200, MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb555, Desktop));
+    writer.WriteDelta(300, MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb555,
+                                           [](int x, int y) { return Desktop(y, x); }));
+    writer.WriteCursorPosition(400, 5, 6);
+    writer.Finish();
+  };
+  const auto format = MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb555);
+  CRecordingWriter first(format);
+  CRecordingWriter second(format);
+  write(first);
+  write(second);
+  EXPECT_EQ(first.Bytes(), second.Bytes());
+  TempDir dir;
+  CRecordingWriter onDisk(dir.File("same.rcrec"), format);
+  write(onDisk);
+  const std::string file = ReadFileBytes(dir.File("same.rcrec"));
+  EXPECT_EQ(Bytes(file.begin(), file.end()),
+            Bytes(first.Bytes().span().begin(), first.Bytes().span().end()));
+}
+
+TEST(RecordingWriterTest, RefusesWhatADecoderCouldNotFollow) {
+  CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32));
+  const Bytes desktop = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+  EXPECT_THROW(writer.WriteDelta(0, desktop), std::logic_error) << "no planes yet";
+  const auto format = writer.Model().NativeFormat();
+  writer.WriteFormat(0, &format);
+  EXPECT_THROW(writer.WriteDelta(1, Bytes(10)), std::invalid_argument);
+  EXPECT_THROW(writer.WriteDeltaRect(1, {30, 0, 8, 1}, desktop), std::invalid_argument);
+  EXPECT_THROW(writer.WriteKeyFrame(1, Bytes(3)), std::invalid_argument);
+  const MoveOperation outside[] = {{MoveKind::Copy, {0, 0, 5, 5}, 35, 0, 0}};
+  EXPECT_THROW(writer.WriteMoves(1, outside), std::invalid_argument);
+  CursorShape broken;
+  broken.width = 2;
+  broken.height = 2;
+  broken.bgr.resize(5);
+  EXPECT_THROW(writer.WriteCursorShape(1, broken), std::invalid_argument);
+  const auto huge = MakeStreamFormat(70000, 2, PixelLayout::Rgb32);
+  EXPECT_THROW(writer.WriteFormat(1, &huge), std::invalid_argument);
+  EXPECT_EQ(writer.RecordCount(), 1u) << "refused calls write nothing";
+  EXPECT_THROW(CRecordingWriter("/nonexistent-dir/x.rcrec", format), std::system_error);
+}
+
+TEST(RecordingWriterTest, RawBytesMakeTruncatedFiles) {
+  CRecordingWriter writer(MakeStreamFormat(4, 4, PixelLayout::Rgb32));
+  writer.WriteRecord(MakeFourCC('M', 'P', 'O', 'S'), 1, {}, {});
+  const std::uint8_t half[] = {'D', 'L'};
+  writer.WriteBytes(half);
+  const ParsedRecording parsed = Parse(writer);
+  ASSERT_EQ(parsed.records.size(), 1u);
+  EXPECT_TRUE(parsed.records[0].Payload().empty());
+  EXPECT_TRUE(parsed.truncated);
+}
+
+TEST(BundleBuilderTest, LaysOutSubPacketsAsHeadThenBody) {
+  const auto position = recording::BuildCursorPositionPayload(3, 4);
+  const auto moves = recording::BuildMovePayload({}, CompressionMethod::Stored);
+  const std::uint8_t junk[] = {9, 9};
+  recording::CBundleBuilder bundle(recording::kFourCCKbnd);
+  bundle.Add(recording::kFourCCMpos, position)
+      .Add(recording::kFourCCMove, moves.Joined().span())
+      .AddWithDeclaredSize(recording::kFourCCDlta, 1000, junk)
+      .AddRaw(junk);
+  const Bytes bytes(bundle.Bytes().span().begin(), bundle.Bytes().span().end());
+  ASSERT_EQ(bytes.size(), 4u + 8 + 16 + 8 + 24 + 8 + 2 + 2);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "KBND");
+  EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 8), "MPOS");
+  EXPECT_EQ(U32At(bytes, 8), 16u);
+  EXPECT_EQ(U32At(bytes, 12 + 8), 3u);
+  EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 32), "MOVE");
+  EXPECT_EQ(U32At(bytes, 32), 24u);
+  EXPECT_EQ(U32At(bytes, 60 + 4), 1000u);
+}
+
+}  // namespace
+}  // namespace reelkit::testing

@@ -1,22 +1,75 @@
 #include "app/convert_file.h"
 
-#include "app/input_detection.h"
+#include <cerrno>
+#include <filesystem>
+#include <new>
 
-#include <cstdio>
+#include "app/input_detection.h"
+#include "common/avi_exception.h"
+#include "common/error_codes.h"
+#include "common/reelkit_exception.h"
+#include "engine/avi_input_job.h"
+#include "engine/recording_job.h"
 
 namespace reelkit {
+namespace {
 
-bool ConvertFile(const std::string& inputPath, const std::string& /*outputPath*/,
-                 OutputFormat /*format*/, IReelkitClient& client) {
+bool NamesTheSameFile(const std::string& inputPath, const std::string& outputPath) {
+  std::error_code ignored;
+  return std::filesystem::equivalent(inputPath, outputPath, ignored);
+}
+
+// The job lives only inside this call, so a failure leaving it has already completed the output
+// file written so far by the time the client hears of it.
+bool RunJob(InputKind kind, const std::string& inputPath, const std::string& outputPath,
+            OutputFormat format, IReelkitClient& client) {
+  if (kind == InputKind::RawRecording) {
+    CRecordingJob job;
+    return job.Execute(inputPath, outputPath, format, client);
+  }
+  CAviInputJob job;
+  return job.Execute(inputPath, outputPath, format, client);
+}
+
+void ReportJobFailure(const CReelkitException& failure, IReelkitClient& client) {
+  switch (failure.Failure()) {
+    case ReelkitFailure::ReadInput:
+      client.OnError(ConvertErrorKind::ReadInputFailed, failure.Error(), {});
+      break;
+    case ReelkitFailure::WriteOutput:
+      client.OnError(ConvertErrorKind::WriteOutputFailed, failure.Error(),
+                     "The output file could not be written: " + DescribeErrorCode(failure.Error()));
+      break;
+    case ReelkitFailure::UnsupportedOutputFormat:
+      client.OnError(ConvertErrorKind::UnsupportedOutputFormat, 0, {});
+      break;
+  }
+}
+
+}  // namespace
+
+bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
+                 IReelkitClient& client) {
   InputKind kind{};
   if (!DetectInputKind(inputPath, kind)) {
     client.OnError(ConvertErrorKind::InvalidInputFormat, 0, {});
     return false;
   }
-  // The conversion engine lands next; until then a recognised input is reported honestly.
-  client.OnStart(inputPath);
-  std::printf("The conversion engine is not built yet (input recognised as %s).\n",
-              kind == InputKind::RawRecording ? "a raw recording" : "an AVI with the screen codec");
+  if (NamesTheSameFile(inputPath, outputPath)) {
+    client.OnError(ConvertErrorKind::OutputIsInput, 0, {});
+    return false;
+  }
+  try {
+    return RunJob(kind, inputPath, outputPath, format, client);
+  } catch (const CReelkitException& failure) {
+    ReportJobFailure(failure, client);
+  } catch (const CAviException& failure) {
+    client.OnError(ConvertErrorKind::ReadInputFailed, failure.Code(),
+                   "The recording's screen data is damaged: " + failure.Text());
+  } catch (const std::bad_alloc&) {
+    client.OnError(ConvertErrorKind::ReadInputFailed, ENOMEM,
+                   "There is not enough memory to convert this recording.");
+  }
   return false;
 }
 

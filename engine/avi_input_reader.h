@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/bitmap_format.h"
+#include "common/fourcc.h"
+#include "engine/input_file.h"
+
+namespace reelkit {
+
+inline constexpr std::uint32_t kMaxAviChunkSize = 256u << 20;
+// A first data chunk must hold "KBND", a "FINT" sub-packet header and its format header.
+inline constexpr std::size_t kMinFirstChunkSize = 84;
+
+// The content of one 'movi' list: where its chunks start and how many bytes they take.
+struct MoviList {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+struct ChunkHeader {
+  FourCC id = 0;
+  std::uint32_t size = 0;
+};
+
+// Finds the 'movi' list of the first RIFF 'AVI ' and of every 'AVIX' continuation that follows
+// it. Chunks other than lists at the RIFF level ('JUNK' and the like) are passed over. Leaves
+// the file position unspecified; an empty result means the file has no 'movi' list.
+std::vector<MoviList> LocateMoviLists(InputFile& file);
+
+ChunkHeader ReadChunkHeader(InputFile& file);
+
+// Stream chunks end in "db" or "dc"; the stream number in front is not examined.
+bool IsDataChunk(FourCC id);
+
+// The first data chunk must be a key bundle that opens with a format announcement.
+bool IsValidFirstChunk(std::span<const std::uint8_t> chunk);
+
+// The stream format a first chunk announces: 32 bits per pixel at its width and height.
+BitmapFormat StreamFormatOfFirstChunk(std::span<const std::uint8_t> chunk);
+
+}  // namespace reelkit

@@ -1,0 +1,124 @@
+#include "engine/conversion_job.h"
+
+#include "common/error_codes.h"
+#include "common/packet_kind.h"
+#include "common/reelkit_exception.h"
+#include "engine/raw_recording_reader.h"
+
+namespace reelkit {
+namespace {
+
+constexpr std::uint32_t kPictureKind = 0;
+
+[[noreturn]] void ThrowWriteFailure(std::uint32_t result) {
+  throw CReelkitException(ReelkitFailure::WriteOutput, result);
+}
+
+// 4-, 8- and 24-bit screens are decoded into 32-bit pictures; 16 and 32 bits keep their own.
+bool DecodesTo32Bits(std::uint16_t streamBitCount) {
+  return streamBitCount == 4 || streamBitCount == 8 || streamBitCount == 24;
+}
+
+}  // namespace
+
+RecorderFactory DefaultRecorderFactory() {
+  return [](double framesPerSecond, FourCC fourcc) {
+    return std::make_unique<CAviRecorder>(framesPerSecond, fourcc);
+  };
+}
+
+CConversionJob::CConversionJob(RecorderFactory makeRecorder)
+    : makeRecorder_(std::move(makeRecorder)) {}
+
+CConversionJob::~CConversionJob() = default;
+
+void CConversionJob::SelectOutputFormat() {
+  recorder_.reset();
+  if (!IsSupportedOutputFormat(format_)) {
+    throw CReelkitException(ReelkitFailure::UnsupportedOutputFormat, 0);
+  }
+  const int framesPerSecond = FramesPerSecondOf(format_);
+  frameDuration_ = FrameDuration(framesPerSecond);
+  recorder_ = makeRecorder_(static_cast<double>(framesPerSecond), FourCCOf(format_));
+}
+
+void CConversionJob::CreateDecoder() {
+  const BitmapInfoHeader stream = streamFormat_.Header();
+  // The frame buffer holds a 32-bit picture at the output size whatever the stream's depth, so a
+  // depth change later in the recording still decodes whole pictures.
+  const std::uint64_t largestPicture = DibImageSize(stream.width, stream.height, 32);
+  if (largestPicture > kMaxPictureBytes) {
+    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+  }
+  outputFormat_ = streamFormat_;
+  if (DecodesTo32Bits(stream.bitCount)) {
+    outputFormat_.SetPictureFormat(32, kCompressionRgb);
+  } else {
+    outputFormat_.SetPictureFormat(stream.bitCount, stream.compression);
+    if (stream.compression == kCompressionBitFields) {
+      outputFormat_.SetMasks(streamFormat_.Masks());
+    }
+  }
+  decoder_.reset();
+  decoder_ = std::make_unique<CScreenStreamDecoder>();
+  decoder_->Initialize(streamFormat_, outputFormat_, kFourCCScreenCodec);
+  frameBuffer_.ResizeZeroed(static_cast<std::size_t>(largestPicture));
+}
+
+void CConversionJob::DecodeIntoFrame(std::span<const std::uint8_t> packet) {
+  decoder_->DecodePacket(streamFormat_, outputFormat_, kFourCCScreenCodec, packet,
+                         frameBuffer_.span());
+}
+
+std::uint32_t CConversionJob::WriteWaitingWhileBusy(std::uint32_t kind,
+                                                    std::span<const std::uint8_t> packet,
+                                                    std::span<const std::uint8_t> picture) {
+  for (;;) {
+    const std::uint32_t result =
+        recorder_->WriteFrame(kind, packet, outputFormat_, picture, outputPath_, nextFrameTime_);
+    if (result != kErrorBusy) {
+      return result;
+    }
+    recorder_->WaitUntilReady();
+  }
+}
+
+void CConversionJob::RecordPicture() {
+  const auto pictureBytes = static_cast<std::size_t>(
+      std::min<std::uint64_t>(DibImageSize(outputFormat_.Header()), frameBuffer_.size()));
+  const std::uint32_t result =
+      WriteWaitingWhileBusy(kPictureKind, {}, frameBuffer_.span().first(pictureBytes));
+  if (result != kErrorSuccess) {
+    ThrowWriteFailure(result);
+  }
+}
+
+void CConversionJob::RecordSample(PacketKind kind, std::span<const std::uint8_t> bundle) {
+  const std::uint32_t result = WriteWaitingWhileBusy(static_cast<std::uint32_t>(kind), bundle, {});
+  if (result != kErrorSuccess) {
+    ThrowWriteFailure(result);
+  }
+}
+
+void CConversionJob::CompleteOutput() {
+  if (recorder_) {
+    const std::uint32_t result = recorder_->Close();
+    if (result != kErrorSuccess) {
+      ThrowWriteFailure(result);
+    }
+  }
+}
+
+void CConversionJob::ReportProgress(IReelkitClient& client) const {
+  const double percent =
+      inputSize_ == 0 ? 100.0
+                      : static_cast<double>(consumed_) / static_cast<double>(inputSize_) * 100.0;
+  client.OnProgress(percent);
+}
+
+void CConversionJob::ReportFinish(IReelkitClient& client) const {
+  const Time length = (nextFrameTime_ - firstTime_) / kTimeUnitsPerSecond;
+  client.OnFinish(packets_, frames_, keyFrames_, spacers_, static_cast<std::uint32_t>(length));
+}
+
+}  // namespace reelkit

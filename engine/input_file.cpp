@@ -1,0 +1,101 @@
+#include "engine/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "common/endian.h"
+#include "common/error_codes.h"
+#include "common/reelkit_exception.h"
+
+namespace reelkit {
+namespace {
+
+[[noreturn]] void ThrowReadFailure(std::uint32_t error) {
+  throw CReelkitException(ReelkitFailure::ReadInput, error);
+}
+
+}  // namespace
+
+InputFile::~InputFile() {
+  Close();
+}
+
+int InputFile::Open(const std::string& path) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return errno;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return error;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return EISDIR;
+  }
+  fd_ = fd;
+  size_ = static_cast<std::uint64_t>(info.st_size);
+  position_ = 0;
+  return 0;
+}
+
+void InputFile::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+std::size_t InputFile::ReadUpTo(std::span<std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      ThrowReadFailure(static_cast<std::uint32_t>(errno));
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  position_ += done;
+  return done;
+}
+
+void InputFile::ReadExactly(std::span<std::uint8_t> bytes) {
+  if (ReadUpTo(bytes) != bytes.size()) {
+    ThrowReadFailure(kErrorHandleEof);
+  }
+}
+
+std::uint32_t InputFile::ReadU32() {
+  std::uint8_t bytes[4];
+  ReadExactly(bytes);
+  return LoadU32LE(bytes);
+}
+
+void InputFile::Skip(std::uint64_t count) {
+  if (count > size_ - std::min(size_, position_)) {
+    ThrowReadFailure(kErrorHandleEof);
+  }
+  SeekTo(position_ + count);
+}
+
+void InputFile::SeekTo(std::uint64_t position) {
+  if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+    ThrowReadFailure(static_cast<std::uint32_t>(errno));
+  }
+  position_ = position;
+}
+
+}  // namespace reelkit

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace reelkit {
+
+// An input file opened for reading, read strictly forwards. Read failures throw
+// CReelkitException(ReadInput, errno); a read that ends early throws it with 38.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Returns 0 or the errno of the failed open. Directories are refused with EISDIR.
+  int Open(const std::string& path);
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+  std::uint64_t Size() const { return size_; }
+  std::uint64_t Position() const { return position_; }
+
+  // Reads exactly bytes.size() bytes; a count of 0 reads nothing.
+  void ReadExactly(std::span<std::uint8_t> bytes);
+  std::uint32_t ReadU32();
+  // Reads up to bytes.size() bytes and returns how many arrived; only a failed read throws.
+  std::size_t ReadUpTo(std::span<std::uint8_t> bytes);
+  // Moves forwards; passing the end of the file is a short read.
+  void Skip(std::uint64_t count);
+  void SeekTo(std::uint64_t position);
+
+ private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+  std::uint64_t position_ = 0;
+};
+
+}  // namespace reelkit

@@ -1,0 +1,120 @@
+#include "engine/raw_recording_reader.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "common/endian.h"
+#include "common/error_codes.h"
+#include "common/reelkit_exception.h"
+
+namespace reelkit {
+namespace {
+
+[[noreturn]] void ThrowInvalidData() {
+  throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+}
+
+// Colours used of 0 means the full table at 1, 4 and 8 bits.
+std::uint32_t ImpliedColorsUsed(std::uint16_t bitCount) {
+  switch (bitCount) {
+    case 1:
+      return 2;
+    case 4:
+      return 16;
+    case 8:
+      return 256;
+    default:
+      return 0;
+  }
+}
+
+void ReadBlock(InputFile& file, std::uint32_t length, ByteBlock& block) {
+  if (length > kMaxRecordBlockSize) {
+    ThrowInvalidData();
+  }
+  block.Resize(length);
+  file.ReadExactly(block.span());
+}
+
+}  // namespace
+
+void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat) {
+  if (block.size() < kBitmapInfoHeaderSize) {
+    ThrowInvalidData();
+  }
+  BitmapInfoHeader header = ReadBitmapInfoHeader(block.data());
+  const std::uint64_t headerSize = header.size == 0 ? kBitmapInfoHeaderSize : header.size;
+  if (headerSize < kBitmapInfoHeaderSize || headerSize > block.size()) {
+    ThrowInvalidData();
+  }
+  if (DibImageSize(header.width, header.height, 32) > kMaxPictureBytes) {
+    ThrowInvalidData();
+  }
+  const auto tail = block.subspan(headerSize);
+  std::vector<std::uint8_t> normalised(kBitmapInfoHeaderSize, 0);
+  if (header.compression == kCompressionBitFields) {
+    if (tail.size() < 12) {
+      ThrowInvalidData();
+    }
+    normalised.insert(normalised.end(), tail.begin(), tail.begin() + 12);
+  } else if (header.clrUsed != 0) {
+    if (tail.size() / 4 < header.clrUsed) {
+      ThrowInvalidData();
+    }
+    const std::size_t kept = std::min<std::size_t>(header.clrUsed, kMaxColorTableEntries);
+    normalised.insert(normalised.end(), tail.begin(), tail.begin() + 4 * kept);
+  } else {
+    // An implied table is taken as far as the block holds it; the rest stays black.
+    const std::size_t implied = ImpliedColorsUsed(header.bitCount);
+    const std::size_t present = std::min(implied, tail.size() / 4);
+    normalised.insert(normalised.end(), tail.begin(), tail.begin() + 4 * present);
+    header.clrUsed = static_cast<std::uint32_t>(implied);
+  }
+  header.size = kBitmapInfoHeaderSize;
+  streamFormat.Assign(normalised);
+  streamFormat.SetHeader(header);
+}
+
+std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat) {
+  const std::uint32_t magic = file.ReadU32();
+  const std::uint32_t version = file.ReadU32();
+  if (magic != kRawRecordingMagic || version >= 2) {
+    ThrowInvalidData();
+  }
+  const std::uint32_t blockSize = file.ReadU32();
+  if (blockSize > kMaxFormatBlockSize || blockSize < kBitmapInfoHeaderSize) {
+    ThrowInvalidData();
+  }
+  std::vector<std::uint8_t> block(blockSize);
+  file.ReadExactly(block);
+  ParseFormatBlock(block, streamFormat);
+  return std::uint64_t{blockSize} + kRawRecordingHeaderPrefix;
+}
+
+std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet) {
+  std::uint8_t fourcc[4];
+  const std::size_t got = file.ReadUpTo(fourcc);
+  if (got == 0) {
+    return 0;
+  }
+  if (got < sizeof fourcc) {
+    throw CReelkitException(ReelkitFailure::ReadInput, kErrorHandleEof);
+  }
+  packet.kind = PacketKindOfFourCC(LoadU32LE(fourcc));
+  std::uint8_t timestamp[8];
+  file.ReadExactly(timestamp);
+  packet.timestamp = static_cast<Time>(LoadU64LE(timestamp));
+  const std::uint32_t firstLength = file.ReadU32();
+  ReadBlock(file, firstLength, packet.firstBlock);
+  const std::uint32_t secondLength = file.ReadU32();
+  ReadBlock(file, secondLength, packet.secondBlock);
+  return std::uint64_t{kRecordFramingSize} + firstLength + secondLength;
+}
+
+bool IsPlainRgb32BitFields(const BitmapFormat& format) {
+  const BitmapInfoHeader header = format.Header();
+  return header.compression == kCompressionBitFields && header.bitCount == 32 &&
+         format.Masks() == std::array<std::uint32_t, 3>{0x00FF0000, 0x0000FF00, 0x000000FF};
+}
+
+}  // namespace reelkit

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/bitmap_format.h"
+#include "common/byte_block.h"
+#include "common/packet_kind.h"
+#include "common/time.h"
+#include "engine/input_file.h"
+
+namespace reelkit {
+
+// Limits that keep a hostile header from making us allocate what no real recording needs.
+inline constexpr std::uint32_t kMaxFormatBlockSize = 1u << 20;
+inline constexpr std::uint32_t kMaxRecordBlockSize = 256u << 20;
+inline constexpr std::uint64_t kMaxPictureBytes = 1ull << 30;
+
+inline constexpr std::uint32_t kRawRecordingMagic = 0xDE33BA22;
+inline constexpr std::uint32_t kRawRecordingHeaderPrefix = 12;
+inline constexpr std::uint32_t kRecordFramingSize = 20;
+
+// One record of a raw recording.
+struct RecordingPacket {
+  PacketKind kind = PacketKind::None;
+  Time timestamp = 0;
+  ByteBlock firstBlock;
+  ByteBlock secondBlock;
+};
+
+// Reads the file header; returns the bytes consumed. The format block is checked and copied into
+// a 40-byte header with its masks or colour table behind it; colour-table entries the block lacks
+// stay zero. Bad headers throw CReelkitException(ReadInput, 13).
+std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
+
+// Parses a format block already in memory (the rules of ReadRecordingHeader).
+void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat);
+
+// Reads the next record into packet, reusing its blocks; returns the bytes consumed, or 0 when
+// the file ends cleanly between records.
+std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet);
+
+// True when a 32-bit bit-fields format has the ordinary masks and is in fact plain 32-bit RGB.
+bool IsPlainRgb32BitFields(const BitmapFormat& format);
+
+}  // namespace reelkit

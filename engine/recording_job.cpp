@@ -1,0 +1,138 @@
+#include "engine/recording_job.h"
+
+#include "common/endian.h"
+#include "common/error_codes.h"
+#include "common/reelkit_exception.h"
+
+namespace reelkit {
+namespace {
+
+// Nothing real puts this much into one frame interval; a hostile file must not make us try.
+constexpr std::size_t kMaxBundleSize = 512u << 20;
+
+bool StartsKeyBundle(PacketKind kind) {
+  return kind == PacketKind::Fint || kind == PacketKind::Kfrm;
+}
+
+}  // namespace
+
+CRecordingJob::CRecordingJob(RecorderFactory makeRecorder)
+    : CConversionJob(std::move(makeRecorder)) {
+  ClearBundle();
+}
+
+bool CRecordingJob::Execute(const std::string& inputPath, const std::string& outputPath,
+                            OutputFormat format, IReelkitClient& client) {
+  outputPath_ = outputPath;
+  format_ = format;
+  if (const int error = input_.Open(inputPath); error != 0) {
+    client.OnError(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error), {});
+    return false;
+  }
+  client.OnStart(inputPath);
+  client.OnProgress(0.0);
+  inputSize_ = input_.Size();
+  consumed_ = ReadRecordingHeader(input_, streamFormat_);
+  outputFormat_ = streamFormat_;
+  if (IsPlainRgb32BitFields(streamFormat_)) {
+    outputFormat_.SetPictureFormat(32, kCompressionRgb);
+  }
+  if (ProducesPictures()) {
+    CreateDecoder();
+  }
+  SelectOutputFormat();
+  for (;;) {
+    const std::uint64_t recordSize = ReadRecord(input_, packet_);
+    if (recordSize == 0) {
+      break;
+    }
+    ++packets_;
+    if (firstTime_ == 0) {
+      firstTime_ = packet_.timestamp;
+    }
+    ProcessPacket(packet_);
+    consumed_ += recordSize;
+    ReportProgress(client);
+    if (client.IsCancelRequested()) {
+      return false;
+    }
+  }
+  input_.Close();
+  if (!BundleIsEmpty()) {
+    FlushBundle();
+  }
+  CompleteOutput();
+  ReportFinish(client);
+  return true;
+}
+
+void CRecordingJob::ProcessPacket(RecordingPacket& packet) {
+  if (!BundleIsEmpty() &&
+      (packet.timestamp >= nextFrameTime_ + frameDuration_ || StartsKeyBundle(packet.kind))) {
+    FlushBundle();
+  }
+  // The first INIT of a recording announces its format like a FINT; later ones do not.
+  if (!initSeen_ && packet.kind == PacketKind::Init) {
+    packet.kind = PacketKind::Fint;
+    initSeen_ = true;
+  }
+  if (packet.kind == PacketKind::Kfrm) {
+    ++keyFrames_;
+  }
+  AppendToBundle(packet);
+  if (nextFrameTime_ == 0) {
+    nextFrameTime_ = bundleStart_;
+  }
+  if (packet.kind == PacketKind::Fint) {
+    FlushBundle();
+  }
+}
+
+void CRecordingJob::AppendToBundle(const RecordingPacket& packet) {
+  if (BundleIsEmpty()) {
+    bundleStart_ = packet.timestamp;
+  }
+  if (StartsKeyBundle(packet.kind)) {
+    bundleIsKey_ = true;
+  }
+  const std::size_t payload = packet.firstBlock.size() + packet.secondBlock.size();
+  if (bundle_.size() + 8 + payload > kMaxBundleSize) {
+    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+  }
+  // A sub-packet's payload is the second block followed by the first.
+  bundle_.AppendU32LE(FourCCOfPacketKind(packet.kind));
+  bundle_.AppendU32LE(static_cast<std::uint32_t>(payload));
+  bundle_.Append(packet.secondBlock.span());
+  bundle_.Append(packet.firstBlock.span());
+}
+
+void CRecordingJob::FlushBundle() {
+  while (bundleStart_ > nextFrameTime_ + frameDuration_) {
+    if (ProducesPictures()) {
+      RecordPicture();  // a spacer repeats the last picture
+    } else {
+      RecordSample(PacketKind::Empt, {});
+    }
+    nextFrameTime_ += frameDuration_;
+    ++frames_;
+    ++spacers_;
+  }
+  const PacketKind bundleKind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
+  if (ProducesPictures()) {
+    StoreU32LE(bundle_.data(), FourCCOfPacketKind(bundleKind));
+    DecodeIntoFrame(bundle_.span());
+    RecordPicture();
+  } else {
+    RecordSample(bundleKind, bundle_.span().subspan(kBundleHeaderSize));
+  }
+  nextFrameTime_ += frameDuration_;
+  ++frames_;
+  ClearBundle();
+}
+
+void CRecordingJob::ClearBundle() {
+  bundle_.Resize(kBundleHeaderSize);
+  bundleIsKey_ = false;
+}
+
+}  // namespace reelkit

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "engine/conversion_job.h"
+#include "engine/input_file.h"
+#include "engine/raw_recording_reader.h"
+
+namespace reelkit {
+
+// Converts a raw recording: records are grouped into one bundle per frame interval, gaps become
+// spacer frames, and each bundle is passed through or decoded into a picture.
+class CRecordingJob : public CConversionJob {
+ public:
+  explicit CRecordingJob(RecorderFactory makeRecorder = DefaultRecorderFactory());
+
+  // True when the input was consumed to its end and OnFinish was called; false when the input
+  // could not be opened or the client cancelled. Read and write failures throw CReelkitException,
+  // decoder failures the CAviException family.
+  bool Execute(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
+               IReelkitClient& client);
+
+ private:
+  void ProcessPacket(RecordingPacket& packet);
+  void FlushBundle();
+  void AppendToBundle(const RecordingPacket& packet);
+  bool BundleIsEmpty() const { return bundle_.size() == kBundleHeaderSize; }
+  void ClearBundle();
+
+  // The bundle keeps four bytes in front for the packet FourCC the decoder expects, so a bundle
+  // is decoded without another copy.
+  static constexpr std::size_t kBundleHeaderSize = 4;
+
+  InputFile input_;
+  RecordingPacket packet_;
+  ByteBlock bundle_;
+  Time bundleStart_ = 0;
+  bool bundleIsKey_ = false;
+  bool initSeen_ = false;
+};
+
+}  // namespace reelkit

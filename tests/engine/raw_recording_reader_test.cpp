@@ -1,0 +1,179 @@
+#include "engine/raw_recording_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "common/reelkit_exception.h"
+#include "tests/engine/engine_doubles.h"
+#include "tests/testing/temp_dir.h"
+
+namespace reelkit {
+namespace {
+
+using testing::RawRecordingBytes;
+using testing::TempDir;
+
+// Reads the header of the given bytes; returns the error of the exception, or -1 when none.
+std::int64_t HeaderError(std::span<const std::uint8_t> bytes, BitmapFormat* formatOut = nullptr) {
+  TempDir dir;
+  InputFile file;
+  EXPECT_EQ(file.Open(dir.Write("in.rcrec", bytes)), 0);
+  BitmapFormat format;
+  try {
+    ReadRecordingHeader(file, format);
+  } catch (const CReelkitException& e) {
+    EXPECT_EQ(e.Failure(), ReelkitFailure::ReadInput);
+    return e.Error();
+  }
+  if (formatOut != nullptr) {
+    *formatOut = format;
+  }
+  return -1;
+}
+
+std::vector<std::uint8_t> FormatBlock(std::uint16_t bitCount, std::uint32_t clrUsed,
+                                      std::size_t tableBytes, std::uint32_t headerSize = 40) {
+  std::vector<std::uint8_t> block(40 + tableBytes, 0x77);
+  BitmapInfoHeader header;
+  header.size = headerSize;
+  header.width = 4;
+  header.height = 4;
+  header.bitCount = bitCount;
+  header.clrUsed = clrUsed;
+  WriteBitmapInfoHeader(block.data(), header);
+  return block;
+}
+
+TEST(RawRecordingHeader, AcceptsBothVersionsAndRefusesOthers) {
+  const auto block = FormatBlock(32, 0, 0);
+  EXPECT_EQ(HeaderError(RawRecordingBytes(block, 0).bytes.span()), -1);
+  EXPECT_EQ(HeaderError(RawRecordingBytes(block, 1).bytes.span()), -1);
+  EXPECT_EQ(HeaderError(RawRecordingBytes(block, 2).bytes.span()), 13);
+  RawRecordingBytes badMagic(block, 0);
+  badMagic.bytes[0] = 0x23;
+  EXPECT_EQ(HeaderError(badMagic.bytes.span()), 13);
+}
+
+struct BlockCase {
+  const char* name;
+  std::vector<std::uint8_t> block;
+  std::int64_t error;
+};
+
+void PrintTo(const BlockCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class FormatBlockBounds : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(FormatBlockBounds, RefuseBlocksThatDoNotHoldWhatTheyDescribe) {
+  EXPECT_EQ(HeaderError(RawRecordingBytes(GetParam().block, 0).bytes.span()), GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, FormatBlockBounds,
+    ::testing::Values(BlockCase{"ShorterThanAHeader", std::vector<std::uint8_t>(39, 0), 13},
+                      BlockCase{"EmptyBlock", {}, 13},
+                      BlockCase{"HeaderSizeZeroMeansForty", FormatBlock(32, 0, 0, 0), -1},
+                      BlockCase{"HeaderSizeBeyondTheBlock", FormatBlock(32, 0, 0, 41), 13},
+                      BlockCase{"HeaderSizeBelowForty", FormatBlock(32, 0, 0, 12), 13},
+                      BlockCase{"PaletteAsLong", FormatBlock(8, 3, 12), -1},
+                      BlockCase{"PaletteLongerThanTheBlock", FormatBlock(8, 3, 11), 13},
+                      BlockCase{"HugePaletteCount", FormatBlock(8, 0xFFFFFFFF, 16), 13}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(RawRecordingHeader, RefusesOversizedBlocksWithoutReadingThem) {
+  RawRecordingBytes recording(FormatBlock(32, 0, 0), 0);
+  StoreU32LE(recording.bytes.data() + 8, (1u << 20) + 1);
+  EXPECT_EQ(HeaderError(recording.bytes.span()), 13);
+}
+
+TEST(RawRecordingHeader, RefusesPicturesOverAGibibyte) {
+  auto block = FormatBlock(32, 0, 0);
+  StoreU32LE(block.data() + 4, 65535);
+  StoreU32LE(block.data() + 8, 65535);
+  EXPECT_EQ(HeaderError(RawRecordingBytes(block, 0).bytes.span()), 13);
+}
+
+TEST(RawRecordingHeader, ImpliedPaletteIsFilledAsFarAsTheBlockHoldsIt) {
+  auto block = FormatBlock(8, 0, 8);  // two of 256 entries present
+  BitmapFormat format;
+  ASSERT_EQ(HeaderError(RawRecordingBytes(block, 0).bytes.span(), &format), -1);
+  EXPECT_EQ(format.Header().clrUsed, 256u);
+  EXPECT_EQ(format.ColorTable()[7], 0x77);
+  EXPECT_EQ(format.ColorTable()[8], 0);
+  EXPECT_EQ(format.ColorTable()[1023], 0);
+}
+
+TEST(RawRecordingHeader, KeepsBitFieldMasks) {
+  auto block = FormatBlock(16, 0, 12);
+  StoreU32LE(block.data() + 16, kCompressionBitFields);
+  StoreU32LE(block.data() + 40, 0xF800);
+  StoreU32LE(block.data() + 44, 0x07E0);
+  StoreU32LE(block.data() + 48, 0x001F);
+  BitmapFormat format;
+  ASSERT_EQ(HeaderError(RawRecordingBytes(block, 0).bytes.span(), &format), -1);
+  EXPECT_EQ(format.Masks(), (std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F}));
+  EXPECT_FALSE(IsPlainRgb32BitFields(format));
+}
+
+struct RecordRead {
+  std::vector<std::uint64_t> sizes;
+  std::vector<RecordingPacket> packets;
+  std::int64_t error = -1;
+};
+
+RecordRead ReadAllRecords(const ByteBlock& bytes) {
+  TempDir dir;
+  InputFile file;
+  EXPECT_EQ(file.Open(dir.Write("in.rcrec", bytes.span())), 0);
+  RecordRead read;
+  BitmapFormat format;
+  try {
+    ReadRecordingHeader(file, format);
+    RecordingPacket packet;
+    while (const std::uint64_t size = ReadRecord(file, packet)) {
+      read.sizes.push_back(size);
+      read.packets.push_back(packet);
+    }
+  } catch (const CReelkitException& e) {
+    read.error = e.Error();
+  }
+  return read;
+}
+
+TEST(RawRecordingRecords, FramesBlocksAndKinds) {
+  RawRecordingBytes recording(4, 4, 32);
+  recording.Record("DLTA", -5, {1, 2, 3}, {4}).Record("XXXX", 7).Record("MPOS", 1LL << 40);
+  const RecordRead read = ReadAllRecords(recording.bytes);
+  ASSERT_EQ(read.error, -1);
+  EXPECT_EQ(read.sizes, (std::vector<std::uint64_t>{24, 20, 20}));
+  EXPECT_EQ(read.packets[0].kind, PacketKind::Dlta);
+  EXPECT_EQ(read.packets[0].timestamp, -5);
+  EXPECT_EQ(read.packets[0].firstBlock.size(), 3u);
+  EXPECT_EQ(read.packets[0].secondBlock[0], 4);
+  EXPECT_EQ(read.packets[1].kind, PacketKind::None);
+  EXPECT_TRUE(read.packets[1].firstBlock.empty());
+  EXPECT_EQ(read.packets[2].timestamp, 1LL << 40);
+}
+
+TEST(RawRecordingRecords, TruncationAnywhereInARecordIsAnEndOfFileError) {
+  RawRecordingBytes recording(4, 4, 32);
+  recording.Record("DLTA", 1, {1, 2, 3}, {4, 5});
+  const std::size_t full = recording.bytes.size();
+  const std::size_t recordStart = full - 25;
+  for (std::size_t cut = recordStart + 1; cut < full; ++cut) {
+    ByteBlock truncated = recording.bytes;
+    truncated.Resize(cut);
+    EXPECT_EQ(ReadAllRecords(truncated).error, 38) << "cut at " << cut;
+  }
+}
+
+TEST(RawRecordingRecords, OversizedBlockLengthIsInvalidData) {
+  RawRecordingBytes recording(4, 4, 32);
+  recording.Record("DLTA", 1);
+  StoreU32LE(recording.bytes.data() + recording.bytes.size() - 8, (256u << 20) + 1);
+  EXPECT_EQ(ReadAllRecords(recording.bytes).error, 13);
+}
+
+}  // namespace
+}  // namespace reelkit

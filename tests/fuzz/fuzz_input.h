@@ -1,0 +1,73 @@
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "avi/avi_recorder.h"
+#include "common/reelkit_client.h"
+#include "engine/conversion_job.h"
+
+namespace reelkit::fuzzing {
+
+// Fuzz bytes as a file the jobs can open by path, without touching the disk.
+class MemoryFile {
+ public:
+  MemoryFile(const std::uint8_t* data, std::size_t size)
+      : fd_(::memfd_create("fuzz-input", MFD_CLOEXEC)) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < size) {
+      const ssize_t n = ::write(fd_, data + done, size - done);
+      if (n <= 0) {
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+  }
+  ~MemoryFile() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+ private:
+  int fd_;
+};
+
+// Accepts every frame and keeps nothing: the fuzzers exercise reading and decoding only.
+class DiscardingRecorder final : public CAviRecorder {
+ public:
+  DiscardingRecorder(double framesPerSecond, FourCC fourcc)
+      : CAviRecorder(framesPerSecond, fourcc) {}
+  std::uint32_t WriteFrame(std::uint32_t, std::span<const std::uint8_t>, const BitmapFormat&,
+                           std::span<const std::uint8_t>, const std::string&, Time) override {
+    return 0;
+  }
+  void WaitUntilReady() override {}
+  std::uint32_t Close() override { return 0; }
+};
+
+inline RecorderFactory DiscardingRecorders() {
+  return [](double framesPerSecond, FourCC fourcc) -> std::unique_ptr<CAviRecorder> {
+    return std::make_unique<DiscardingRecorder>(framesPerSecond, fourcc);
+  };
+}
+
+class SilentClient final : public IReelkitClient {
+ public:
+  void OnStart(const std::string&) override {}
+  void OnFinish(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                std::uint32_t) override {}
+  void OnError(ConvertErrorKind, std::uint32_t, const std::string&) override {}
+  void OnProgress(double) override {}
+  bool IsCancelRequested() override { return false; }
+};
+
+}  // namespace reelkit::fuzzing

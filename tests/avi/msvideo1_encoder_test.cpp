@@ -7,12 +7,15 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -20,6 +23,35 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+}
+
+// Every allocation of this test program is counted, so a test can tell that a steady stream of
+// pictures allocates nothing.
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
 }
 
 namespace reelkit {
@@ -553,6 +585,31 @@ TEST(Msvc1Encoder, RefusesAPictureShorterThanItsSize) {
   const std::vector<std::uint32_t> shortPicture(32 * 16 - 1);
   Msvc1Frame frame;
   EXPECT_THROW(encoder.Encode(shortPicture, frame), std::invalid_argument);
+}
+
+TEST(Msvc1Encoder, AllocatesNothingOnceRunning) {
+  constexpr int kWidth = 160;
+  constexpr int kHeight = 96;
+  std::vector<Picture> pictures;
+  pictures.push_back(GradientPicture(kWidth, kHeight));
+  for (int step = 1; step < 6; ++step) {
+    pictures.push_back(TextPicture(kWidth, kHeight, QString(kSampleText).left(15 * step)));
+  }
+  CMsvc1Encoder encoder(kWidth, kHeight, 3);
+  Msvc1Frame frame;
+  // The noisiest picture first: the output buffer then has all the room it will need.
+  std::uint32_t state = 7;
+  const Picture noise = MakePicture(kWidth, kHeight, [&](int, int) {
+    state = state * 1664525U + 1013904223U;
+    return state >> 8;
+  });
+  encoder.Encode(noise.pixels, frame);
+
+  const long before = allocations.load();
+  for (const Picture& picture : pictures) {
+    encoder.Encode(picture.pixels, frame);
+  }
+  EXPECT_EQ(allocations.load() - before, 0);
 }
 
 }  // namespace

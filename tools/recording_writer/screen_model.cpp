@@ -201,7 +201,9 @@ int CScreenModel::ApplyDeltaOpcodes(const ScreenRect& rect, std::span<const std:
         default:
           continue;
       }
-      std::memcpy(screen_.data() + at, cur, Fitting(at, n, screen_.size()));
+      if (const std::size_t shown = Fitting(at, n, screen_.size()); shown > 0) {
+        std::memcpy(screen_.data() + at, cur, shown);
+      }
       offset += static_cast<std::int64_t>(bytes);
     }
     offset += stride - rowBytes;

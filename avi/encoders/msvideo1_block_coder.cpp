@@ -334,7 +334,7 @@ bool ChooseBlockCode(const BlockPixels& source, int keepCost, BlockCode& code) {
   if (flat && fill.distortion > 0) {
     fillCost = kNoCost;
   }
-  int best = std::min({keep, fillCost, pairCost});
+  const int best = std::min({keep, fillCost, pairCost});
   // Eight colours cannot cost less than their bytes alone.
   if (best > Cost(0, kEightColourSize)) {
     const EightChoice eight = ChooseEightColours(px);

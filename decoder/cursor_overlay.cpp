@@ -124,8 +124,7 @@ void CCursorOverlay::SetPosition(std::span<const std::uint8_t> payload) {
 }
 
 void CCursorOverlay::Draw(std::span<std::uint8_t> picture, const CPictureGeometry& geometry) {
-  savedOffsets_.clear();
-  savedBytes_.clear();
+  saved_.clear();
   const PlaneLayout& native = geometry.Native();
   if (shape_.empty() || geometry.Empty()) {
     return;
@@ -136,15 +135,20 @@ void CCursorOverlay::Draw(std::span<std::uint8_t> picture, const CPictureGeometr
   const Span columns = ClipLine(left, width_, native.width);
   const Span rows = ClipLine(top, height_, native.height);
   for (std::int64_t i = rows.first; i < rows.last; ++i) {
-    const auto storedRow = static_cast<std::uint32_t>(native.height - 1 - (top + i));
+    const auto rowOffset =
+        geometry.RowOffset(static_cast<std::uint32_t>(native.height - 1 - (top + i)));
+    if (!rowOffset) {
+      continue;
+    }
+    const CursorPixel* shapeRow = shape_.data() + i * width_;
     for (std::int64_t j = columns.first; j < columns.last; ++j) {
-      const CursorPixel pixel = PixelAt(static_cast<std::int32_t>(j), static_cast<std::int32_t>(i));
-      if (pixel == CursorPixel::Transparent) {
+      if (shapeRow[j] == CursorPixel::Transparent) {
         continue;
       }
-      const auto place = geometry.Locate(static_cast<std::uint32_t>(left + j), storedRow);
-      if (place && place->offset + savedBytesPerPixel_ <= picture.size()) {
-        DrawPixel(picture, *place, pixel, native.bitCount);
+      PixelPlace place = geometry.ColumnPlace(static_cast<std::uint32_t>(left + j));
+      place.offset += *rowOffset;
+      if (place.offset + savedBytesPerPixel_ <= picture.size()) {
+        DrawPixel(picture, place, shapeRow[j], native.bitCount);
       }
     }
   }
@@ -153,8 +157,8 @@ void CCursorOverlay::Draw(std::span<std::uint8_t> picture, const CPictureGeometr
 void CCursorOverlay::DrawPixel(std::span<std::uint8_t> picture, const PixelPlace& place,
                                CursorPixel pixel, std::uint32_t bitCount) {
   std::uint8_t* target = picture.data() + place.offset;
-  savedOffsets_.push_back(place.offset);
-  savedBytes_.insert(savedBytes_.end(), target, target + savedBytesPerPixel_);
+  SavedPixel& saved = saved_.emplace_back(SavedPixel{place.offset, {}});
+  std::memcpy(saved.bytes.data(), target, savedBytesPerPixel_);
   const std::uint8_t ink = pixel == CursorPixel::White ? 0xFF : 0x00;
   if (bitCount < 8) {
     const auto nibbleMask = static_cast<std::uint8_t>(0x0F << place.nibbleShift);
@@ -165,15 +169,12 @@ void CCursorOverlay::DrawPixel(std::span<std::uint8_t> picture, const PixelPlace
 }
 
 void CCursorOverlay::Restore(std::span<std::uint8_t> picture) {
-  for (std::size_t k = savedOffsets_.size(); k-- > 0;) {
-    const std::uint64_t offset = savedOffsets_[k];
-    if (offset + savedBytesPerPixel_ <= picture.size()) {
-      std::memcpy(picture.data() + offset, savedBytes_.data() + k * savedBytesPerPixel_,
-                  savedBytesPerPixel_);
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->offset + savedBytesPerPixel_ <= picture.size()) {
+      std::memcpy(picture.data() + it->offset, it->bytes.data(), savedBytesPerPixel_);
     }
   }
-  savedOffsets_.clear();
-  savedBytes_.clear();
+  saved_.clear();
 }
 
 void CCursorOverlay::Reset() {
@@ -182,8 +183,7 @@ void CCursorOverlay::Reset() {
   width_ = height_ = 0;
   shape_ = {};
   image_.Release();
-  savedOffsets_ = {};
-  savedBytes_ = {};
+  saved_ = {};
   savedBytesPerPixel_ = 0;
 }
 

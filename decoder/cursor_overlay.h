@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -67,9 +68,13 @@ class CCursorOverlay {
   std::int32_t height_ = 0;
   std::vector<CursorPixel> shape_;
   ByteBlock image_;
-  // One entry per drawn pixel, in drawing order: where it was and the bytes it replaced.
-  std::vector<std::uint64_t> savedOffsets_;
-  std::vector<std::uint8_t> savedBytes_;
+  // One entry per drawn pixel, in drawing order: where it was and the bytes it replaced (the
+  // first savedBytesPerPixel_ of them).
+  struct SavedPixel {
+    std::uint64_t offset;
+    std::array<std::uint8_t, 4> bytes;
+  };
+  std::vector<SavedPixel> saved_;
   std::size_t savedBytesPerPixel_ = 0;
 };
 

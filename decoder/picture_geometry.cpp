@@ -87,10 +87,24 @@ std::optional<PixelPlace> CPictureGeometry::Locate(std::uint32_t x, std::uint32_
   if (Empty() || x >= native_.width || storedRow >= native_.height) {
     return std::nullopt;
   }
+  const auto row = RowOffset(storedRow);
+  if (!row) {
+    return std::nullopt;
+  }
+  PixelPlace place = ColumnPlace(x);
+  place.offset += *row;
+  return place;
+}
+
+std::optional<std::uint64_t> CPictureGeometry::RowOffset(std::uint32_t storedRow) const {
   const std::uint64_t row = std::uint64_t{rowMap_[storedRow]} + yOffset_;
   if (row >= outputHeight_) {
     return std::nullopt;
   }
+  return row * WorkingStride();
+}
+
+PixelPlace CPictureGeometry::ColumnPlace(std::uint32_t x) const {
   PixelPlace place;
   if (native_.bitCount < 8) {
     // Whole source bytes travel together, so a pixel keeps its nibble within its byte.
@@ -99,7 +113,6 @@ std::optional<PixelPlace> CPictureGeometry::Locate(std::uint32_t x, std::uint32_
   } else {
     place.offset = (std::uint64_t{columnMap_[x]} + xOffset_) * (native_.bitCount / 8);
   }
-  place.offset += row * WorkingStride();
   return place;
 }
 

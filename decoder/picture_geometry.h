@@ -64,6 +64,11 @@ class CPictureGeometry {
   // The working-frame place of native column x in native stored row r; nothing when either lies
   // outside the native picture or the geometry is empty.
   std::optional<PixelPlace> Locate(std::uint32_t x, std::uint32_t storedRow) const;
+  // The two halves of Locate for callers that walk rows: the offset of a stored row's working row
+  // (nothing when it lies outside the working frame), and a column's place within its row. Both
+  // expect coordinates inside a non-empty geometry.
+  std::optional<std::uint64_t> RowOffset(std::uint32_t storedRow) const;
+  PixelPlace ColumnPlace(std::uint32_t x) const;
 
  private:
   void BuildMaps();

@@ -21,8 +21,17 @@ inline std::uint32_t Channel(std::uint32_t colour, int shift) {
   return (colour >> shift) & 0xFF;
 }
 
+std::uint32_t PackColour(float r, float g, float b) {
+  const auto clamp = [](float v) {
+    return static_cast<std::uint32_t>(std::clamp(std::lround(v), 0L, 255L));
+  };
+  return (clamp(r) << 16) | (clamp(g) << 8) | clamp(b);
+}
+
+}  // namespace
+
 // Running weighted sums of a set of points: enough for its mean and its squared error.
-struct Moments {
+struct CPaletteBuilder::Moments {
   double weight = 0;
   std::array<double, 3> sum{};
   double sumOfSquares = 0;
@@ -54,19 +63,18 @@ struct Moments {
   }
 };
 
-std::uint32_t PackColour(float r, float g, float b) {
-  const auto clamp = [](float v) {
-    return static_cast<std::uint32_t>(std::clamp(std::lround(v), 0L, 255L));
-  };
-  return (clamp(r) << 16) | (clamp(g) << 8) | clamp(b);
-}
-
-}  // namespace
-
 CPaletteBuilder::CPaletteBuilder() : slots_(std::size_t{1} << kSlotBits, kEmptySlot) {
   cells_.reserve(kMaxCells);
   scratch_.reserve(kMaxCells);
+  points_.reserve(kMaxCells);
+  boxes_.reserve(kPaletteSize);
+  centres_.red.reserve(kPaletteSize);
+  centres_.green.reserve(kPaletteSize);
+  centres_.blue.reserve(kPaletteSize);
+  clusters_.reserve(kPaletteSize);
 }
+
+CPaletteBuilder::~CPaletteBuilder() = default;
 
 void CPaletteBuilder::Clear() {
   for (const Cell& cell : cells_) {
@@ -249,9 +257,9 @@ std::size_t CPaletteBuilder::NearestCentre(const Point& point) const {
 }
 
 void CPaletteBuilder::RefineCentres() {
-  std::vector<Moments> clusters(centres_.size());
+  std::vector<Moments>& clusters = clusters_;
   for (int round = 0; round < kRefineRounds; ++round) {
-    std::fill(clusters.begin(), clusters.end(), Moments{});
+    clusters.assign(centres_.size(), Moments{});
     for (const Point& p : points_) {
       clusters[NearestCentre(p)].Add(p.weight, p.red, p.green, p.blue);
     }
@@ -266,8 +274,8 @@ void CPaletteBuilder::RefineCentres() {
 }
 
 Palette CPaletteBuilder::PaletteFromCentres() {
-  std::vector<double> clusterWeight(centres_.size(), 0);
-  std::vector<const Point*> heaviest(centres_.size(), nullptr);
+  std::array<double, kPaletteSize> clusterWeight{};
+  std::array<const Point*, kPaletteSize> heaviest{};
   for (const Point& p : points_) {
     const std::size_t k = NearestCentre(p);
     clusterWeight[k] += p.weight;

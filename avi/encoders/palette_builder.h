@@ -15,6 +15,9 @@ namespace reelkit {
 class CPaletteBuilder {
  public:
   CPaletteBuilder();
+  ~CPaletteBuilder();
+  CPaletteBuilder(const CPaletteBuilder&) = delete;
+  CPaletteBuilder& operator=(const CPaletteBuilder&) = delete;
 
   void Clear();
   void Add(std::uint32_t colour, std::uint32_t count);
@@ -47,6 +50,7 @@ class CPaletteBuilder {
     std::size_t end;
     double error;
   };
+  struct Moments;
   struct Centres {
     std::vector<float> red;
     std::vector<float> green;
@@ -73,6 +77,7 @@ class CPaletteBuilder {
   std::vector<Point> points_;
   std::vector<Box> boxes_;
   Centres centres_;
+  std::vector<Moments> clusters_;
 };
 
 }  // namespace reelkit

@@ -171,6 +171,17 @@ class CRleWriter {
   int row_ = 0;
 };
 
+void CopyIndices(std::uint8_t* out, const std::uint8_t* in, int count) {
+  constexpr int kShortCopy = 16;  // below this a call to memcpy costs more than the stores
+  if (count < kShortCopy) {
+    for (int i = 0; i < count; ++i) {
+      out[i] = in[i];
+    }
+  } else {
+    std::memcpy(out, in, static_cast<std::size_t>(count));
+  }
+}
+
 void FillIndices(std::uint8_t* out, int count, std::uint8_t index) {
   constexpr int kShortRun = 16;  // below this a call to memset costs more than the stores
   if (count < kShortRun) {
@@ -186,6 +197,25 @@ void FillIndices(std::uint8_t* out, int count, std::uint8_t index) {
 int SkipEqual(const std::uint8_t* a, const std::uint8_t* b, int x, int end) {
   while (x + 8 <= end && std::memcmp(a + x, b + x, 8) == 0) {
     x += 8;
+  }
+  while (x < end && a[x] == b[x]) {
+    ++x;
+  }
+  return x;
+}
+
+// The first pixel from x on that differs between the two rows, or end; four pixels per step.
+int UnchangedEnd(const std::uint32_t* a, const std::uint32_t* b, int x, int end) {
+  while (x + 4 <= end) {
+    std::uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a + x, 8);
+    std::memcpy(&a1, a + x + 2, 8);
+    std::memcpy(&b0, b + x, 8);
+    std::memcpy(&b1, b + x + 2, 8);
+    if (((a0 ^ b0) | (a1 ^ b1)) != 0) {
+      break;
+    }
+    x += 4;
   }
   while (x < end && a[x] == b[x]) {
     ++x;
@@ -355,7 +385,7 @@ class CRleEncoder::CState {
 
   void MapAllPixels(const std::uint32_t* pixels) {
     useCount_.fill(0);
-    approximated_ = 0;
+    allPixelsExact_ = true;
     std::uint32_t lastColour = ~std::uint32_t{0};
     PaletteMatch match;
     std::size_t p = 0;
@@ -373,29 +403,28 @@ class CRleEncoder::CState {
       const std::size_t run = end - p;
       std::memset(indices_.data() + p, match.index, run);
       useCount_[match.index] += static_cast<std::uint32_t>(run);
-      approximated_ += match.distance != 0 ? run : 0;
+      allPixelsExact_ = allPixelsExact_ && match.distance == 0;
       p = end;
     }
   }
 
   // ---- inter frames -----------------------------------------------------------------------
 
-  // False when the picture needs a key frame instead; nothing of the frame state has been
-  // committed then, except use counts, which a key frame recounts.
+  // False when the picture needs a key frame instead. Nothing the decoder will see has been
+  // written then; the key frame recounts the entries' use and plans the palette afresh.
   bool EncodeInterFrame(const std::uint32_t* pixels) {
     FindChangedSpans(pixels);
     if (spans_.empty()) {
       return true;
     }
-    const bool missing = MapChangedPixelsExactly(pixels);
-    if (approximated_ > 0 && CountPictureColours(pixels)) {
-      return false;  // back to few colours, but approximated pixels are still on screen
+    if (!allPixelsExact_ && CountPictureColours(pixels)) {
+      return false;  // back to few colours, but approximated pixels may still be on screen
     }
-    if (missing) {
-      if (!AdmitMissingColours()) {
+    if (MapChangedPixelsExactly(pixels)) {
+      AdmitMissingColours();
+      if (RefitIsDue(MapMissingRuns())) {
         return false;
       }
-      MapMissingRuns();
     }
     WriteChangedRows(pixels);
     return true;
@@ -417,129 +446,129 @@ class CRleEncoder::CState {
     }
   }
 
-  // Moves the changed pixels' use of entries from what they held to their exact entries, and notes
-  // the runs of colours that have none. An entry in use by a changed pixel is never free: the
-  // colours that have none may take only entries that nothing on the coming picture shows.
-  // True when some colour has none.
+  // Maps each span into next_: unchanged pixels keep what they hold; changed ones move their use
+  // of entries from what they held to their exact entries, or are noted in runs when their colour
+  // has none. An entry in use by a changed pixel is therefore never free: the colours that have
+  // none may take only entries that nothing on the coming picture shows. True when some colour
+  // has none.
   bool MapChangedPixelsExactly(const std::uint32_t* pixels) {
     missingColours_.Clear();
     missingRuns_.clear();
-    missingPixels_ = 0;
-    countedMissingPixels_ = 0;
     for (const Span& span : spans_) {
-      const std::size_t offset = RowStart(span.row) + static_cast<std::size_t>(span.begin);
-      const int count = span.end - span.begin;
-      ReleaseEntries(offset, count);
-      MapRunsExactly(pixels, offset, count);
+      const std::size_t start = RowStart(span.row);
+      const std::uint32_t* now = pixels + start;
+      const std::uint32_t* before = previous_.data() + start;
+      const std::uint8_t* held = indices_.data() + start;
+      std::uint8_t* mapped = next_.data() + start;
+      CRecentExact recent;
+      int x = span.begin;
+      while (x < span.end) {
+        int end = UnchangedEnd(now, before, x, span.end);
+        if (end > x) {
+          CopyIndices(mapped + x, held + x, end - x);
+          x = end;
+          continue;
+        }
+        end = x + 1;
+        while (end < span.end && now[end] != before[end]) {
+          ++end;
+        }
+        ReleaseEntries(held + x, end - x);
+        MapRunsExactly(now, mapped, start, x, end, recent);
+        x = end;
+      }
     }
-    return missingPixels_ > 0;
+    return !missingRuns_.empty();
   }
 
-  void ReleaseEntries(std::size_t offset, int count) {
-    const std::uint8_t* held = indices_.data() + offset;
-    const std::uint32_t* before = previous_.data() + offset;
-    const bool someApproximated = approximated_ > 0;
+  void ReleaseEntries(const std::uint8_t* held, int count) {
     int x = 0;
     while (x < count) {
-      const std::uint8_t index = held[x];
-      const std::uint32_t colour = before[x];
-      int end = x + 1;
-      while (end < count && held[end] == index && before[end] == colour) {
-        ++end;
-      }
-      useCount_[index] -= static_cast<std::uint32_t>(end - x);
-      if (someApproximated && palette_[index] != (colour & kColourMask)) {
-        approximated_ -= static_cast<std::size_t>(end - x);
-      }
-      x = end;
+      const int run = RunLength(held + x, count - x);
+      useCount_[held[x]] -= static_cast<std::uint32_t>(run);
+      x += run;
     }
   }
 
-  void MapRunsExactly(const std::uint32_t* pixels, std::size_t offset, int count) {
-    const std::uint32_t* now = pixels + offset;
-    std::uint8_t* mapped = next_.data() + offset;
-    std::uint32_t lastColour = ~std::uint32_t{0};
-    int lastIndex = CExactColourIndex::kAbsent;
-    int x = 0;
-    while (x < count) {
+  // The last two colours looked up: the edges of anti-aliased text go back and forth between the
+  // same two or three colours.
+  class CRecentExact {
+   public:
+    int Find(const CExactColourIndex& exact, std::uint32_t colour) {
+      if (colour == colour_[0]) {
+        return index_[0];
+      }
+      if (colour != colour_[1]) {
+        colour_[1] = colour;
+        index_[1] = exact.Find(colour);
+      }
+      std::swap(colour_[0], colour_[1]);
+      std::swap(index_[0], index_[1]);
+      return index_[0];
+    }
+
+   private:
+    std::array<std::uint32_t, 2> colour_{~std::uint32_t{0}, ~std::uint32_t{0}};
+    std::array<int, 2> index_{CExactColourIndex::kAbsent, CExactColourIndex::kAbsent};
+  };
+
+  void MapRunsExactly(const std::uint32_t* now, std::uint8_t* mapped, std::size_t rowStart, int x,
+                      int end, CRecentExact& recent) {
+    while (x < end) {
       const std::uint32_t value = now[x];
-      int end = x + 1;
-      while (end < count && now[end] == value) {
-        ++end;
+      int runEnd = x + 1;
+      while (runEnd < end && now[runEnd] == value) {
+        ++runEnd;
       }
       const std::uint32_t colour = value & kColourMask;
-      if (colour != lastColour) {
-        lastColour = colour;
-        lastIndex = exact_.Find(colour);
-      }
-      if (lastIndex != CExactColourIndex::kAbsent) {
-        FillIndices(mapped + x, end - x, static_cast<std::uint8_t>(lastIndex));
-        useCount_[static_cast<std::size_t>(lastIndex)] += static_cast<std::uint32_t>(end - x);
+      const int index = recent.Find(exact_, colour);
+      const auto run = static_cast<std::uint32_t>(runEnd - x);
+      if (index != CExactColourIndex::kAbsent) {
+        FillIndices(mapped + x, static_cast<int>(run), static_cast<std::uint8_t>(index));
+        useCount_[static_cast<std::size_t>(index)] += run;
       } else {
-        missingRuns_.push_back(
-            {offset + static_cast<std::size_t>(x), static_cast<std::uint32_t>(end - x), colour});
-        CountMissing(colour, static_cast<std::uint32_t>(end - x));
+        missingRuns_.push_back({rowStart + static_cast<std::size_t>(x), run, colour});
       }
-      x = end;
+      x = runEnd;
     }
   }
 
-  void CountMissing(std::uint32_t colour, std::uint32_t count) {
-    if (count == 0) {
-      return;
-    }
-    missingPixels_ += count;
-    if (missingColours_.Add(colour, count)) {
-      countedMissingPixels_ += count;
-    }
-  }
-
-  // Gives free entries to the new colours, the most frequent first. False when the colours that
-  // stay without an entry would be approximated so badly that a new palette is due.
-  bool AdmitMissingColours() {
+  // Gives the entries that nothing on the coming picture uses to the new colours, the most
+  // frequent first.
+  void AdmitMissingColours() {
     freeEntries_.clear();
     for (std::size_t i = 0; i < useCount_.size(); ++i) {
       if (useCount_[i] == 0) {
         freeEntries_.push_back(static_cast<std::uint8_t>(i));
       }
     }
+    if (freeEntries_.empty()) {
+      return;
+    }
+    missingColours_.Clear();
+    for (const MissingRun& run : missingRuns_) {
+      missingColours_.Add(run.colour, run.length);  // colours past its capacity stay unadmitted
+    }
     missingByCount_.assign(missingColours_.entries().begin(), missingColours_.entries().end());
-    std::sort(missingByCount_.begin(), missingByCount_.end(),
-              [](const CColourCounter::Entry& a, const CColourCounter::Entry& b) {
-                return a.count > b.count;
-              });
     const std::size_t admitted = std::min(freeEntries_.size(), missingByCount_.size());
-    if (admitted > 0) {
-      Palette planned = palette_;
-      for (std::size_t i = 0; i < admitted; ++i) {
-        planned[freeEntries_[i]] = missingByCount_[i].colour;
-      }
-      AdoptPalette(planned);
+    std::partial_sort(
+        missingByCount_.begin(), missingByCount_.begin() + static_cast<std::ptrdiff_t>(admitted),
+        missingByCount_.end(), [](const CColourCounter::Entry& a, const CColourCounter::Entry& b) {
+          return a.count > b.count;
+        });
+    Palette planned = palette_;
+    for (std::size_t i = 0; i < admitted; ++i) {
+      planned[freeEntries_[i]] = missingByCount_[i].colour;
     }
-    if (admitted == missingByCount_.size() && countedMissingPixels_ == missingPixels_) {
-      return true;
-    }
-    return !RefitIsDue(admitted);
+    AdoptPalette(planned);
   }
 
-  bool RefitIsDue(std::size_t admitted) {
-    const int minimumSpacing = std::max(1, keyInterval_ / 10);
-    if (framesSinceKey_ < minimumSpacing || changedPixels_ * 64 < pixelCount_) {
-      return false;
-    }
-    double error = 0;
-    for (std::size_t i = admitted; i < missingByCount_.size(); ++i) {
-      error += static_cast<double>(nearest_.Find(missingByCount_[i].colour).distance) *
-               missingByCount_[i].count;
-    }
-    // Colours beyond the counter's capacity are taken to miss as badly as the counted ones.
-    error *= static_cast<double>(missingPixels_) / static_cast<double>(countedMissingPixels_);
-    return error > kRefitError * static_cast<double>(changedPixels_);
-  }
-
-  void MapMissingRuns() {
+  // Maps the runs of colours that had no entry, now exactly or to the nearest entry, and returns
+  // the squared error that the approximated ones add.
+  double MapMissingRuns() {
     std::uint32_t lastColour = ~std::uint32_t{0};
     PaletteMatch match;
+    double error = 0;
     for (const MissingRun& run : missingRuns_) {
       if (run.colour != lastColour) {
         lastColour = run.colour;
@@ -547,8 +576,18 @@ class CRleEncoder::CState {
       }
       FillIndices(next_.data() + run.offset, static_cast<int>(run.length), match.index);
       useCount_[match.index] += run.length;
-      approximated_ += match.distance != 0 ? run.length : 0;
+      error += static_cast<double>(match.distance) * run.length;
     }
+    allPixelsExact_ = allPixelsExact_ && error == 0;
+    return error;
+  }
+
+  // A frame that changes much of the picture into colours the palette fits badly gets a key frame
+  // with a palette fitted to it, but not more often than a tenth of the key-frame interval.
+  bool RefitIsDue(double error) const {
+    const int minimumSpacing = std::max(1, keyInterval_ / 10);
+    return framesSinceKey_ >= minimumSpacing && changedPixels_ * 64 >= pixelCount_ &&
+           error > kRefitError * static_cast<double>(changedPixels_);
   }
 
   // Codes each changed span, skipping its stretches that the decoder already shows, and takes
@@ -658,15 +697,13 @@ class CRleEncoder::CState {
   CExactColourIndex exact_;
   CNearestColourCache nearest_;
   std::array<std::uint32_t, 256> useCount_{};  // pixels of indices_ on each entry
-  std::size_t approximated_ = 0;               // pixels of indices_ not shown in their colour
+  bool allPixelsExact_ = true;                 // every pixel of indices_ shows its own colour
   CPaletteBuilder builder_;
   CColourCounter pictureColours_;
   int richRow_ = 0;
 
   CColourCounter missingColours_;
   std::vector<MissingRun> missingRuns_;  // kept between frames: grows to the largest need once
-  std::size_t missingPixels_ = 0;
-  std::size_t countedMissingPixels_ = 0;
   std::vector<std::uint8_t> freeEntries_;
   std::vector<CColourCounter::Entry> missingByCount_;
 

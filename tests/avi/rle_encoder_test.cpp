@@ -7,9 +7,12 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -19,6 +22,32 @@ extern "C" {
 #include "tests/avi/rle_test_pictures.h"
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
+
+namespace reelkit {
+namespace {
+
+std::atomic<bool> countingAllocations{false};
+std::atomic<int> allocations{0};
+
+}  // namespace
+}  // namespace reelkit
+
+// Counts the allocations of the whole program while a test asks for it.
+void* operator new(std::size_t size) {
+  if (reelkit::countingAllocations) {
+    ++reelkit::allocations;
+  }
+  if (void* memory = std::malloc(size)) {
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
 
 namespace reelkit {
 namespace {
@@ -573,6 +602,31 @@ TEST(RleEncoder, RichPictureArrivingBetweenKeyFramesGetsItsPalette) {
   ASSERT_EQ(decoded.size(), 2u);
   EXPECT_TRUE(frames[1].paletteChanged);
   EXPECT_GE(testing::PeakSignalToNoise(clip.pictures[1], decoded[1]), 38.0);
+}
+
+// Once every buffer has reached its size, neither inter frames nor key frames with a fitted
+// palette allocate: the recorder encodes on its streaming thread, picture after picture.
+TEST(RleEncoder, AllocatesNothingOnceWarm) {
+  const int width = 640;
+  const int height = 480;
+  std::vector<Picture> pictures;
+  for (int f = 0; f < 12; ++f) {
+    pictures.push_back(testing::RenderDesktop(width, height, f));
+  }
+  CRleEncoder encoder(width, height, 6);  // key frames at the same pictures on every pass
+  RleFrame frame;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const Picture& picture : pictures) {
+      encoder.Encode(picture, frame);
+    }
+  }
+  allocations = 0;
+  countingAllocations = true;
+  for (const Picture& picture : pictures) {
+    encoder.Encode(picture, frame);
+  }
+  countingAllocations = false;
+  EXPECT_EQ(allocations, 0);
 }
 
 // ---- the ffmpeg tool ---------------------------------------------------------------------------

@@ -29,8 +29,15 @@ namespace reelkit {
 namespace {
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
-// Ends the process should the reporter hang, for instance on a lock a frozen thread holds.
-constexpr unsigned kWatchdogSeconds = 60;
+// Time budgets of the report's steps. A step can hang on a lock a frozen thread holds (walking
+// the stack takes the loader's lock, for one); when its time runs out it ends like a step that
+// faulted, and the report goes on without it.
+constexpr unsigned kQuickStepSeconds = 2;
+constexpr unsigned kDumpStepSeconds = 120;
+constexpr unsigned kSymbolizeStepSeconds = 30;
+// What follows the report (the previous terminate handler) gets this long before the process is
+// ended by the crash's own signal.
+constexpr unsigned kAfterReportSeconds = 30;
 constexpr std::size_t kAlternateStackSize = 128 * 1024;
 constexpr int kPageFaultTrap = 14;
 constexpr greg_t kPageFaultWriteBit = 2;
@@ -48,6 +55,8 @@ std::atomic<bool> reportFinished{false};
 volatile sig_atomic_t crashSignal = SIGABRT;
 sigjmp_buf stepJump;
 volatile sig_atomic_t stepActive = 0;
+constexpr int kStepFaulted = 1;
+constexpr int kStepTimedOut = 2;
 
 struct CrashEvent {
   ucontext_t* context = nullptr;
@@ -174,31 +183,50 @@ void RestoreDefaultAction(int signalNumber) {
   ::_exit(128 + signalNumber);  // only if the signal could not end the process
 }
 
-void OnWatchdog(int) {
+// The alarm is the process's, so a thread that neither froze nor blocks it may receive it; it
+// passes the alarm on to the reporting thread and stops.
+void OnWatchdog(int, siginfo_t*, void* context) {
+  const pid_t reporter = reportingThread.load();
+  if (CurrentThreadId() != reporter) {
+    ::tgkill(::getpid(), reporter, SIGALRM);
+    FreezeCurrentThread(*static_cast<const ucontext_t*>(context));
+  }
+  if (stepActive != 0) {
+    siglongjmp(stepJump, kStepTimedOut);
+  }
   DieBySignal(crashSignal);
 }
 
-void ArmWatchdog() {
+// The reporting thread takes the alarm, and leaves the end of its helper processes to be noticed
+// by its own wait: an application's child handler could take locks.
+void PrepareReportingThreadSignals() {
   struct sigaction action {};
-  action.sa_handler = OnWatchdog;
+  action.sa_sigaction = OnWatchdog;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGALRM, &action, nullptr);
-  sigset_t alarm;
-  sigemptyset(&alarm);
-  sigaddset(&alarm, SIGALRM);
-  ::sigprocmask(SIG_UNBLOCK, &alarm, nullptr);
-  ::alarm(kWatchdogSeconds);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGALRM);
+  ::sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGCHLD);
+  ::sigprocmask(SIG_BLOCK, &signals, nullptr);
 }
 
-// Runs one step of the report; a fault inside it ends only that step (the signal handler jumps
-// back here).
+// Runs one step of the report. A fault inside it, or its time running out, ends only that step:
+// the signal handler jumps back here. Returns 0 when the step completed, else what ended it.
 template <typename Step>
-[[gnu::noinline]] void RunStep(const Step& step) {
-  if (sigsetjmp(stepJump, 1) == 0) {
+[[gnu::noinline]] int RunStep(unsigned budgetSeconds, const Step& step) {
+  const int outcome = sigsetjmp(stepJump, 1);
+  if (outcome == 0) {
     stepActive = 1;
+    ::alarm(budgetSeconds);
     step();
   }
+  ::alarm(0);
   stepActive = 0;
+  return outcome;
 }
 
 CrashMoment TakeMoment() {
@@ -265,25 +293,34 @@ void AppendHeaderLines(const CrashMoment& moment, const CrashCause& cause) {
 // Runs on the crashing thread, which the caller has made the only reporting one.
 void WriteCrashReport(CrashEvent& event) {
   WriteToStdout("\r\nfatal error...");
-  ArmWatchdog();
+  PrepareReportingThreadSignals();
   const CrashMoment moment = TakeMoment();
   crashingThread.threadId = CurrentThreadId();
-  RunStep([] { FreezeOtherThreads(); });
-  RunStep([&] { CaptureThreadSnapshot(*event.context, crashingThread); });
+  RunStep(kQuickStepSeconds, [] { FreezeOtherThreads(); });
+  RunStep(kQuickStepSeconds, [&] { CaptureThreadSnapshot(*event.context, crashingThread); });
   const bool haveFiles = PrepareDiagFiles(moment.localTime);
   dumpError = 0;
   if (haveFiles) {
-    RunStep([&] { dumpError = WriteDumpFile(event.signalInfo); });
+    const int outcome =
+        RunStep(kDumpStepSeconds, [&] { dumpError = WriteDumpFile(event.signalInfo); });
+    if (outcome != 0) {
+      // An interrupted dump is incomplete; it must not replace a complete one.
+      ::unlink(partialDumpFileName.CString());
+      dumpError = outcome == kStepTimedOut ? ETIMEDOUT : EFAULT;
+    }
   }
   stackTrace.count = 0;
-  RunStep([&] { WalkStack(*event.context, event.signalContext, event.skipFrames, stackTrace); });
+  RunStep(kQuickStepSeconds * 2, [&] {
+    CollectStackTrace(*event.context, event.signalContext, event.skipFrames, stackTrace);
+  });
   report.Clear();
-  RunStep([&] { AppendHeaderLines(moment, event.cause); });
-  RunStep([] { AppendSymbolizedStack(stackTrace, report); });
+  RunStep(kQuickStepSeconds, [&] { AppendHeaderLines(moment, event.cause); });
+  RunStep(kSymbolizeStepSeconds, [] { AppendSymbolizedStack(stackTrace, report); });
   if (haveFiles) {
-    RunStep([] { AppendToFile(textFileName.CString(), report.View()); });
+    RunStep(kQuickStepSeconds, [] { AppendToFile(textFileName.CString(), report.View()); });
   }
   WriteToStdout(" core dumped\r\n");
+  ::alarm(kAfterReportSeconds);
 }
 
 CrashEvent EventFromSignal(int signalNumber, const siginfo_t& info, ucontext_t* context) {
@@ -329,7 +366,7 @@ void OnFatalSignal(int signalNumber, siginfo_t* info, void* rawContext) {
   }
   if (reporter == self) {
     if (stepActive != 0 && !reportFinished) {
-      siglongjmp(stepJump, 1);
+      siglongjmp(stepJump, kStepFaulted);
     }
     DieBySignal(signalNumber);  // the abort of the previous terminate handler, after the report
   }

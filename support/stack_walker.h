@@ -30,6 +30,11 @@ bool PrepareStackWalker();
 // Walks outwards from the context; a signal context starts at the faulting instruction. Skips the
 // given number of innermost frames and frames whose address is 0. Safe in a signal handler once
 // prepared.
-void WalkStack(ucontext_t& context, bool signalContext, int skipFrames, StackTrace& trace);
+//
+// The walk runs in a child process, a copy of this one: the unwinder takes the loader's lock with
+// every signal blocked, so a lock held by a frozen thread (one loading a library, say) would hang
+// the walk past any alarm. The child is killed when it does not finish in time, and a fault in it
+// ends only the child; the trace then holds only the faulting instruction of a signal context.
+void CollectStackTrace(ucontext_t& context, bool signalContext, int skipFrames, StackTrace& trace);
 
 }  // namespace reelkit

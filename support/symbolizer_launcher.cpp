@@ -1,16 +1,12 @@
 #include "support/symbolizer_launcher.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 
 #include "support/bounded_text.h"
+#include "support/crash_child.h"
 
 namespace reelkit {
 namespace {
@@ -25,12 +21,6 @@ CBoundedText<4096> helperPath;
 ArgumentText argumentTexts[kArgumentCount];
 char* argumentVector[kArgumentCount + 1];
 char helperOutput[kReportCapacity];
-
-std::int64_t MonotonicMilliseconds() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
-}
 
 // argv: the helper, the process id, then "0x<return address>" or "=0x<faulting address>" for each
 // frame, outermost first.
@@ -63,35 +53,6 @@ void BuildArguments(const StackTrace& trace) {
   ::_exit(127);
 }
 
-// Reads what the helper prints until it closes its output or the time runs out. True when it
-// closed its output.
-bool CollectOutput(int readFd, std::size_t& size) {
-  const std::int64_t deadline = MonotonicMilliseconds() + kHelperTimeoutMilliseconds;
-  size = 0;
-  for (;;) {
-    const std::int64_t remaining = deadline - MonotonicMilliseconds();
-    if (remaining <= 0 || size == sizeof helperOutput) {
-      return false;
-    }
-    pollfd entry{readFd, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(remaining));
-    if (ready < 0 && errno == EINTR) {
-      continue;
-    }
-    if (ready <= 0) {
-      return false;
-    }
-    const ssize_t n = ::read(readFd, helperOutput + size, sizeof helperOutput - size);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return n == 0;
-    }
-    size += static_cast<std::size_t>(n);
-  }
-}
-
 }  // namespace
 
 bool PrepareSymbolizer(std::string_view executableDirectory) {
@@ -120,15 +81,10 @@ void AppendSymbolizedStack(const StackTrace& trace, ReportText& report) {
     return;
   }
   std::size_t size = 0;
-  const bool complete = CollectOutput(pipeFds[0], size);
+  const bool closed = ReadUntilClosed(pipeFds[0], helperOutput, sizeof helperOutput, size,
+                                      kHelperTimeoutMilliseconds);
   ::close(pipeFds[0]);
-  if (!complete) {
-    ::kill(helper, SIGKILL);
-  }
-  int status = 0;
-  while (::waitpid(helper, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (complete && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+  if (ReapChild(helper, closed)) {
     report.Append(std::string_view(helperOutput, size));
   }
 }

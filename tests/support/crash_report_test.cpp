@@ -275,6 +275,34 @@ TEST_F(CrashReportTest, StackOverflowIsReportedFromTheAlternateStack) {
   EXPECT_THAT(lines.back(), HasSubstr("RecurseUntilTheStackEnds"));
 }
 
+TEST_F(CrashReportTest, SmashedStackStillGivesTheCrashingFrame) {
+  Install();
+  const ChildOutcome outcome = Crash("smashed-stack");
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+  EXPECT_EQ(outcome.output, kNotes);
+  const std::vector<std::string> lines = OnlyReport();
+  const std::string address =
+      ExpectHeaderLines(lines, "access violation (write 0x100000)", outcome.pid);
+  ASSERT_GT(lines.size(), kHeaderLines);
+  EXPECT_THAT(lines.back(), HasSubstr("CrashWithSmashedStack"));
+  EXPECT_EQ(StackLineAddress(lines.back()), address);
+}
+
+TEST_F(CrashReportTest, LoaderLockHeldByAFrozenThreadDoesNotHangTheReport) {
+  Install();
+  const auto start = std::chrono::steady_clock::now();
+  const ChildOutcome outcome = Crash("loader-lock");
+  // The stack walk gives up after a few seconds; a hang would last until the step budgets ran out.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+  EXPECT_EQ(outcome.output, kNotes);
+  const std::vector<std::string> lines = OnlyReport();
+  ExpectHeaderLines(lines, "access violation (write 0x0)", outcome.pid);
+  ASSERT_EQ(lines.size(), kHeaderLines + 1) << "only the faulting frame is known";
+  EXPECT_THAT(lines.back(), HasSubstr("CrashWithNullWrite"));
+  EXPECT_EQ(DiagFiles(".dmp").size(), 1u);
+}
+
 TEST_F(CrashReportTest, WithoutTheHelperTheReportHasNoStack) {
   Install(/*withSymbolizer=*/false);
   const ChildOutcome outcome = Crash("illegal-instruction");

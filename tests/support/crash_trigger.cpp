@@ -1,5 +1,9 @@
 // Test-only program: installs the crash reporter, then crashes in the way its argument names.
 // It is built for the tests alone and never installed, so no product input can reach a crash.
+#include <link.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +16,7 @@
 namespace {
 
 volatile int recursionLimit = INT_MAX;
+std::atomic<bool> loaderLockHeld{false};
 
 [[gnu::noinline]] void CrashWithNullWrite() {
   volatile int* volatile target = nullptr;
@@ -58,6 +63,28 @@ volatile int recursionLimit = INT_MAX;
   std::printf("%d", RecurseUntilTheStackEnds(0));
 }
 
+[[gnu::noinline]] void CrashWithSmashedStack() {
+  // The stack pointer points at nothing when the fault comes, so unwinding reads garbage.
+  __asm__ __volatile__("mov $0x10, %%rsp\n\tmovl $42, 0x100000\n" ::: "memory");
+}
+
+int HoldTheLoaderLockForever(dl_phdr_info*, std::size_t, void*) {
+  loaderLockHeld = true;
+  for (;;) {
+    ::pause();
+  }
+}
+
+// The loader's lock is held by another thread, as while a library loads; the stack walk needs it.
+[[gnu::noinline]] void CrashWhileTheLoaderLockIsHeld() {
+  std::thread holder([] { ::dl_iterate_phdr(HoldTheLoaderLockForever, nullptr); });
+  holder.detach();
+  while (!loaderLockHeld) {
+    std::this_thread::yield();
+  }
+  CrashWithNullWrite();
+}
+
 struct Crash {
   std::string_view name;
   void (*run)();
@@ -71,6 +98,8 @@ constexpr Crash kCrashes[] = {
     {"uncaught-exception", CrashWithUncaughtException},
     {"second-thread", CrashOnSecondThread},
     {"stack-overflow", CrashWithStackOverflow},
+    {"smashed-stack", CrashWithSmashedStack},
+    {"loader-lock", CrashWhileTheLoaderLockIsHeld},
 };
 
 }  // namespace

@@ -181,9 +181,10 @@ void CCursorOverlay::Reset() {
   positionX_ = positionY_ = 0;
   hotspotX_ = hotspotY_ = 0;
   width_ = height_ = 0;
-  shape_ = {};
+  // Assigning an empty list would keep the storage; a reset gives it back.
+  std::vector<CursorPixel>().swap(shape_);
   image_.Release();
-  saved_ = {};
+  std::vector<SavedPixel>().swap(saved_);
   savedBytesPerPixel_ = 0;
 }
 

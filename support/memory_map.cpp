@@ -98,8 +98,9 @@ bool IsFileBacked(const MemoryMapping& mapping) {
 }
 
 DumpPolicy ChooseDumpPolicy(const MemoryMapping& mapping) {
-  if (!mapping.readable || mapping.path == "[vvar]" || mapping.path == "[vvar_vclock]" ||
-      mapping.path == "[vsyscall]" || StartsWith(mapping.path, "/dev/")) {
+  if (!mapping.readable || mapping.end - mapping.start > kLargestDumpedMapping ||
+      mapping.path == "[vvar]" || mapping.path == "[vvar_vclock]" || mapping.path == "[vsyscall]" ||
+      StartsWith(mapping.path, "/dev/")) {
     return DumpPolicy::Skip;
   }
   if (mapping.path == "[vdso]") {

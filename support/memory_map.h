@@ -24,8 +24,9 @@ bool IsFileBacked(const MemoryMapping& mapping);
 
 // How much of a mapping a core dump carries.
 enum class DumpPolicy {
-  // Nothing: unreadable, kernel-internal or device memory, and shared file mappings, whose
-  // contents are in the file (and may be huge, like a mapped video).
+  // Nothing: unreadable, kernel-internal or device memory; shared file mappings, whose contents
+  // are in the file (and may be huge, like a mapped video); and mappings beyond
+  // kLargestDumpedMapping.
   Skip,
   // The pages the process has touched; the rest is left as a hole that reads as zeros, which is
   // what untouched anonymous memory holds. Keeps reserved but unused arenas and stacks cheap.
@@ -37,6 +38,10 @@ enum class DumpPolicy {
   // identify the file and read the rest from it.
   PrivateFile,
 };
+
+// Larger mappings are address-space reservations (a sanitizer's shadow memory spans terabytes),
+// not data: reading the page table of one alone would take minutes.
+inline constexpr std::uint64_t kLargestDumpedMapping = 64ULL << 30;
 
 DumpPolicy ChooseDumpPolicy(const MemoryMapping& mapping);
 

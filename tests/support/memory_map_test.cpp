@@ -91,6 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
         PolicyCase{"SharedFile", "7f30-9f30 rw-s 00000000 08:01 9 /tmp/video.avi",
                    DumpPolicy::Skip},
         PolicyCase{"Device", "7f40-7f50 rw-s 00000000 00:05 3 /dev/dri/card0", DumpPolicy::Skip},
+        PolicyCase{"LargestAnonymous", "100000000-1100000000 rw-p 00000000 00:00 0",
+                   DumpPolicy::ResidentPages},
+        PolicyCase{"HugeReservation", "7fff8000-10007fff9000 rw-p 00000000 00:00 0",
+                   DumpPolicy::Skip},
         PolicyCase{"SharedAnonymous", "7f50-7f60 rw-s 00000000 00:01 4 /dev/zero (deleted)",
                    DumpPolicy::Skip}),
     [](const auto& row) { return std::string(row.param.name); });

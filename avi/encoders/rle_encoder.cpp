@@ -8,23 +8,13 @@
 
 #include "avi/encoders/colour_tables.h"
 #include "avi/encoders/palette_builder.h"
+#include "avi/encoders/rle_writer.h"
 
 namespace reelkit {
 namespace {
 
 constexpr int kMaxDimension = 32767;
-
-// RLE8 codes. A pair (n, i) with n > 0 paints n pixels of index i; a pair starting with 0 is an
-// escape: (0, 0) ends the line, (0, 1) ends the picture, (0, 2, dx, dy) moves the cursor right and
-// up, and (0, n) with n >= 3 is followed by n literal indices padded to an even length.
-constexpr std::uint8_t kEscape = 0;
-constexpr std::uint8_t kEndOfLine = 0;
-constexpr std::uint8_t kEndOfPicture = 1;
-constexpr std::uint8_t kDelta = 2;
-constexpr int kMaxCount = 255;  // longest run, literal or step of one code
-constexpr int kMinLiteral = 3;  // shorter counts after an escape are the escapes themselves
 constexpr int kMinSkipGap = 8;  // unchanged pixels that cost less as a delta than coded again
-
 constexpr std::size_t kMissingColourCapacity = 8192;
 // A frame whose changed pixels miss the palette by more than this squared error per pixel (the
 // three channels summed; about 32 dB) brings the next key frame forward to fit a new palette.
@@ -32,144 +22,6 @@ constexpr double kRefitError = 3 * 41.0;
 // A current palette that fits a key picture almost as well as a new fit is kept: an unchanged
 // palette costs no palette change and keeps the nearest-colour cache warm.
 constexpr double kKeepPaletteTolerance = 1.1;
-
-int RunLength(const std::uint8_t* p, int limit) {
-  int run = 1;
-  while (run < limit && p[run] == p[0]) {
-    ++run;
-  }
-  return run;
-}
-
-int DeltaCodes(int dx, int dy) {
-  return (std::max(dx, dy) + kMaxCount - 1) / kMaxCount;
-}
-
-// Writes RLE8 codes and follows the decoder's cursor (column, and row counted from the bottom).
-class CRleWriter {
- public:
-  void Start(ByteBlock& buffer) {
-    buffer_ = &buffer;
-    used_ = 0;
-    x_ = 0;
-    row_ = 0;
-  }
-
-  // Only forward: a later row, or a later column of the same row.
-  void MoveTo(int x, int row) {
-    if (row == row_) {
-      Delta(x - x_, 0);
-    } else {
-      const int dy = row - row_;
-      const int direct = x >= x_ ? 4 * DeltaCodes(x - x_, dy) : kNoWay;
-      const int viaEndOfLine = 2 + 4 * DeltaCodes(x, dy - 1);
-      if (direct <= viaEndOfLine) {
-        Delta(x - x_, dy);
-      } else {
-        EnsureRoom(2);
-        Put(kEscape, kEndOfLine);
-        Delta(x, dy - 1);
-      }
-    }
-    x_ = x;
-    row_ = row;
-  }
-
-  // Runs where they pay, literals elsewhere.
-  void WriteIndices(const std::uint8_t* indices, int count) {
-    EnsureRoom(2 * static_cast<std::size_t>(count) + 4);
-    int i = 0;
-    while (i < count) {
-      const int run = RunLength(indices + i, std::min(count - i, kMaxCount));
-      if (run >= kMinLiteral) {
-        Put(static_cast<std::uint8_t>(run), indices[i]);
-        i += run;
-        continue;
-      }
-      const int limit = std::min(count, i + kMaxCount);
-      int end = i + run;
-      while (end < limit) {
-        const int next = RunLength(indices + end, std::min(limit - end, kMinLiteral));
-        if (next >= kMinLiteral) {
-          break;
-        }
-        end += next;
-      }
-      if (end - i >= kMinLiteral) {
-        PutLiteral(indices + i, end - i);
-      } else {
-        PutShortRuns(indices + i, end - i);
-      }
-      i = end;
-    }
-    x_ += count;
-  }
-
-  // rawSize: the size at which a decoder takes a packet for an uncompressed picture; a coded
-  // picture of exactly that size gets an end of line more, which changes nothing it shows.
-  void Finish(std::size_t rawSize) {
-    EnsureRoom(4);
-    if (used_ + 2 == rawSize) {
-      Put(kEscape, kEndOfLine);
-    }
-    Put(kEscape, kEndOfPicture);
-  }
-
-  std::span<const std::uint8_t> bytes() const { return buffer_->span().first(used_); }
-
- private:
-  static constexpr int kNoWay = 1 << 30;
-
-  void EnsureRoom(std::size_t bytes) {
-    if (used_ + bytes > buffer_->size()) {
-      buffer_->Resize(std::max(buffer_->size() * 2, used_ + bytes));
-    }
-  }
-
-  void Put(std::uint8_t a, std::uint8_t b) {
-    std::uint8_t* out = buffer_->data() + used_;
-    out[0] = a;
-    out[1] = b;
-    used_ += 2;
-  }
-
-  void Delta(int dx, int dy) {
-    EnsureRoom(4 * static_cast<std::size_t>(DeltaCodes(dx, dy)));
-    while (dx > 0 || dy > 0) {
-      const int stepX = std::min(dx, kMaxCount);
-      const int stepY = std::min(dy, kMaxCount);
-      Put(kEscape, kDelta);
-      Put(static_cast<std::uint8_t>(stepX), static_cast<std::uint8_t>(stepY));
-      dx -= stepX;
-      dy -= stepY;
-    }
-  }
-
-  void PutLiteral(const std::uint8_t* indices, int count) {
-    Put(kEscape, static_cast<std::uint8_t>(count));
-    std::memcpy(buffer_->data() + used_, indices, static_cast<std::size_t>(count));
-    used_ += static_cast<std::size_t>(count);
-    if ((count & 1) != 0) {
-      buffer_->data()[used_++] = 0;
-    }
-  }
-
-  // One or two pixels: as runs, since the escape cannot carry fewer than three literals.
-  void PutShortRuns(const std::uint8_t* indices, int count) {
-    if (count == 2 && indices[0] == indices[1]) {
-      Put(2, indices[0]);
-      return;
-    }
-    for (int k = 0; k < count; ++k) {
-      Put(1, indices[k]);
-    }
-  }
-
-  ByteBlock* buffer_ = nullptr;
-  std::size_t used_ = 0;
-  int x_ = 0;
-  int row_ = 0;
-};
 
 void CopyIndices(std::uint8_t* out, const std::uint8_t* in, int count) {
   constexpr int kShortCopy = 16;  // below this a call to memcpy costs more than the stores

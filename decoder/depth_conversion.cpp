@@ -9,6 +9,9 @@ namespace {
 
 using Palette = std::array<std::uint32_t, 256>;
 
+// The mask that keeps the first three bytes of a word in memory order, whatever the host order.
+constexpr std::array<std::uint8_t, 4> kLowThreeBytes{0xFF, 0xFF, 0xFF, 0x00};
+
 // Entries are kept as raw 4-byte words so a store writes them back in stored order.
 Palette LoadPalette(std::span<const std::uint8_t, 1024> colorTable) {
   Palette palette;
@@ -37,14 +40,25 @@ void ConvertRow8(const std::uint8_t* source, std::uint8_t* target, std::uint32_t
 }
 
 void ConvertRow24(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width) {
-  for (std::uint32_t x = 0; x < width; ++x) {
-    const std::uint8_t* pixel = source + 3 * std::size_t{x};
-    std::uint8_t* out = target + 4 * std::size_t{x};
-    out[0] = pixel[0];
-    out[1] = pixel[1];
-    out[2] = pixel[2];
-    out[3] = 0;
+  if (width == 0) {
+    return;
   }
+  // Every pixel but the last can be read as a whole word: its fourth byte belongs to the next
+  // pixel and is replaced by the zero.
+  std::uint32_t mask;
+  std::memcpy(&mask, kLowThreeBytes.data(), 4);
+  for (std::uint32_t x = 0; x + 1 < width; ++x) {
+    std::uint32_t word;
+    std::memcpy(&word, source + 3 * std::size_t{x}, 4);
+    word &= mask;
+    std::memcpy(target + 4 * std::size_t{x}, &word, 4);
+  }
+  const std::uint8_t* last = source + 3 * std::size_t{width - 1};
+  std::uint8_t* out = target + 4 * std::size_t{width - 1};
+  out[0] = last[0];
+  out[1] = last[1];
+  out[2] = last[2];
+  out[3] = 0;
 }
 
 bool Converts(std::uint32_t nativeBitCount, std::uint32_t outputBitCount) {

@@ -5,6 +5,8 @@
 #include "app/command_line.h"
 #include "app/convert_file.h"
 #include "app/stdout_client.h"
+#include "avi/avi_recorder.h"
+#include "support/crash_reporter.h"
 
 namespace {
 
@@ -20,19 +22,25 @@ int RunCommandLine(int argc, char** argv) {
   if (!ParseCommandLine(tokens, ApplicationNameOf(argv[0]), commandLine, format)) {
     return kExitUsage;
   }
+  // Pass-through output needs the screen codec's module, which a command-line run registers
+  // itself: there is no registry that an earlier wizard run could have filled.
+  RegisterCodecModule();
   CStdOutConverterClient client(format);
   const bool converted = ConvertFile(commandLine.inputPath, commandLine.outputPath, format, client);
   return converted ? kExitConverted : kExitFailed;
 }
 
 int RunWizard() {
-  std::printf("The conversion wizard is not built yet; convert from the command line with -in and -out.\n");
+  std::printf(
+      "The conversion wizard is not built yet; convert from the command line with -in and -out.\n");
   return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all, so that a failure anywhere later still leaves a report behind.
+  reelkit::InstallCrashReporter();
   if (argc > 1) {
     return RunCommandLine(argc, argv);
   }

@@ -19,9 +19,9 @@ std::string DescribeErrorCode(std::uint32_t code) {
     case kStatusArrayBoundsExceeded:
       return "The screen stream named a position outside its picture.";
     case kResultUnexpected:
-      return "Catastrophic failure.";
+      return "The video pipeline is not ready for this operation.";
     case kResultFail:
-      return "Unspecified error.";
+      return "The video pipeline reported a failure.";
     default:
       break;
   }

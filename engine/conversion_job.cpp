@@ -1,5 +1,7 @@
 #include "engine/conversion_job.h"
 
+#include <cerrno>
+
 #include "common/error_codes.h"
 #include "common/packet_kind.h"
 #include "common/reelkit_exception.h"
@@ -74,12 +76,17 @@ std::uint32_t CConversionJob::WriteWaitingWhileBusy(std::uint32_t kind,
                                                     std::span<const std::uint8_t> packet,
                                                     std::span<const std::uint8_t> picture) {
   for (;;) {
+    errno = 0;
     const std::uint32_t result =
         recorder_->WriteFrame(kind, packet, outputFormat_, picture, outputPath_, nextFrameTime_);
-    if (result != kErrorBusy) {
-      return result;
+    if (result == kErrorBusy) {
+      recorder_->WaitUntilReady();
+      continue;
     }
-    recorder_->WaitUntilReady();
+    // A refusing recorder leaves the cause of a failed build as the thread's last error.
+    const int lastError = errno;
+    return result != kErrorSuccess && lastError != 0 ? static_cast<std::uint32_t>(lastError)
+                                                     : result;
   }
 }
 

@@ -4,5 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-# Until the conversion engine lands, show the usage (exit status 2 means usage was printed).
-build/reelkit -help || [ $? -eq 2 ]
+out=build/sample.avi
+build/reelkit -in resources/sample.rcrec -out "$out"
+echo "The converted video is at $(pwd)/$out"

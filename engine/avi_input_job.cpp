@@ -11,14 +11,9 @@ CAviInputJob::CAviInputJob(RecorderFactory makeRecorder)
 
 bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outputPath,
                            OutputFormat format, IReelkitClient& client) {
-  outputPath_ = outputPath;
-  format_ = format;
-  if (const int error = input_.Open(inputPath); error != 0) {
-    client.OnError(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error), {});
+  if (!StartRun(inputPath, outputPath, format, client)) {
     return false;
   }
-  client.OnStart(inputPath);
-  client.OnProgress(0.0);
   const std::vector<MoviList> lists = LocateMoviLists(input_);
   for (const MoviList& list : lists) {
     inputSize_ += list.size;

@@ -4,7 +4,6 @@
 
 #include "engine/avi_input_reader.h"
 #include "engine/conversion_job.h"
-#include "engine/input_file.h"
 
 namespace reelkit {
 
@@ -27,7 +26,6 @@ class CAviInputJob : public CConversionJob {
 
   static constexpr Time kInputChunkDuration = 333'333;
 
-  InputFile input_;
   ByteBlock chunk_;
   Time inputTime_ = 0;
   bool decoderReady_ = false;

@@ -34,6 +34,19 @@ CConversionJob::CConversionJob(RecorderFactory makeRecorder)
 
 CConversionJob::~CConversionJob() = default;
 
+bool CConversionJob::StartRun(const std::string& inputPath, const std::string& outputPath,
+                              OutputFormat format, IReelkitClient& client) {
+  outputPath_ = outputPath;
+  format_ = format;
+  if (const int error = input_.Open(inputPath); error != 0) {
+    client.OnError(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error), {});
+    return false;
+  }
+  client.OnStart(inputPath);
+  client.OnProgress(0.0);
+  return true;
+}
+
 void CConversionJob::SelectOutputFormat() {
   recorder_.reset();
   if (!IsSupportedOutputFormat(format_)) {

@@ -13,6 +13,7 @@
 #include "common/reelkit_client.h"
 #include "common/time.h"
 #include "decoder/screen_stream_decoder.h"
+#include "engine/input_file.h"
 
 namespace reelkit {
 
@@ -35,6 +36,10 @@ class CConversionJob {
   void CompleteOutput();
 
  protected:
+  // Takes the run's paths and format and opens the input; an input that cannot be opened is
+  // reported as OpenInputFailed and gives false. Then reports the start and 0 percent.
+  bool StartRun(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
+                IReelkitClient& client);
   // Creates the recorder for the output format index and sets the frame duration. An index other
   // than 0, 2 and 3 throws CReelkitException(UnsupportedOutputFormat, 0).
   void SelectOutputFormat();
@@ -50,6 +55,7 @@ class CConversionJob {
   void ReportProgress(IReelkitClient& client) const;
   void ReportFinish(IReelkitClient& client) const;
 
+  InputFile input_;
   Time frameDuration_ = 0;
   std::string outputPath_;
   OutputFormat format_ = OutputFormat::ScreenCodec;

@@ -23,14 +23,9 @@ CRecordingJob::CRecordingJob(RecorderFactory makeRecorder)
 
 bool CRecordingJob::Execute(const std::string& inputPath, const std::string& outputPath,
                             OutputFormat format, IReelkitClient& client) {
-  outputPath_ = outputPath;
-  format_ = format;
-  if (const int error = input_.Open(inputPath); error != 0) {
-    client.OnError(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error), {});
+  if (!StartRun(inputPath, outputPath, format, client)) {
     return false;
   }
-  client.OnStart(inputPath);
-  client.OnProgress(0.0);
   inputSize_ = input_.Size();
   consumed_ = ReadRecordingHeader(input_, streamFormat_);
   outputFormat_ = streamFormat_;

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "engine/conversion_job.h"
-#include "engine/input_file.h"
 #include "engine/raw_recording_reader.h"
 
 namespace reelkit {
@@ -31,7 +30,6 @@ class CRecordingJob : public CConversionJob {
   // is decoded without another copy.
   static constexpr std::size_t kBundleHeaderSize = 4;
 
-  InputFile input_;
   RecordingPacket packet_;
   ByteBlock bundle_;
   Time bundleStart_ = 0;

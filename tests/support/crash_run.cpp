@@ -1,5 +1,7 @@
 #include "tests/support/crash_run.h"
 
+#include "tests/testing/process.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,21 +14,6 @@
 
 namespace reelkit::testing {
 namespace {
-
-std::string ReadAll(int fd) {
-  std::string output;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      output.append(buffer, static_cast<std::size_t>(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return output;
-    }
-  }
-}
 
 [[noreturn]] void BecomeChild(const std::vector<std::string>& argv, const ChildOptions& options,
                               int outputFd) {

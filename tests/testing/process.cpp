@@ -12,22 +12,6 @@
 namespace reelkit::testing {
 namespace {
 
-std::string ReadAll(int fd) {
-  std::string output;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      output.append(buffer, static_cast<std::size_t>(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;  // end of file, or EIO once a pseudo-terminal's last writer has gone
-    }
-  }
-  return output;
-}
-
 [[noreturn]] void ExecChild(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const auto& a : argv) {
@@ -46,6 +30,22 @@ int WaitFor(pid_t pid) {
 }
 
 }  // namespace
+
+std::string ReadAll(int fd) {
+  std::string output;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      output.append(buffer, static_cast<std::size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  return output;
+}
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, StdoutKind kind) {
   int readEnd = -1;

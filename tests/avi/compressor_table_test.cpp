@@ -26,16 +26,16 @@ struct EntrySpec {
 };
 
 void Fill(CCompressorTable& table, const std::vector<EntrySpec>& specs) {
-  for (const EntrySpec& spec : specs) {
+  for (const EntrySpec& wanted : specs) {
     CompressorEntry entry;
-    entry.registrationKey = spec.name;
-    entry.fccHandler = spec.fccHandler;
-    entry.propertyBagResult = spec.propertyBagResult;
-    entry.create = [spec](std::unique_ptr<ICompressor>& out) {
-      if (spec.createResult == 0) {
-        out = std::make_unique<CNamedCompressor>(spec.name);
+    entry.registrationKey = wanted.name;
+    entry.fccHandler = wanted.fccHandler;
+    entry.propertyBagResult = wanted.propertyBagResult;
+    entry.create = [wanted](std::unique_ptr<ICompressor>& out) {
+      if (wanted.createResult == 0) {
+        out = std::make_unique<CNamedCompressor>(wanted.name);
       }
-      return spec.createResult;
+      return wanted.createResult;
     };
     table.Register(std::move(entry));
   }

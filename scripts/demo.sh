@@ -5,5 +5,5 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 out=build/sample.avi
-build/reelkit -in resources/sample.rcrec -out "$out"
+build/app/reelkit -in resources/sample.rcrec -out "$out"
 echo "The converted video is at $(pwd)/$out"

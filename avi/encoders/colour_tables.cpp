@@ -54,8 +54,7 @@ int CExactColourIndex::Find(std::uint32_t colour) const {
   return kAbsent;
 }
 
-CNearestColourCache::CNearestColourCache()
-    : keys_(std::size_t{1} << kSlotBits, 0), values_(std::size_t{1} << kSlotBits, 0) {}
+CNearestColourCache::CNearestColourCache() : slots_(std::size_t{1} << kSlotBits, Slot{0, 0}) {}
 
 void CNearestColourCache::Reset(const Palette& palette) {
   for (std::size_t i = 0; i < palette.size(); ++i) {
@@ -64,20 +63,19 @@ void CNearestColourCache::Reset(const Palette& palette) {
     blue_[i] = static_cast<std::int32_t>(palette[i] & 0xFF);
   }
   if (++generation_ > 0xFF) {
-    std::fill(keys_.begin(), keys_.end(), 0);
+    std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
     generation_ = 1;
   }
 }
 
 PaletteMatch CNearestColourCache::Find(std::uint32_t colour) {
-  const std::uint32_t slot = HashColour(colour, kSlotBits);
+  Slot& slot = slots_[HashColour(colour, kSlotBits)];
   const std::uint32_t key = colour | (generation_ << 24);
-  if (keys_[slot] == key) {
-    return {static_cast<std::uint8_t>(values_[slot] & 0xFF), values_[slot] >> 8};
+  if (slot.key == key) {
+    return {static_cast<std::uint8_t>(slot.value & 0xFF), slot.value >> 8};
   }
   const PaletteMatch match = Search(colour);
-  keys_[slot] = key;
-  values_[slot] = match.index | (match.distance << 8);
+  slot = {key, match.index | (match.distance << 8)};
   return match;
 }
 

@@ -57,7 +57,13 @@ class CNearestColourCache {
   PaletteMatch Find(std::uint32_t colour);
 
  private:
-  static constexpr int kSlotBits = 16;
+  // 16384 slots of 8 bytes stay in the second-level cache; a picture rarely has more colours.
+  static constexpr int kSlotBits = 14;
+
+  struct Slot {
+    std::uint32_t key;    // colour in the low 24 bits, the generation in the top 8 (0 = empty)
+    std::uint32_t value;  // index in the low 8 bits, distance above them
+  };
 
   PaletteMatch Search(std::uint32_t colour) const;
 
@@ -65,10 +71,7 @@ class CNearestColourCache {
   std::array<std::int32_t, 256> red_{};
   std::array<std::int32_t, 256> green_{};
   std::array<std::int32_t, 256> blue_{};
-  // Slot key: colour in the low 24 bits, the generation in the top 8 (0 = empty).
-  std::vector<std::uint32_t> keys_;
-  // Slot value: index in the low 8 bits, distance above them.
-  std::vector<std::uint32_t> values_;
+  std::vector<Slot> slots_;
   std::uint32_t generation_ = 1;
 };
 

@@ -1,6 +1,7 @@
 #include "avi/encoders/rle_encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -16,23 +17,14 @@ namespace {
 constexpr int kMaxDimension = 32767;
 constexpr int kMinSkipGap = 8;  // unchanged pixels that cost less as a delta than coded again
 constexpr std::size_t kMissingColourCapacity = 8192;
+// Pixels a new colour must cover to take a free entry while the picture is approximated anyway.
+constexpr std::uint32_t kMinAdmittedPixels = 32;
 // A frame whose changed pixels miss the palette by more than this squared error per pixel (the
 // three channels summed; about 32 dB) brings the next key frame forward to fit a new palette.
 constexpr double kRefitError = 3 * 41.0;
 // A current palette that fits a key picture almost as well as a new fit is kept: an unchanged
 // palette costs no palette change and keeps the nearest-colour cache warm.
 constexpr double kKeepPaletteTolerance = 1.1;
-
-void CopyIndices(std::uint8_t* out, const std::uint8_t* in, int count) {
-  constexpr int kShortCopy = 16;  // below this a call to memcpy costs more than the stores
-  if (count < kShortCopy) {
-    for (int i = 0; i < count; ++i) {
-      out[i] = in[i];
-    }
-  } else {
-    std::memcpy(out, in, static_cast<std::size_t>(count));
-  }
-}
 
 void FillIndices(std::uint8_t* out, int count, std::uint8_t index) {
   constexpr int kShortRun = 16;  // below this a call to memset costs more than the stores
@@ -56,23 +48,43 @@ int SkipEqual(const std::uint8_t* a, const std::uint8_t* b, int x, int end) {
   return x;
 }
 
-// The first pixel from x on that differs between the two rows, or end; four pixels per step.
-int UnchangedEnd(const std::uint32_t* a, const std::uint32_t* b, int x, int end) {
-  while (x + 4 <= end) {
-    std::uint64_t a0, a1, b0, b1;
-    std::memcpy(&a0, a + x, 8);
-    std::memcpy(&a1, a + x + 2, 8);
-    std::memcpy(&b0, b + x, 8);
-    std::memcpy(&b1, b + x + 2, 8);
-    if (((a0 ^ b0) | (a1 ^ b1)) != 0) {
-      break;
+// The first position from x on where the two rows agree, or end; eight bytes per step.
+int NextEqual(const std::uint8_t* a, const std::uint8_t* b, int x, int end) {
+  constexpr std::uint64_t kLow = 0x0101010101010101u;
+  constexpr std::uint64_t kHigh = 0x8080808080808080u;
+  while (x + 8 <= end) {
+    std::uint64_t wa;
+    std::uint64_t wb;
+    std::memcpy(&wa, a + x, 8);
+    std::memcpy(&wb, b + x, 8);
+    const std::uint64_t diff = wa ^ wb;
+    // The lowest byte flagged here is the lowest zero byte of diff; higher flags may be false.
+    const std::uint64_t zeroBytes = (diff - kLow) & ~diff & kHigh;
+    if (zeroBytes != 0) {
+      return x + std::countr_zero(zeroBytes) / 8;
     }
-    x += 4;
+    x += 8;
   }
-  while (x < end && a[x] == b[x]) {
+  while (x < end && a[x] != b[x]) {
     ++x;
   }
   return x;
+}
+
+// From a differing position x: the end of the stretch worth coding, which takes in gaps of
+// agreeing bytes shorter than a skip is worth.
+int DirtyEnd(const std::uint8_t* a, const std::uint8_t* b, int x, int end) {
+  for (;;) {
+    const int equalFrom = NextEqual(a, b, x + 1, end);
+    if (equalFrom == end) {
+      return end;
+    }
+    const int equalTo = SkipEqual(a, b, equalFrom, end);
+    if (equalTo == end || equalTo - equalFrom >= kMinSkipGap) {
+      return equalFrom;
+    }
+    x = equalTo;
+  }
 }
 
 int FirstDifference(const std::uint32_t* a, const std::uint32_t* b, int count) {
@@ -129,6 +141,7 @@ class CRleEncoder::CState {
     missingByCount_.reserve(kMissingColourCapacity);
     exact_.Rebuild(palette_);
     nearest_.Reset(palette_);
+    framesSinceRefit_ = keyInterval_;  // the first refit may come at once
   }
 
   void Encode(std::span<const std::uint32_t> pixels, RleFrame& out) {
@@ -153,6 +166,7 @@ class CRleEncoder::CState {
     sentPalette_ = palette_;
     first_ = false;
     framesSinceKey_ = key ? 1 : std::min(framesSinceKey_ + 1, keyInterval_);
+    framesSinceRefit_ = std::min(framesSinceRefit_ + 1, keyInterval_);
   }
 
  private:
@@ -165,6 +179,7 @@ class CRleEncoder::CState {
     std::size_t offset;  // into the picture
     std::uint32_t length;
     std::uint32_t colour;
+    PaletteMatch provisional;  // the nearest entry before new colours were admitted
   };
 
   const std::uint32_t* Row(const std::uint32_t* pixels, int row) const {
@@ -272,9 +287,10 @@ class CRleEncoder::CState {
     if (!allPixelsExact_ && CountPictureColours(pixels)) {
       return false;  // back to few colours, but approximated pixels may still be on screen
     }
-    if (MapChangedPixelsExactly(pixels)) {
-      AdmitMissingColours();
-      if (RefitIsDue(MapMissingRuns())) {
+    if (MapChangedPixels(pixels)) {
+      const bool admitted = AdmitMissingColours();
+      if (RefitIsDue(SettleMissingRuns(admitted))) {
+        framesSinceRefit_ = 0;
         return false;
       }
     }
@@ -298,74 +314,71 @@ class CRleEncoder::CState {
     }
   }
 
-  // Maps each span into next_: unchanged pixels keep what they hold; changed ones move their use
-  // of entries from what they held to their exact entries, or are noted in runs when their colour
-  // has none. An entry in use by a changed pixel is therefore never free: the colours that have
-  // none may take only entries that nothing on the coming picture shows. True when some colour
-  // has none.
-  bool MapChangedPixelsExactly(const std::uint32_t* pixels) {
-    missingColours_.Clear();
+  // Maps each span into next_, moving the use of entries from what its pixels held to their
+  // exact entries. A colour without one takes its nearest entry for now and is noted, but that use
+  // is not counted until the palette is settled: every entry that no pixel of the coming picture
+  // holds exactly stays free for the new colours. True when some colour has no exact entry.
+  bool MapChangedPixels(const std::uint32_t* pixels) {
     missingRuns_.clear();
     for (const Span& span : spans_) {
       const std::size_t start = RowStart(span.row);
-      const std::uint32_t* now = pixels + start;
-      const std::uint32_t* before = previous_.data() + start;
-      const std::uint8_t* held = indices_.data() + start;
-      std::uint8_t* mapped = next_.data() + start;
-      CRecentExact recent;
-      int x = span.begin;
-      while (x < span.end) {
-        int end = UnchangedEnd(now, before, x, span.end);
-        if (end > x) {
-          CopyIndices(mapped + x, held + x, end - x);
-          x = end;
-          continue;
-        }
-        end = x + 1;
-        while (end < span.end && now[end] != before[end]) {
-          ++end;
-        }
-        ReleaseEntries(held + x, end - x);
-        MapRunsExactly(now, mapped, start, x, end, recent);
-        x = end;
-      }
+      ReleaseEntries(indices_.data() + start + span.begin, span.end - span.begin);
+      CRecentMatches recent;
+      MapRuns(pixels + start, next_.data() + start, start, span.begin, span.end, recent);
     }
+    FoldReleasedEntries();
     return !missingRuns_.empty();
   }
 
+  // Counted in four lanes, so that neighbours holding the same entry do not wait on each other.
   void ReleaseEntries(const std::uint8_t* held, int count) {
     int x = 0;
-    while (x < count) {
-      const int run = RunLength(held + x, count - x);
-      useCount_[held[x]] -= static_cast<std::uint32_t>(run);
-      x += run;
+    for (; x + 4 <= count; x += 4) {
+      ++released_[0][held[x]];
+      ++released_[1][held[x + 1]];
+      ++released_[2][held[x + 2]];
+      ++released_[3][held[x + 3]];
+    }
+    for (; x < count; ++x) {
+      ++released_[0][held[x]];
+    }
+  }
+
+  void FoldReleasedEntries() {
+    for (auto& lane : released_) {
+      for (std::size_t i = 0; i < lane.size(); ++i) {
+        useCount_[i] -= lane[i];
+      }
+      lane.fill(0);
     }
   }
 
   // The last two colours looked up: the edges of anti-aliased text go back and forth between the
   // same two or three colours.
-  class CRecentExact {
+  class CRecentMatches {
    public:
-    int Find(const CExactColourIndex& exact, std::uint32_t colour) {
-      if (colour == colour_[0]) {
-        return index_[0];
+    PaletteMatch Find(CNearestColourCache& nearest, std::uint32_t colour) {
+      for (std::size_t k = 0; k < 2; ++k) {
+        if (colour == colour_[k]) {
+          older_ = 1 - k;
+          return match_[k];
+        }
       }
-      if (colour != colour_[1]) {
-        colour_[1] = colour;
-        index_[1] = exact.Find(colour);
-      }
-      std::swap(colour_[0], colour_[1]);
-      std::swap(index_[0], index_[1]);
-      return index_[0];
+      const std::size_t slot = older_;
+      colour_[slot] = colour;
+      match_[slot] = nearest.Find(colour);
+      older_ = 1 - slot;
+      return match_[slot];
     }
 
    private:
     std::array<std::uint32_t, 2> colour_{~std::uint32_t{0}, ~std::uint32_t{0}};
-    std::array<int, 2> index_{CExactColourIndex::kAbsent, CExactColourIndex::kAbsent};
+    std::array<PaletteMatch, 2> match_{};
+    std::size_t older_ = 0;
   };
 
-  void MapRunsExactly(const std::uint32_t* now, std::uint8_t* mapped, std::size_t rowStart, int x,
-                      int end, CRecentExact& recent) {
+  void MapRuns(const std::uint32_t* now, std::uint8_t* mapped, std::size_t rowStart, int x, int end,
+               CRecentMatches& recent) {
     while (x < end) {
       const std::uint32_t value = now[x];
       int runEnd = x + 1;
@@ -373,21 +386,25 @@ class CRleEncoder::CState {
         ++runEnd;
       }
       const std::uint32_t colour = value & kColourMask;
-      const int index = recent.Find(exact_, colour);
+      const PaletteMatch match = recent.Find(nearest_, colour);
       const auto run = static_cast<std::uint32_t>(runEnd - x);
-      if (index != CExactColourIndex::kAbsent) {
-        FillIndices(mapped + x, static_cast<int>(run), static_cast<std::uint8_t>(index));
-        useCount_[static_cast<std::size_t>(index)] += run;
+      FillIndices(mapped + x, static_cast<int>(run), match.index);
+      if (match.distance == 0) {
+        useCount_[match.index] += run;
       } else {
-        missingRuns_.push_back({rowStart + static_cast<std::size_t>(x), run, colour});
+        missingRuns_.push_back({rowStart + static_cast<std::size_t>(x), run, colour, match});
       }
       x = runEnd;
     }
   }
 
   // Gives the entries that nothing on the coming picture uses to the new colours, the most
-  // frequent first.
-  void AdmitMissingColours() {
+  // frequent first: all of them when they fit, which keeps the picture exact. When they do not,
+  // only colours that cover many pixels (a window's face, a text colour) take an entry; the many
+  // colours of a photograph or a gradient are better served by the entries already fitted to
+  // such content than by a few of their own members.
+  // True when the palette changed.
+  bool AdmitMissingColours() {
     freeEntries_.clear();
     for (std::size_t i = 0; i < useCount_.size(); ++i) {
       if (useCount_[i] == 0) {
@@ -395,38 +412,47 @@ class CRleEncoder::CState {
       }
     }
     if (freeEntries_.empty()) {
-      return;
+      return false;
     }
     missingColours_.Clear();
+    bool allCounted = true;
     for (const MissingRun& run : missingRuns_) {
-      missingColours_.Add(run.colour, run.length);  // colours past its capacity stay unadmitted
+      allCounted = missingColours_.Add(run.colour, run.length) && allCounted;
     }
     missingByCount_.assign(missingColours_.entries().begin(), missingColours_.entries().end());
-    const std::size_t admitted = std::min(freeEntries_.size(), missingByCount_.size());
+    const bool allFit = allCounted && missingByCount_.size() <= freeEntries_.size();
+    const std::size_t candidates = std::min(freeEntries_.size(), missingByCount_.size());
     std::partial_sort(
-        missingByCount_.begin(), missingByCount_.begin() + static_cast<std::ptrdiff_t>(admitted),
+        missingByCount_.begin(), missingByCount_.begin() + static_cast<std::ptrdiff_t>(candidates),
         missingByCount_.end(), [](const CColourCounter::Entry& a, const CColourCounter::Entry& b) {
           return a.count > b.count;
         });
     Palette planned = palette_;
-    for (std::size_t i = 0; i < admitted; ++i) {
+    for (std::size_t i = 0; i < candidates; ++i) {
+      if (!allFit && missingByCount_[i].count < kMinAdmittedPixels) {
+        break;
+      }
       planned[freeEntries_[i]] = missingByCount_[i].colour;
     }
-    AdoptPalette(planned);
+    return AdoptPalette(planned);
   }
 
-  // Maps the runs of colours that had no entry, now exactly or to the nearest entry, and returns
-  // the squared error that the approximated ones add.
-  double MapMissingRuns() {
+  // Counts the use of the entries that the noted runs take, mapping them again if the palette
+  // changed, and returns the squared error of those that are approximated.
+  double SettleMissingRuns(bool paletteChanged) {
     std::uint32_t lastColour = ~std::uint32_t{0};
     PaletteMatch match;
     double error = 0;
     for (const MissingRun& run : missingRuns_) {
-      if (run.colour != lastColour) {
+      if (!paletteChanged) {
+        match = run.provisional;
+      } else if (run.colour != lastColour) {
         lastColour = run.colour;
         match = Map(run.colour);
       }
-      FillIndices(next_.data() + run.offset, static_cast<int>(run.length), match.index);
+      if (paletteChanged) {
+        FillIndices(next_.data() + run.offset, static_cast<int>(run.length), match.index);
+      }
       useCount_[match.index] += run.length;
       error += static_cast<double>(match.distance) * run.length;
     }
@@ -435,10 +461,11 @@ class CRleEncoder::CState {
   }
 
   // A frame that changes much of the picture into colours the palette fits badly gets a key frame
-  // with a palette fitted to it, but not more often than a tenth of the key-frame interval.
+  // with a palette fitted to it at once, the next such one not before a tenth of the key-frame
+  // interval has passed.
   bool RefitIsDue(double error) const {
     const int minimumSpacing = std::max(1, keyInterval_ / 10);
-    return framesSinceKey_ >= minimumSpacing && changedPixels_ * 64 >= pixelCount_ &&
+    return framesSinceRefit_ >= minimumSpacing && changedPixels_ * 64 >= pixelCount_ &&
            error > kRefitError * static_cast<double>(changedPixels_);
   }
 
@@ -457,15 +484,10 @@ class CRleEncoder::CState {
           break;
         }
         const int first = x;
-        int lastDirty = x;
-        for (int j = x + 1; j < span.end && j - lastDirty < kMinSkipGap; ++j) {
-          if (mapped[j] != held[j]) {
-            lastDirty = j;
-          }
-        }
+        const int dirtyEnd = DirtyEnd(mapped, held, x, span.end);
         writer_.MoveTo(first, span.row);
-        writer_.WriteIndices(mapped + first, lastDirty + 1 - first);
-        x = lastDirty + 1;
+        writer_.WriteIndices(mapped + first, dirtyEnd - first);
+        x = dirtyEnd;
       }
       std::memcpy(held + span.begin, mapped + span.begin,
                   static_cast<std::size_t>(span.end - span.begin));
@@ -484,13 +506,15 @@ class CRleEncoder::CState {
     return nearest_.Find(colour);
   }
 
-  void AdoptPalette(const Palette& palette) {
+  // True when the palette changed.
+  bool AdoptPalette(const Palette& palette) {
     if (palette == palette_) {
-      return;
+      return false;
     }
     palette_ = palette;
     exact_.Rebuild(palette_);
     nearest_.Reset(palette_);
+    return true;
   }
 
   // Counts the picture's distinct colours into pictureColours_; false as soon as there are more
@@ -549,7 +573,8 @@ class CRleEncoder::CState {
   CExactColourIndex exact_;
   CNearestColourCache nearest_;
   std::array<std::uint32_t, 256> useCount_{};  // pixels of indices_ on each entry
-  bool allPixelsExact_ = true;                 // every pixel of indices_ shows its own colour
+  std::array<std::array<std::uint32_t, 256>, 4> released_{};
+  bool allPixelsExact_ = true;  // every pixel of indices_ shows its own colour
   CPaletteBuilder builder_;
   CColourCounter pictureColours_;
   int richRow_ = 0;
@@ -561,6 +586,7 @@ class CRleEncoder::CState {
 
   bool first_ = true;
   int framesSinceKey_ = 0;
+  int framesSinceRefit_ = 0;
 };
 
 CRleEncoder::CRleEncoder(int width, int height, int keyInterval) {

@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -627,6 +628,34 @@ TEST(RleEncoder, AllocatesNothingOnceWarm) {
   }
   countingAllocations = false;
   EXPECT_EQ(allocations, 0);
+}
+
+// A photograph opening over a rich desktop between key frames, then changing: its colours must
+// not be left to a palette fitted to the desktop alone, nor be spoilt by entries handed to a few
+// of its own pixels as it changes.
+TEST(RleEncoder, PhotographOpeningBetweenKeyFramesIsFittedAtOnce) {
+  const int width = 640;
+  const int height = 480;
+  Clip clip{width, height, {testing::RenderDesktop(width, height, 0)}};
+  for (int f = 1; f < 8; ++f) {
+    Picture picture = testing::RenderDesktop(width, height, 0);
+    for (int row = 100; row < 300; ++row) {
+      for (int x = 200; x < 500; ++x) {
+        const double r = 128 + 100 * std::sin(x * 0.031 + row * 0.017 + f * 0.1);
+        const double g = 128 + 90 * std::sin(x * 0.012 - row * 0.026);
+        const double b = 128 + 110 * std::sin((x + row) * 0.021 + std::sin(row * 0.05) * 2);
+        picture[static_cast<std::size_t>(row) * width + x] = static_cast<std::uint32_t>(r) << 16 |
+                                                             static_cast<std::uint32_t>(g) << 8 |
+                                                             static_cast<std::uint32_t>(b);
+      }
+    }
+    clip.pictures.push_back(picture);
+  }
+  const auto decoded = RoundTrip(clip, EncodeClip(clip, 100));
+  ASSERT_EQ(decoded.size(), clip.pictures.size());
+  for (std::size_t f = 1; f < decoded.size(); ++f) {
+    EXPECT_GE(testing::PeakSignalToNoise(clip.pictures[f], decoded[f]), 33.0) << "frame " << f;
+  }
 }
 
 // ---- the ffmpeg tool ---------------------------------------------------------------------------

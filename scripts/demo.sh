@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+REELKIT_TARGETS="reelkit vqcodec" scripts/build.sh
 out=build/sample.avi
 build/app/reelkit -in resources/sample.rcrec -out "$out"
 echo "The converted video is at $(pwd)/$out"

@@ -99,11 +99,20 @@ void CDibReader::Read(std::span<const std::uint8_t> picture, std::span<std::uint
 
 void CDibReader::ReadRow(const std::uint8_t* row, std::uint32_t* out) const {
   switch (bitCount_) {
-    case 32:
-      for (int x = 0; x < width_; ++x) {
+    case 32: {
+      // Two pixels a step: this runs over every pixel of every picture a conversion records.
+      constexpr std::uint64_t kTwoColours = 0x00FFFFFF00FFFFFFull;
+      int x = 0;
+      for (; x + 1 < width_; x += 2) {
+        const std::uint64_t two = LoadU64LE(row + 4 * x) & kTwoColours;
+        out[x] = static_cast<std::uint32_t>(two);
+        out[x + 1] = static_cast<std::uint32_t>(two >> 32);
+      }
+      if (x < width_) {
         out[x] = LoadU32LE(row + 4 * x) & 0x00FFFFFF;
       }
       return;
+    }
     case 24:
       for (int x = 0; x < width_; ++x) {
         const std::uint8_t* p = row + 3 * x;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "avi/result_codes.h"
 #include "common/endian.h"
@@ -102,11 +103,20 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
   }
 }
 
-void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) const {
-  const std::uint32_t tag =
-      copyMode_ ? 0 : FourCCOfPacketKind(static_cast<PacketKind>(pending_.kind));
-  const std::size_t tagSize = (!copyMode_ && pending_.kind != 0) ? kTagSize : 0;
-  const std::size_t packetSize = copyMode_ ? 0 : pending_.packet.size();
+void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) {
+  sample.start = pending_.start;
+  sample.stop = pending_.stop;
+  sample.syncPoint = true;
+  if (copyMode_) {
+    // The pending copy already holds the whole sample: its storage becomes the sample's, and the
+    // sample's old storage takes the next pending copy, so a picture is copied once, not twice.
+    std::swap(sample.buffer, pendingCopy_);
+    sample.actualLength = sample.buffer.size();
+    return;
+  }
+  const std::uint32_t tag = FourCCOfPacketKind(static_cast<PacketKind>(pending_.kind));
+  const std::size_t tagSize = pending_.kind != 0 ? kTagSize : 0;
+  const std::size_t packetSize = pending_.packet.size();
   const std::size_t total = tagSize + packetSize + pending_.picture.size();
   // A sample that does not fit would lose the end of a bundle and break every later picture, so the
   // buffer grows instead.
@@ -120,9 +130,6 @@ void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) const {
   std::copy_n(pending_.packet.data(), packetSize, out + tagSize);
   std::copy(pending_.picture.begin(), pending_.picture.end(), out + tagSize + packetSize);
   sample.actualLength = total;
-  sample.start = pending_.start;
-  sample.stop = pending_.stop;
-  sample.syncPoint = true;
 }
 
 void CPushPinBitmap::ReleasePending() {

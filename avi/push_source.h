@@ -26,8 +26,9 @@ enum class PendingFrame {
 // ended.
 //
 // Copy mode: the picture is copied and DeliverFrame returns at once; 170 while the previous picture
-// is still pending. Pass-through mode: picture and packet are borrowed, and DeliverFrame waits up
-// to two seconds for the streaming thread to copy them; on time-out the frame is withdrawn, so the
+// is still pending. The streaming thread takes the copy's storage as the sample's, not another
+// copy. Pass-through mode: picture and packet are borrowed, and DeliverFrame waits up to two
+// seconds for the streaming thread to copy them; on time-out the frame is withdrawn, so the
 // borrowed bytes are never read after DeliverFrame returns.
 class CPushPinBitmap : public CSourceStream {
  public:
@@ -66,7 +67,7 @@ class CPushPinBitmap : public CSourceStream {
     Time stop = 0;
   };
 
-  void CopyPendingInto(CMediaSampleBuffer& sample) const;
+  void CopyPendingInto(CMediaSampleBuffer& sample);
   void ReleasePending();
 
   BitmapFormat format_;

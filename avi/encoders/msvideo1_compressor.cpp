@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <stdexcept>
 
-extern "C" {
-#include <libavutil/imgutils.h>
-}
-
+#include "avi/ffmpeg_handles.h"
 #include "common/error_codes.h"
 #include "common/fourcc.h"
 
@@ -17,6 +16,7 @@ namespace {
 constexpr int kBlockSize = 4;
 constexpr int kSecondsBetweenKeyFrames = 10;
 constexpr int kLargestSide = 32768;
+constexpr std::size_t kBytesPerCodedPixel = 4;
 
 int RoundUpToBlock(int value) {
   return (value + kBlockSize - 1) / kBlockSize * kBlockSize;
@@ -30,93 +30,84 @@ std::uint32_t CMsvideo1Compressor::Connect(const VideoMediaType& input,
     return kResultFail;
   }
   reader_.emplace(input);
-  if (reader_->Width() <= 0 || reader_->Height() <= 0 || reader_->Width() > kLargestSide ||
-      reader_->Height() > kLargestSide) {
+  const int width = reader_->Width();
+  const int height = reader_->Height();
+  if (width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide) {
     return kResultFail;
   }
-  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MSVIDEO1);
-  if (codec == nullptr) {
+  codedWidth_ = RoundUpToBlock(width);
+  codedHeight_ = RoundUpToBlock(height);
+  const int keyInterval = std::max(
+      1, static_cast<int>(
+             std::lround(static_cast<double>(kSecondsBetweenKeyFrames * kTimeUnitsPerSecond) /
+                         static_cast<double>(input.averageTimePerFrame))));
+  try {
+    encoder_.emplace(codedWidth_, codedHeight_, keyInterval);
+  } catch (const std::invalid_argument&) {
     return kResultFail;
   }
-  context_.reset(avcodec_alloc_context3(codec));
-  frame_.reset(av_frame_alloc());
-  packet_.reset(av_packet_alloc());
-  if (!context_ || !frame_ || !packet_) {
-    return ResultFromAvError(AVERROR(ENOMEM));
+  const BitmapInfoHeader header = input.format.Header();
+  sourceIsCodedLayout_ =
+      header.bitCount == 32 && header.height > 0 && width == codedWidth_ && height == codedHeight_;
+  if (!sourceIsCodedLayout_) {
+    codedPixels_.resize(static_cast<std::size_t>(codedWidth_) *
+                        static_cast<std::size_t>(codedHeight_));
   }
-  const int framesPerTenSeconds = static_cast<int>(
-      std::lround(static_cast<double>(kSecondsBetweenKeyFrames * kTimeUnitsPerSecond) /
-                  input.averageTimePerFrame));
-  context_->width = RoundUpToBlock(reader_->Width());
-  context_->height = RoundUpToBlock(reader_->Height());
-  context_->pix_fmt = AV_PIX_FMT_RGB555LE;
-  av_reduce(&context_->time_base.num, &context_->time_base.den, input.averageTimePerFrame,
-            kTimeUnitsPerSecond, 1 << 30);
-  context_->gop_size = std::max(1, framesPerTenSeconds);
-  // The encoder puts keyint_min coded frames between two key frames.
-  context_->keyint_min = std::max(1, framesPerTenSeconds - 1);
-  context_->flags |= AV_CODEC_FLAG_BITEXACT;
-  int error = avcodec_open2(context_.get(), codec, nullptr);
-  if (error < 0) {
-    return ResultFromAvError(error);
+  if (width != codedWidth_ || height != codedHeight_) {
+    sourcePixels_.resize(reader_->PixelCount());
   }
-  frame_->format = context_->pix_fmt;
-  frame_->width = context_->width;
-  frame_->height = context_->height;
-  error = av_frame_get_buffer(frame_.get(), 0);
-  if (error < 0) {
-    return ResultFromAvError(error);
-  }
-  pixels_.resize(reader_->PixelCount());
 
   output.codecTag = kFourCCMicrosoftVideo1;
   output.codecId = AV_CODEC_ID_MSVIDEO1;
-  output.width = context_->width;
-  output.height = context_->height;
+  output.width = codedWidth_;
+  output.height = codedHeight_;
   output.bitsPerCodedSample = 16;
   output.palettized = false;
   return 0;
 }
 
-void CMsvideo1Compressor::FillFrame(std::span<const std::uint8_t> sample) {
-  reader_->Read(sample, pixels_);
+bool CMsvideo1Compressor::CodesSampleInPlace(std::span<const std::uint8_t> sample) const {
+  const std::size_t pictureBytes = static_cast<std::size_t>(codedWidth_) *
+                                   static_cast<std::size_t>(codedHeight_) * kBytesPerCodedPixel;
+  return sourceIsCodedLayout_ && sample.size() >= pictureBytes;
+}
+
+void CMsvideo1Compressor::ReadIntoCodedPicture(std::span<const std::uint8_t> sample) {
+  // Sized once on connection; only a short sample of a source coded in place gets here unsized.
+  codedPixels_.resize(static_cast<std::size_t>(codedWidth_) *
+                      static_cast<std::size_t>(codedHeight_));
   const int width = reader_->Width();
   const int height = reader_->Height();
-  for (int y = 0; y < frame_->height; ++y) {
-    auto* row = reinterpret_cast<std::uint16_t*>(frame_->data[0] + y * frame_->linesize[0]);
-    if (y >= height) {
-      std::fill_n(row, frame_->width, std::uint16_t{0});
-      continue;
-    }
-    // The frame is top-down; the picture's rows are bottom-up.
-    const std::uint32_t* source = pixels_.data() + static_cast<std::size_t>(height - 1 - y) * width;
-    for (int x = 0; x < width; ++x) {
-      row[x] = ToRgb555(source[x]);
-    }
-    std::fill(row + width, row + frame_->width, std::uint16_t{0});
+  if (width == codedWidth_ && height == codedHeight_) {
+    reader_->Read(sample, codedPixels_);
+    return;
+  }
+  reader_->Read(sample, sourcePixels_);
+  // Rows are bottom-up: the picture's top row is the coded picture's top row, so the black margin
+  // rows come first in memory, and the margin columns end every row.
+  const auto marginRows = static_cast<std::size_t>(codedHeight_ - height);
+  const auto coded = static_cast<std::size_t>(codedWidth_);
+  std::fill_n(codedPixels_.begin(), marginRows * coded, 0u);
+  for (int y = 0; y < height; ++y) {
+    const auto from = sourcePixels_.begin() + static_cast<std::ptrdiff_t>(y) * width;
+    const auto to = codedPixels_.begin() +
+                    static_cast<std::ptrdiff_t>((marginRows + static_cast<std::size_t>(y)) * coded);
+    std::copy_n(from, width, to);
+    std::fill(to + width, to + codedWidth_, 0u);
   }
 }
 
 std::uint32_t CMsvideo1Compressor::Compress(std::span<const std::uint8_t> sample,
                                             CompressedPacket& out) {
-  int error = av_frame_make_writable(frame_.get());
-  if (error < 0) {
-    return ResultFromAvError(error);
+  if (CodesSampleInPlace(sample)) {
+    encoder_->Encode(sample, frame_);
+  } else {
+    ReadIntoCodedPicture(sample);
+    encoder_->Encode(std::span<const std::uint32_t>(codedPixels_), frame_);
   }
-  FillFrame(sample);
-  frame_->pts = frameNumber_++;
-  error = avcodec_send_frame(context_.get(), frame_.get());
-  if (error < 0) {
-    return ResultFromAvError(error);
-  }
-  error = avcodec_receive_packet(context_.get(), packet_.get());
-  if (error < 0) {
-    return ResultFromAvError(error);
-  }
-  out.data.assign(packet_->data, packet_->data + packet_->size);
-  out.key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+  out.data.assign(frame_.data.data(), frame_.data.data() + frame_.data.size());
+  out.key = frame_.key;
   out.paletteChanged = false;
-  av_packet_unref(packet_.get());
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "avi/encoders/msvideo1_block_coder.h"
+#include "common/endian.h"
 
 namespace reelkit {
 
@@ -19,6 +20,7 @@ constexpr int kLargestSide = 32768;
 constexpr std::uint8_t kSkipMarker = 0x84;
 constexpr int kLongestSkip = 0x3FF;
 constexpr int kEndMarkerSize = 2;
+constexpr std::size_t kBytesPerPixel = 4;
 
 constexpr std::uint16_t ToRgb555(std::uint32_t color) {
   return static_cast<std::uint16_t>(((color >> 9) & 0x7C00) | ((color >> 6) & 0x03E0) |
@@ -43,7 +45,7 @@ CMsvc1Encoder::CMsvc1Encoder(int width, int height, int keyInterval)
   blocksHigh_ = height / kBlockSide;
   const std::size_t pixelCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   const std::size_t blockCount = pixelCount / kBlockPixels;
-  previousSource_.resize(pixelCount);
+  previousSource_.resize(pixelCount * kBytesPerPixel);
   decoded_.resize(pixelCount);
   lastCodes_.resize(blockCount * kLongestBlockCode);
   // Every block coded at full length, or skipped at no more than two bytes a block, then the end.
@@ -51,7 +53,12 @@ CMsvc1Encoder::CMsvc1Encoder(int width, int height, int keyInterval)
 }
 
 void CMsvc1Encoder::Encode(std::span<const std::uint32_t> pixels, Msvc1Frame& out) {
-  if (pixels.size() < previousSource_.size()) {
+  // Reading the values' bytes is well defined and, on this little-endian layout, gives BGRX.
+  Encode(std::span(reinterpret_cast<const std::uint8_t*>(pixels.data()), pixels.size_bytes()), out);
+}
+
+void CMsvc1Encoder::Encode(std::span<const std::uint8_t> picture, Msvc1Frame& out) {
+  if (picture.size() < previousSource_.size()) {
     throw std::invalid_argument("the picture is smaller than the encoder's size");
   }
   const bool key = frameNumber_ % keyInterval_ == 0;
@@ -63,7 +70,7 @@ void CMsvc1Encoder::Encode(std::span<const std::uint32_t> pixels, Msvc1Frame& ou
   for (int blockRow = 0; blockRow < blocksHigh_; ++blockRow) {
     const std::size_t stripStart = stripPixels * static_cast<std::size_t>(blockRow);
     const std::size_t firstBlock = static_cast<std::size_t>(blockRow) * blocksWide_;
-    if (compare && StripUnchanged(pixels, blockRow)) {
+    if (compare && StripUnchanged(picture.data(), blockRow)) {
       for (int column = 0; column < blocksWide_ && key; ++column) {
         RepeatLastCode(firstBlock + column);
       }
@@ -72,16 +79,16 @@ void CMsvc1Encoder::Encode(std::span<const std::uint32_t> pixels, Msvc1Frame& ou
     }
     for (int column = 0; column < blocksWide_; ++column) {
       const std::size_t topLeft = stripStart + static_cast<std::size_t>(column) * kBlockSide;
-      if (!compare || !BlockUnchanged(pixels, topLeft)) {
-        EncodeBlock(pixels, firstBlock + column, topLeft, key);
+      if (!compare || !BlockUnchanged(picture.data(), topLeft)) {
+        EncodeBlock(picture.data(), firstBlock + column, topLeft, key);
       } else if (key) {
         RepeatLastCode(firstBlock + column);
       } else {
         ++pendingSkips_;
       }
     }
-    std::copy_n(pixels.begin() + static_cast<std::ptrdiff_t>(stripStart), stripPixels,
-                previousSource_.begin() + static_cast<std::ptrdiff_t>(stripStart));
+    std::memcpy(previousSource_.data() + stripStart * kBytesPerPixel,
+                picture.data() + stripStart * kBytesPerPixel, stripPixels * kBytesPerPixel);
   }
   FlushSkips();
   stream_[streamSize_++] = 0;
@@ -91,33 +98,31 @@ void CMsvc1Encoder::Encode(std::span<const std::uint32_t> pixels, Msvc1Frame& ou
   ++frameNumber_;
 }
 
-bool CMsvc1Encoder::StripUnchanged(std::span<const std::uint32_t> pixels, int blockRow) const {
-  const std::size_t stripPixels = static_cast<std::size_t>(width_) * kBlockSide;
-  const std::size_t start = stripPixels * static_cast<std::size_t>(blockRow);
-  return std::memcmp(pixels.data() + start, previousSource_.data() + start,
-                     stripPixels * sizeof(std::uint32_t)) == 0;
+bool CMsvc1Encoder::StripUnchanged(const std::uint8_t* picture, int blockRow) const {
+  const std::size_t stripBytes = static_cast<std::size_t>(width_) * kBlockSide * kBytesPerPixel;
+  const std::size_t start = stripBytes * static_cast<std::size_t>(blockRow);
+  return std::memcmp(picture + start, previousSource_.data() + start, stripBytes) == 0;
 }
 
-bool CMsvc1Encoder::BlockUnchanged(std::span<const std::uint32_t> pixels,
-                                   std::size_t topLeft) const {
-  constexpr std::size_t kRowBytes = kBlockSide * sizeof(std::uint32_t);
+bool CMsvc1Encoder::BlockUnchanged(const std::uint8_t* picture, std::size_t topLeft) const {
+  constexpr std::size_t kRowBytes = kBlockSide * kBytesPerPixel;
   for (int y = 0; y < kBlockSide; ++y) {
-    const std::size_t row = topLeft + static_cast<std::size_t>(y) * width_;
-    if (std::memcmp(pixels.data() + row, previousSource_.data() + row, kRowBytes) != 0) {
+    const std::size_t row = (topLeft + static_cast<std::size_t>(y) * width_) * kBytesPerPixel;
+    if (std::memcmp(picture + row, previousSource_.data() + row, kRowBytes) != 0) {
       return false;
     }
   }
   return true;
 }
 
-void CMsvc1Encoder::EncodeBlock(std::span<const std::uint32_t> pixels, std::size_t blockIndex,
+void CMsvc1Encoder::EncodeBlock(const std::uint8_t* picture, std::size_t blockIndex,
                                 std::size_t topLeft, bool key) {
   msvc1::BlockPixels source;
   msvc1::BlockPixels shown;
   for (int y = 0; y < kBlockSide; ++y) {
     const std::size_t row = topLeft + static_cast<std::size_t>(y) * width_;
     for (int x = 0; x < kBlockSide; ++x) {
-      source[y * kBlockSide + x] = ToRgb555(pixels[row + x]);
+      source[y * kBlockSide + x] = ToRgb555(LoadU32LE(picture + (row + x) * kBytesPerPixel));
       shown[y * kBlockSide + x] = decoded_[row + x];
     }
   }

@@ -25,18 +25,20 @@ class CMsvc1Encoder {
   // width and height are multiples of 4. keyInterval: at most this many frames between key frames.
   CMsvc1Encoder(int width, int height, int keyInterval);
 
-  // pixels: width*height 32-bit 0x00RRGGBB (BGRX bytes in memory), bottom-up rows (DIB order),
-  // stride width.
+  // picture: a 32-bit DIB of width*height pixels, BGRX bytes (the fourth byte is ignored),
+  // bottom-up rows, stride width*4, at any alignment: a recorder's sample is coded where it lies.
+  void Encode(std::span<const std::uint8_t> picture, Msvc1Frame& out);
+  // The same picture as 0x00RRGGBB values.
   void Encode(std::span<const std::uint32_t> pixels, Msvc1Frame& out);
 
   // The picture a decoder shows after the last Encode: RGB555, bottom-up rows, stride width.
   std::span<const std::uint16_t> Reconstruction() const { return decoded_; }
 
  private:
-  bool StripUnchanged(std::span<const std::uint32_t> pixels, int blockRow) const;
-  bool BlockUnchanged(std::span<const std::uint32_t> pixels, std::size_t topLeft) const;
-  void EncodeBlock(std::span<const std::uint32_t> pixels, std::size_t blockIndex,
-                   std::size_t firstPixel, bool key);
+  bool StripUnchanged(const std::uint8_t* picture, int blockRow) const;
+  bool BlockUnchanged(const std::uint8_t* picture, std::size_t topLeft) const;
+  void EncodeBlock(const std::uint8_t* picture, std::size_t blockIndex, std::size_t topLeft,
+                   bool key);
   void RepeatLastCode(std::size_t blockIndex);
   void FlushSkips();
 
@@ -46,7 +48,7 @@ class CMsvc1Encoder {
   int blocksWide_;
   int blocksHigh_;
   std::int64_t frameNumber_ = 0;
-  std::vector<std::uint32_t> previousSource_;
+  std::vector<std::uint8_t> previousSource_;  // the last picture's bytes
   std::vector<std::uint16_t> decoded_;
   std::vector<std::uint8_t> lastCodes_;  // kLongestBlockCode bytes per block
   std::vector<std::uint8_t> stream_;     // room for the largest possible picture

@@ -1,0 +1,150 @@
+#include "avi/encoders/msvideo1_compressor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "avi/encoders/msvideo1_encoder.h"
+#include "common/endian.h"
+#include "common/fourcc.h"
+
+namespace reelkit {
+namespace {
+
+constexpr int kWidth = 24;
+constexpr int kHeight = 16;
+constexpr int kKeyInterval = 10;  // ten seconds at the frame time below
+constexpr Time kFrameTime = 1'000'000;
+
+using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, bottom-up rows
+
+// Three pictures: a pattern, a block of it changed, the pattern back.
+std::vector<Pixels> Sequence() {
+  Pixels first(kWidth * kHeight);
+  for (int i = 0; i < kWidth * kHeight; ++i) {
+    first[i] = static_cast<std::uint32_t>((i * 2654435761u) >> 8) & 0x00FFFFFF;
+  }
+  Pixels second = first;
+  for (int y = 4; y < 8; ++y) {
+    for (int x = 8; x < 16; ++x) {
+      second[y * kWidth + x] = 0x00FF8000;
+    }
+  }
+  return {first, second, first};
+}
+
+struct SourceLayout {
+  std::uint16_t bitCount = 32;
+  bool topDown = false;
+  std::uint8_t fourthByte = 0;
+  std::size_t keptBytes = SIZE_MAX;  // a sample cut short after this many bytes
+};
+
+VideoMediaType TypeOf(const SourceLayout& layout) {
+  BitmapInfoHeader header;
+  header.width = kWidth;
+  header.height = layout.topDown ? -kHeight : kHeight;
+  header.bitCount = layout.bitCount;
+  VideoMediaType type;
+  type.format = BitmapFormat(header);
+  type.averageTimePerFrame = kFrameTime;
+  return type;
+}
+
+std::vector<std::uint8_t> SampleOf(const Pixels& pixels, const SourceLayout& layout) {
+  const std::size_t bytesPerPixel = layout.bitCount / 8;
+  std::vector<std::uint8_t> sample(pixels.size() * bytesPerPixel);
+  for (int y = 0; y < kHeight; ++y) {
+    const int storedRow = layout.topDown ? kHeight - 1 - y : y;
+    for (int x = 0; x < kWidth; ++x) {
+      const std::uint32_t colour = pixels[y * kWidth + x];
+      std::uint8_t* at = sample.data() + (storedRow * kWidth + x) * bytesPerPixel;
+      if (bytesPerPixel == 4) {
+        StoreU32LE(at, colour | (std::uint32_t{layout.fourthByte} << 24));
+      } else {
+        at[0] = static_cast<std::uint8_t>(colour);
+        at[1] = static_cast<std::uint8_t>(colour >> 8);
+        at[2] = static_cast<std::uint8_t>(colour >> 16);
+      }
+    }
+  }
+  sample.resize(std::min(sample.size(), layout.keptBytes));
+  return sample;
+}
+
+struct LayoutRow {
+  const char* name;
+  SourceLayout layout;
+  // What the encoder must be given for the same stream: the picture as the compressor should read
+  // it.
+  std::function<Pixels(Pixels)> expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const LayoutRow& row) {
+  return out << row.name;
+}
+
+Pixels Unchanged(Pixels pixels) {
+  return pixels;
+}
+
+// A bottom-up sample cut after its first half has lost the upper rows.
+Pixels UpperHalfBlack(Pixels pixels) {
+  std::fill(pixels.begin() + kWidth * kHeight / 2, pixels.end(), 0u);
+  return pixels;
+}
+
+class Msvideo1CompressorLayoutTest : public ::testing::TestWithParam<LayoutRow> {};
+
+// Whatever way the source lays out its pictures, the stream is the one our encoder makes of the
+// pictures themselves: coding a 32-bit sample where it lies and reading any other layout first
+// must agree bit for bit.
+TEST_P(Msvideo1CompressorLayoutTest, CodesWhatTheEncoderCodesOfThePicture) {
+  const LayoutRow& row = GetParam();
+  CMsvideo1Compressor compressor;
+  CompressedStreamInfo info;
+  ASSERT_EQ(compressor.Connect(TypeOf(row.layout), info), 0u);
+  EXPECT_EQ(info.codecTag, kFourCCMicrosoftVideo1);
+  EXPECT_EQ(info.width, kWidth);
+  EXPECT_EQ(info.height, kHeight);
+  CMsvc1Encoder reference(kWidth, kHeight, kKeyInterval);
+  for (const Pixels& picture : Sequence()) {
+    CompressedPacket packet;
+    ASSERT_EQ(compressor.Compress(SampleOf(picture, row.layout), packet), 0u);
+    Msvc1Frame expected;
+    reference.Encode(std::span<const std::uint32_t>(row.expected(picture)), expected);
+    EXPECT_EQ(packet.key, expected.key);
+    EXPECT_EQ(packet.data,
+              std::vector<std::uint8_t>(expected.data.span().begin(), expected.data.span().end()));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, Msvideo1CompressorLayoutTest,
+    ::testing::Values(LayoutRow{"BottomUp32", {}, Unchanged},
+                      LayoutRow{"BottomUp32WithAlpha", {32, false, 0xFF}, Unchanged},
+                      LayoutRow{"TopDown32", {32, true}, Unchanged},
+                      LayoutRow{"BottomUp24", {24, false}, Unchanged},
+                      LayoutRow{"Short32", {32, false, 0, kWidth* kHeight * 2}, UpperHalfBlack}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(Msvideo1Compressor, RefusesAPictureLargerThanTheFormatAllows) {
+  BitmapInfoHeader header;
+  header.width = 40000;
+  header.height = 8;
+  header.bitCount = 32;
+  VideoMediaType type;
+  type.format = BitmapFormat(header);
+  type.averageTimePerFrame = kFrameTime;
+  CMsvideo1Compressor compressor;
+  CompressedStreamInfo info;
+  EXPECT_NE(compressor.Connect(type, info), 0u);
+}
+
+}  // namespace
+}  // namespace reelkit

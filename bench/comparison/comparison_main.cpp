@@ -1,0 +1,246 @@
+// Runs the end-to-end comparisons of a conversion against its references on generated recordings
+// and prints them as a Markdown table: each figure is the median of several runs, and each ratio
+// is taken within one run, against the reference measured in that same run.
+//
+//   reelkit_comparison --reelkit PATH --short ONE_MINUTE.rcrec --long TEN_MINUTES.rcrec
+//                      [--runs N] [--work DIR]
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/comparison/decoder_step.h"
+#include "bench/comparison/process_run.h"
+#include "bench/comparison/reference_pass.h"
+
+namespace reelkit::bench {
+
+namespace {
+
+constexpr double kMegabyte = 1024.0 * 1024.0;
+constexpr double kMemoryAllowanceKb = 64.0 * 1024.0;  // 64 MB besides ten pictures
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+struct Options {
+  std::string reelkit;
+  std::string shortRecording;
+  std::string longRecording;
+  std::string work = (std::filesystem::temp_directory_path() / "reelkit-comparison").string();
+  int runs = 3;
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string name = argv[i];
+    const std::string value = argv[i + 1];
+    if (name == "--reelkit") {
+      options.reelkit = value;
+    } else if (name == "--short") {
+      options.shortRecording = value;
+    } else if (name == "--long") {
+      options.longRecording = value;
+    } else if (name == "--runs") {
+      options.runs = std::max(1, std::atoi(value.c_str()));
+    } else if (name == "--work") {
+      options.work = value;
+    } else {
+      throw std::invalid_argument("unknown option " + name);
+    }
+  }
+  if (options.reelkit.empty() || options.shortRecording.empty() || options.longRecording.empty()) {
+    throw std::invalid_argument(
+        "usage: reelkit_comparison --reelkit PATH --short REC --long REC [--runs N] [--work DIR]");
+  }
+  return options;
+}
+
+// Every figure of one run, by name.
+using RunFigures = std::map<std::string, double>;
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+class CComparison {
+ public:
+  explicit CComparison(Options options) : options_(std::move(options)) {
+    std::filesystem::create_directories(options_.work);
+  }
+
+  void Run() {
+    for (int run = 1; run <= options_.runs; ++run) {
+      std::fprintf(stderr, "run %d of %d\n", run, options_.runs);
+      runs_.push_back(MeasureOneRun());
+    }
+    PrintTable();
+  }
+
+ private:
+  std::string WorkPath(const std::string& name) const {
+    return (std::filesystem::path(options_.work) / name).string();
+  }
+
+  ProcessCost Convert(const std::string& input, const std::string& output,
+                      const std::string& fourcc) const {
+    const ProcessCost cost =
+        RunProcess({options_.reelkit, "-in", input, "-out", WorkPath(output), "-fourcc", fourcc},
+                   "", WorkPath("time.txt"));
+    if (cost.exitStatus != 0) {
+      throw std::runtime_error("reelkit failed converting " + input + " to " + fourcc);
+    }
+    return cost;
+  }
+
+  RunFigures MeasureOneRun() const {
+    RunFigures f;
+    const ProcessCost msvcShort = Convert(options_.shortRecording, "short_msvc.avi", "MSVC");
+    const ReferenceFigures reference =
+        MeasureReferences(options_.shortRecording, WorkPath("short_msvc.avi"));
+    if (reference.oursPictures != reference.pictures) {
+      throw std::runtime_error("our msvc file does not hold one picture per source picture");
+    }
+    f["pictures"] = reference.pictures;
+    f["msvc_seconds"] = msvcShort.seconds;
+    f["msvc_cpu_seconds"] = msvcShort.cpuSeconds;
+    f["msvideo1_seconds"] = reference.msvideo1Seconds;
+    f["msvc_speedup"] = reference.msvideo1Seconds / msvcShort.seconds;
+    f["msvc_psnr"] = reference.oursPsnrDb;
+    f["msvideo1_psnr"] = reference.msvideo1PsnrDb;
+    f["msvc_psnr_gain"] = reference.oursPsnrDb - reference.msvideo1PsnrDb;
+    f["msvc_mb"] = static_cast<double>(reference.oursBytes) / kMegabyte;
+    f["msvideo1_mb"] = static_cast<double>(reference.msvideo1Bytes) / kMegabyte;
+    f["msvc_size_ratio"] =
+        static_cast<double>(reference.oursBytes) / static_cast<double>(reference.msvideo1Bytes);
+    f["msvc_short_rss_kb"] = static_cast<double>(msvcShort.peakResidentKb);
+
+    const ProcessCost mrleShort = Convert(options_.shortRecording, "short_mrle.avi", "MRLE");
+    f["mrle_seconds"] = mrleShort.seconds;
+    f["mrle_cpu_seconds"] = mrleShort.cpuSeconds;
+    f["mrle_pictures_per_second"] = reference.pictures / mrleShort.seconds;
+    f["qtrle_pictures_per_second"] = reference.pictures / reference.qtrleSeconds;
+    f["mrle_speedup"] = reference.qtrleSeconds / mrleShort.seconds;
+    f["mrle_short_rss_kb"] = static_cast<double>(mrleShort.peakResidentKb);
+
+    for (const char* fourcc : {"MRLE", "MSVC"}) {
+      const std::string name = std::string(fourcc) == "MRLE" ? "mrle" : "msvc";
+      const ProcessCost whole = Convert(options_.longRecording, "long_" + name + ".avi", fourcc);
+      f[name + "_long_seconds"] = whole.seconds;
+      f[name + "_long_cpu_seconds"] = whole.cpuSeconds;
+      f[name + "_long_rss_kb"] = static_cast<double>(whole.peakResidentKb);
+      f[name + "_rss_growth"] =
+          static_cast<double>(whole.peakResidentKb) / f[name + "_short_rss_kb"];
+    }
+
+    const double inputMb =
+        static_cast<double>(std::filesystem::file_size(options_.longRecording)) / kMegabyte;
+    const ProcessCost passThrough = Convert(options_.longRecording, "long_vqsc.avi", "VQSC");
+    const ProcessCost cat = RunProcess({"/bin/cat", options_.longRecording}, WorkPath("long.copy"),
+                                       WorkPath("time.txt"));
+    f["input_mb"] = inputMb;
+    f["vqsc_seconds"] = passThrough.seconds;
+    f["cat_seconds"] = cat.seconds;
+    f["vqsc_mb_per_second"] = inputMb / passThrough.seconds;
+    f["cat_mb_per_second"] = inputMb / cat.seconds;
+    f["vqsc_share_of_cat"] = cat.seconds / passThrough.seconds;
+    f["vqsc_rss_kb"] = static_cast<double>(passThrough.peakResidentKb);
+
+    const DecoderStepFigures step = MeasureDecoderStep(kWidth, kHeight);
+    f["step_ms"] = step.bundleSeconds * 1e3;
+    f["memcpy_ms"] = step.memcpySeconds * 1e3;
+    f["step_ratio"] = step.bundleSeconds / step.memcpySeconds;
+    return f;
+  }
+
+  double Figure(const std::string& name) const {
+    std::vector<double> values;
+    for (const RunFigures& run : runs_) {
+      values.push_back(run.at(name));
+    }
+    return Median(values);
+  }
+
+  static const char* Verdict(bool met) { return met ? "met" : "**not met**"; }
+
+  void PrintTable() const {
+    const double pictureKb = kWidth * kHeight * 4 / 1024.0;
+    const double memoryLimitKb = kMemoryAllowanceKb + 10 * pictureKb;
+    std::printf("Median of %d runs; every ratio is taken within one run.\n\n", options_.runs);
+    std::printf("| What | Reelkit | Reference | Ratio | Target | |\n|---|---|---|---|---|---|\n");
+    std::printf(
+        "| MSVC conversion, %.0f pictures | %.2f s (%.2f s CPU) | libavcodec msvideo1 alone %.1f s "
+        "| %.1f x | >= 10 x | %s |\n",
+        Figure("pictures"), Figure("msvc_seconds"), Figure("msvc_cpu_seconds"),
+        Figure("msvideo1_seconds"), Figure("msvc_speedup"), Verdict(Figure("msvc_speedup") >= 10));
+    std::printf("| MSVC quality (PSNR, RGB) | %.2f dB | %.2f dB | %+.2f dB | >= -0.5 dB | %s |\n",
+                Figure("msvc_psnr"), Figure("msvideo1_psnr"), Figure("msvc_psnr_gain"),
+                Verdict(Figure("msvc_psnr_gain") >= -0.5));
+    std::printf("| MSVC coded size | %.2f MB | %.2f MB | %.2f x | <= 1.25 x | %s |\n",
+                Figure("msvc_mb"), Figure("msvideo1_mb"), Figure("msvc_size_ratio"),
+                Verdict(Figure("msvc_size_ratio") <= 1.25));
+    std::printf(
+        "| MRLE conversion, pictures per second | %.1f (%.2f s, %.2f s CPU) | libavcodec qtrle "
+        "alone %.1f | %.1f x | >= 2 x | %s |\n",
+        Figure("mrle_pictures_per_second"), Figure("mrle_seconds"), Figure("mrle_cpu_seconds"),
+        Figure("qtrle_pictures_per_second"), Figure("mrle_speedup"),
+        Verdict(Figure("mrle_speedup") >= 2));
+    for (const char* name : {"mrle", "msvc"}) {
+      const std::string key = name;
+      const double seconds = Figure(key + "_long_seconds");
+      std::printf(
+          "| 10 minutes to %s | %.1f s (%.1f s CPU) | 600 s of recording | %.0f x real time | "
+          "< 30 s | %s |\n",
+          key == "mrle" ? "MRLE" : "MSVC", seconds, Figure(key + "_long_cpu_seconds"),
+          600.0 / seconds, Verdict(seconds < 30));
+    }
+    std::printf(
+        "| Pass-through (VQSC), 10 minutes, %.1f MB | %.1f MB/s (%.3f s) | cat %.1f MB/s (%.3f s) "
+        "| %.2f | >= 0.5 | %s |\n",
+        Figure("input_mb"), Figure("vqsc_mb_per_second"), Figure("vqsc_seconds"),
+        Figure("cat_mb_per_second"), Figure("cat_seconds"), Figure("vqsc_share_of_cat"),
+        Verdict(Figure("vqsc_share_of_cat") >= 0.5));
+    for (const char* name : {"mrle", "msvc"}) {
+      const std::string key = name;
+      const double longKb = Figure(key + "_long_rss_kb");
+      const bool met = Figure(key + "_rss_growth") <= 1.10 && longKb <= memoryLimitKb;
+      std::printf(
+          "| Peak memory, %s, 10 minutes | %.1f MB | 1 minute %.1f MB | %.2f x | <= 1.10 x and "
+          "<= %.0f MB | %s |\n",
+          key == "mrle" ? "MRLE" : "MSVC", longKb / 1024, Figure(key + "_short_rss_kb") / 1024,
+          Figure(key + "_rss_growth"), memoryLimitKb / 1024, Verdict(met));
+    }
+    std::printf(
+        "| Decoder picture step, 1920x1080x32 at its own size | %.2f ms | memcpy of the frame "
+        "%.2f ms | %.2f x | <= 2 x | %s |\n",
+        Figure("step_ms"), Figure("memcpy_ms"), Figure("step_ratio"),
+        Verdict(Figure("step_ratio") <= 2));
+    std::printf("\nPass-through peak memory: %.1f MB.\n", Figure("vqsc_rss_kb") / 1024);
+  }
+
+  Options options_;
+  std::vector<RunFigures> runs_;
+};
+
+}  // namespace
+
+}  // namespace reelkit::bench
+
+int main(int argc, char** argv) {
+  try {
+    reelkit::bench::CComparison comparison(reelkit::bench::ParseOptions(argc, argv));
+    comparison.Run();
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "reelkit_comparison: %s\n", error.what());
+    return 1;
+  }
+}

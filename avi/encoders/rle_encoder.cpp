@@ -20,7 +20,7 @@ constexpr std::size_t kMissingColourCapacity = 8192;
 // Pixels a new colour must cover to take a free entry while the picture is approximated anyway.
 constexpr std::uint32_t kMinAdmittedPixels = 32;
 // A frame whose changed pixels miss the palette by more than this squared error per pixel (the
-// three channels summed; about 32 dB) brings the next key frame forward to fit a new palette.
+// three channels summed; about 32 dB) becomes a key frame with a newly fitted palette.
 constexpr double kRefitError = 3 * 41.0;
 // A current palette that fits a key picture almost as well as a new fit is kept: an unchanged
 // palette costs no palette change and keeps the nearest-colour cache warm.

@@ -18,19 +18,26 @@ struct RleFrame {
 
 // Microsoft RLE encoder: 8-bit run-length pictures over a palette that follows the content.
 //
-// Inter frames code only what changed since the previous picture; everything else is skipped
-// with the format's delta escape. Key frames code every pixel.
+// Inter frames code only the rows that changed since the previous picture, and within them only
+// the stretches whose palette indices changed; everything else is skipped with the format's delta
+// escape, so an unchanged picture costs two bytes. Key frames code every pixel.
 //
-// Palette: every picture that has at most 256 colours is coded exactly. Entries that no pixel on
-// screen uses any more are given to new colours as they appear, so a changing picture stays exact
-// without being coded again in full; the palette then changes between frames (paletteChanged),
-// and the container must carry each change with its frame. A picture with more than 256 colours
-// gets a palette fitted to it (least squares) at key frames, free entries go to its most frequent
-// new colours in between, and the remaining colours take the nearest entry. A picture whose new
-// colours fit the palette badly, or a return to at most 256 colours while approximated pixels
-// remain on screen, brings a key frame forward.
+// Palette: one palette per file would have to be fixed by the first picture, so the palette
+// changes instead, and a frame reports it (paletteChanged) for the container to carry with that
+// frame. Every picture that has at most 256 colours is coded exactly:
+//  - a key frame gives the picture's colours their entries, keeping those already in place;
+//  - between key frames, entries that no pixel of the coming picture uses are given to the new
+//    colours, so a changing picture stays exact without being coded again in full;
+//  - a picture back at 256 colours or fewer while approximated pixels remain on screen is coded
+//    as a key frame.
+// A picture of more colours gets a palette fitted to it (least squares) at key frames; in between,
+// its new colours take the nearest entry, and free entries go only to colours that cover many
+// pixels. When the changed pixels fit the palette badly (below about 32 dB), a key frame with a
+// newly fitted palette comes at once, and the next such one not before a tenth of the key-frame
+// interval.
 //
-// Not thread-safe; one encoder per stream.
+// Not thread-safe; one encoder per stream. Allocates nothing per frame once its buffers have
+// reached the sizes the pictures need.
 class CRleEncoder {
  public:
   // keyInterval: at most this many frames between key frames. Throws std::invalid_argument for a

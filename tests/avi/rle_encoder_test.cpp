@@ -19,6 +19,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "avi/encoders/colour_tables.h"
 #include "avi/ffmpeg_handles.h"
 #include "tests/avi/rle_test_pictures.h"
 #include "tests/testing/process.h"
@@ -432,6 +433,62 @@ INSTANTIATE_TEST_SUITE_P(
         ExactCase{"SizeOfTheUncompressedPicture", SizeOfTheUncompressedPicture, 2}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Random rectangles in random sizes: colours come and go, now and then a gradient of many
+// colours passes through. Every picture of at most 256 colours must come back exactly.
+TEST(RleEncoder, RandomEditsKeepEveryFewColouredPictureExact) {
+  int checked = 0;
+  int rich = 0;
+  for (std::uint32_t seed = 1; seed <= 24; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const int width = 1 + static_cast<int>(random() % 300);
+    const int height = 1 + static_cast<int>(random() % 120);
+    const auto pool = ColourSet(256, 1000 + seed);
+    Clip clip{width, height, {Picture(static_cast<std::size_t>(width) * height, pool[0])}};
+    for (int f = 0; f < 10; ++f) {
+      Picture next = clip.pictures.back();
+      for (int edits = 1 + static_cast<int>(random() % 6); edits > 0; --edits) {
+        const int x0 = static_cast<int>(random() % width);
+        const int row0 = static_cast<int>(random() % height);
+        const int x1 = x0 + 1 + static_cast<int>(random() % (width - x0));
+        const int row1 = row0 + 1 + static_cast<int>(random() % (height - row0));
+        const bool gradient = random() % 16 == 0;
+        const bool noise = random() % 3 == 0;
+        for (int row = row0; row < row1; ++row) {
+          for (int x = x0; x < x1; ++x) {
+            std::uint32_t& pixel = next[static_cast<std::size_t>(row) * width + x];
+            pixel = gradient
+                        ? static_cast<std::uint32_t>((x * 5 % 256) << 16 | (row * 3 % 256) << 8)
+                    : noise ? pool[random() % pool.size()]
+                            : pool[(seed + static_cast<std::uint32_t>(f)) % pool.size()];
+          }
+        }
+      }
+      clip.pictures.push_back(next);
+    }
+    const auto frames = EncodeClip(clip, 1 + static_cast<int>(random() % 6));
+    const auto decoded = RoundTrip(clip, frames);
+    ASSERT_EQ(decoded.size(), clip.pictures.size());
+    for (std::size_t f = 0; f < decoded.size(); ++f) {
+      CColourCounter colours(256);
+      bool few = true;
+      for (const std::uint32_t pixel : clip.pictures[f]) {
+        few = few && colours.Add(pixel, 1);
+      }
+      if (few) {
+        ++checked;
+        EXPECT_TRUE(SamePictures({width, height, {clip.pictures[f]}}, {decoded[f]}))
+            << "frame " << f;
+      } else {
+        ++rich;
+      }
+    }
+  }
+  // Both kinds of picture, and returns from many colours to few, must have been tried.
+  EXPECT_GT(checked, 150);
+  EXPECT_GT(rich, 20);
+}
+
 TEST(RleEncoder, CodedPictureNeverHasTheUncompressedSize) {
   const Clip clip = SizeOfTheUncompressedPicture();
   for (const RleFrame& frame : EncodeClip(clip, 2)) {
@@ -571,19 +628,19 @@ TEST(RleEncoder, ScrolledDocumentReaches38Decibels) {
 }
 
 // Approximated pixels left over from a rich picture must not spoil a later picture that fits the
-// palette exactly.
+// palette exactly: the rich picture has 36000 colours, the later one keeps 240 of them.
 TEST(RleEncoder, BackToFewColoursIsExactAgain) {
   const int width = 600;
   const int height = 60;
   Picture rich(static_cast<std::size_t>(width) * height);
   for (int row = 0; row < height; ++row) {
     for (int x = 0; x < width; ++x) {
-      rich[static_cast<std::size_t>(row) * width + x] =
-          static_cast<std::uint32_t>((x * 37 % 256) << 16 | (x * 11 % 256) << 8 | (x % 256));
+      rich[static_cast<std::size_t>(row) * width + x] = static_cast<std::uint32_t>(
+          (x * 37 % 256) << 16 | (x * 11 % 256) << 8 | ((x / 3 + row * 4) % 256));
     }
   }
   Picture poor = rich;
-  Fill(poor, width, 100, 0, width, height, 0x203040);  // leaves 100 of the rich colours
+  Fill(poor, width, 4, 0, width, height, 0x203040);
   Clip clip{width, height, {rich, poor, poor}};
   const auto decoded = RoundTrip(clip, EncodeClip(clip, 100));
   ASSERT_EQ(decoded.size(), 3u);

@@ -60,6 +60,7 @@ CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsum
     input_.Skip(size);
     return ChunkOutcome::Continue;
   }
+  input_.RequireAvailable(size);
   chunk_.Resize(size);
   input_.ReadExactly(chunk_.span());
   ++packets_;

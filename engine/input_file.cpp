@@ -85,10 +85,14 @@ std::uint32_t InputFile::ReadU32() {
 }
 
 void InputFile::Skip(std::uint64_t count) {
+  RequireAvailable(count);
+  SeekTo(position_ + count);
+}
+
+void InputFile::RequireAvailable(std::uint64_t count) const {
   if (count > size_ - std::min(size_, position_)) {
     ThrowReadFailure(kErrorHandleEof);
   }
-  SeekTo(position_ + count);
 }
 
 void InputFile::SeekTo(std::uint64_t position) {

@@ -31,6 +31,9 @@ class InputFile {
   std::size_t ReadUpTo(std::span<std::uint8_t> bytes);
   // Moves forwards; passing the end of the file is a short read.
   void Skip(std::uint64_t count);
+  // Throws the short-read failure (38) at once when fewer than count bytes are left, so a length
+  // taken from the file is checked against it before anything is allocated for it.
+  void RequireAvailable(std::uint64_t count) const;
   void SeekTo(std::uint64_t position);
 
  private:

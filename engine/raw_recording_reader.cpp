@@ -28,10 +28,23 @@ std::uint32_t ImpliedColorsUsed(std::uint16_t bitCount) {
   }
 }
 
+// Pass-through output hands the format to the video file unseen by the decoder, so the reader
+// refuses what no screen can be: an empty or top-down picture, sides past 65535, or a depth that
+// no bitmap has.
+bool DescribesAPicture(const BitmapInfoHeader& header) {
+  const bool widthOk = header.width >= 1 && header.width <= kMaxPictureSide;
+  const bool heightOk = header.height >= 1 && header.height <= kMaxPictureSide;
+  const std::uint16_t depth = header.bitCount;
+  const bool depthOk =
+      depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
+  return widthOk && heightOk && depthOk;
+}
+
 void ReadBlock(InputFile& file, std::uint32_t length, ByteBlock& block) {
   if (length > kMaxRecordBlockSize) {
     ThrowInvalidData();
   }
+  file.RequireAvailable(length);
   block.Resize(length);
   file.ReadExactly(block.span());
 }
@@ -47,7 +60,8 @@ void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamF
   if (headerSize < kBitmapInfoHeaderSize || headerSize > block.size()) {
     ThrowInvalidData();
   }
-  if (DibImageSize(header.width, header.height, 32) > kMaxPictureBytes) {
+  if (!DescribesAPicture(header) ||
+      DibImageSize(header.width, header.height, 32) > kMaxPictureBytes) {
     ThrowInvalidData();
   }
   const auto tail = block.subspan(headerSize);

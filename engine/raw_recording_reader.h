@@ -14,6 +14,7 @@ namespace reelkit {
 inline constexpr std::uint32_t kMaxFormatBlockSize = 1u << 20;
 inline constexpr std::uint32_t kMaxRecordBlockSize = 256u << 20;
 inline constexpr std::uint64_t kMaxPictureBytes = 1ull << 30;
+inline constexpr std::int32_t kMaxPictureSide = 65535;
 
 inline constexpr std::uint32_t kRawRecordingMagic = 0xDE33BA22;
 inline constexpr std::uint32_t kRawRecordingHeaderPrefix = 12;
@@ -29,7 +30,8 @@ struct RecordingPacket {
 
 // Reads the file header; returns the bytes consumed. The format block is checked and copied into
 // a 40-byte header with its masks or colour table behind it; colour-table entries the block lacks
-// stay zero. Bad headers throw CReelkitException(ReadInput, 13).
+// stay zero. Bad headers, and formats that describe no bottom-up picture of 1 to 65535 pixels
+// each way at 1, 4, 8, 16, 24 or 32 bits, throw CReelkitException(ReadInput, 13).
 std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
 
 // Parses a format block already in memory (the rules of ReadRecordingHeader).

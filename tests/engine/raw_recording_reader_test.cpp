@@ -81,6 +81,31 @@ INSTANTIATE_TEST_SUITE_P(
                       BlockCase{"HugePaletteCount", FormatBlock(8, 0xFFFFFFFF, 16), 13}),
     [](const auto& row) { return std::string(row.param.name); });
 
+std::vector<std::uint8_t> PictureBlock(std::int32_t width, std::int32_t height,
+                                       std::uint16_t bitCount) {
+  auto block = FormatBlock(bitCount, 0, 0);
+  StoreU32LE(block.data() + 4, static_cast<std::uint32_t>(width));
+  StoreU32LE(block.data() + 8, static_cast<std::uint32_t>(height));
+  return block;
+}
+
+// Pass-through hands the format to the file without a decoder ever checking it.
+INSTANTIATE_TEST_SUITE_P(Pictures, FormatBlockBounds,
+                         ::testing::Values(BlockCase{"OnePixel", PictureBlock(1, 1, 32), -1},
+                                           BlockCase{"LargestSides", PictureBlock(65535, 4096, 1),
+                                                     -1},
+                                           BlockCase{"WidthZero", PictureBlock(0, 4, 32), 13},
+                                           BlockCase{"WidthNegative", PictureBlock(-4, 4, 32), 13},
+                                           BlockCase{"Width65536", PictureBlock(65536, 1, 8), 13},
+                                           BlockCase{"HeightZero", PictureBlock(4, 0, 32), 13},
+                                           BlockCase{"TopDown", PictureBlock(4, -4, 32), 13},
+                                           BlockCase{"Height65536", PictureBlock(1, 65536, 8), 13},
+                                           BlockCase{"DepthZero", PictureBlock(4, 4, 0), 13},
+                                           BlockCase{"DepthTwo", PictureBlock(4, 4, 2), 13},
+                                           BlockCase{"DepthFifteen", PictureBlock(4, 4, 15), 13},
+                                           BlockCase{"Depth33", PictureBlock(4, 4, 33), 13}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 TEST(RawRecordingHeader, RefusesOversizedBlocksWithoutReadingThem) {
   RawRecordingBytes recording(FormatBlock(32, 0, 0), 0);
   StoreU32LE(recording.bytes.data() + 8, (1u << 20) + 1);
@@ -166,6 +191,15 @@ TEST(RawRecordingRecords, TruncationAnywhereInARecordIsAnEndOfFileError) {
     truncated.Resize(cut);
     EXPECT_EQ(ReadAllRecords(truncated).error, 38) << "cut at " << cut;
   }
+}
+
+TEST(RawRecordingRecords, BlockLengthPastTheEndIsAnEndOfFileError) {
+  RawRecordingBytes recording(4, 4, 32);
+  recording.Record("DLTA", 1, {1, 2, 3});
+  StoreU32LE(recording.bytes.data() + recording.bytes.size() - 11, 4);
+  EXPECT_EQ(ReadAllRecords(recording.bytes).error, 38);
+  StoreU32LE(recording.bytes.data() + recording.bytes.size() - 11, 256u << 20);
+  EXPECT_EQ(ReadAllRecords(recording.bytes).error, 38);
 }
 
 TEST(RawRecordingRecords, OversizedBlockLengthIsInvalidData) {

@@ -30,12 +30,16 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DREELKIT_FUZZ=ON -DREELKIT_BUILD_BENCHMARKS=OFF >/dev/null
 fi
-nice -n 10 cmake --build "$build_dir" -j "${REELKIT_JOBS:-2}" \
+# Two runs started side by side share the build: the lock lets only one of them build at a time.
+mkdir -p "$build_dir"
+flock "$build_dir/.fuzz-build.lock" nice -n 10 cmake --build "$build_dir" -j "${REELKIT_JOBS:-2}" \
   --target "${targets[@]}" fuzz_seeds reelkit vqcodec
 
 # Seeds: recordings of every depth and compression, the same sessions as bundle files, and the
 # recordings passed through to AVI files.
 seeds=$build_dir/fuzz-seeds
+exec 9>"$build_dir/.fuzz-seeds.lock"
+flock 9
 if [ ! -d "$seeds/avi" ]; then
   rm -rf "$seeds"
   "$build_dir/tests/fuzz/fuzz_seeds" "$seeds/recording" "$seeds/bundle"
@@ -46,6 +50,7 @@ if [ ! -d "$seeds/avi" ]; then
   done
   mv "$seeds/avi.partial" "$seeds/avi"
 fi
+flock -u 9
 
 seed_dir() {
   case "$1" in

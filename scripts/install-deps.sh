@@ -10,7 +10,9 @@ packages=(
   qt6-base-dev fonts-dejavu-core
   libdw-dev libunwind-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  gdb clang
+  gdb
+  # The fuzz targets: clang with its sanitizer and libFuzzer runtimes, llvm's symbolizer.
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -118,6 +118,9 @@ std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet) {
   std::uint8_t timestamp[8];
   file.ReadExactly(timestamp);
   packet.timestamp = static_cast<Time>(LoadU64LE(timestamp));
+  if (packet.timestamp > kMaxTimestamp || packet.timestamp < -kMaxTimestamp) {
+    ThrowInvalidData();
+  }
   const std::uint32_t firstLength = file.ReadU32();
   ReadBlock(file, firstLength, packet.firstBlock);
   const std::uint32_t secondLength = file.ReadU32();

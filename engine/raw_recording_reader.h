@@ -15,6 +15,9 @@ inline constexpr std::uint32_t kMaxFormatBlockSize = 1u << 20;
 inline constexpr std::uint32_t kMaxRecordBlockSize = 256u << 20;
 inline constexpr std::uint64_t kMaxPictureBytes = 1ull << 30;
 inline constexpr std::int32_t kMaxPictureSide = 65535;
+// No clock gives times beyond 2^61 units (7,000 years) either side of its origin; bounding them
+// keeps every sum and difference of frame times inside 64 bits.
+inline constexpr Time kMaxTimestamp = Time{1} << 61;
 
 inline constexpr std::uint32_t kRawRecordingMagic = 0xDE33BA22;
 inline constexpr std::uint32_t kRawRecordingHeaderPrefix = 12;
@@ -38,7 +41,8 @@ std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
 void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat);
 
 // Reads the next record into packet, reusing its blocks; returns the bytes consumed, or 0 when
-// the file ends cleanly between records.
+// the file ends cleanly between records. A timestamp beyond kMaxTimestamp either side is invalid
+// data (13).
 std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet);
 
 // True when a 32-bit bit-fields format has the ordinary masks and is in fact plain 32-bit RGB.

@@ -10,8 +10,22 @@ namespace {
 // Nothing real puts this much into one frame interval; a hostile file must not make us try.
 constexpr std::size_t kMaxBundleSize = 512u << 20;
 
+// Longest video a recording may make. Gaps become one spacer frame per interval, so a single
+// timestamp could otherwise ask for billions of frames and keep the conversion busy for ever.
+constexpr Time kMaxVideoLength = 24 * 3600 * kTimeUnitsPerSecond;
+
 bool StartsKeyBundle(PacketKind kind) {
   return kind == PacketKind::Fint || kind == PacketKind::Kfrm;
+}
+
+// Whole frame intervals skipped before a bundle that starts at start, with the next frame due at
+// next: the spacers that keep the video on the recording's clock.
+std::uint64_t SkippedIntervals(Time start, Time next, Time duration) {
+  if (start <= next) {
+    return 0;
+  }
+  const std::uint64_t gap = static_cast<std::uint64_t>(start) - static_cast<std::uint64_t>(next);
+  return (gap - 1) / static_cast<std::uint64_t>(duration);
 }
 
 }  // namespace
@@ -102,6 +116,11 @@ void CRecordingJob::AppendToBundle(const RecordingPacket& packet) {
 }
 
 void CRecordingJob::FlushBundle() {
+  const std::uint64_t spacers = SkippedIntervals(bundleStart_, nextFrameTime_, frameDuration_);
+  const auto framesAllowed = static_cast<std::uint64_t>(kMaxVideoLength / frameDuration_);
+  if (std::uint64_t{frames_} + spacers >= framesAllowed) {
+    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+  }
   while (bundleStart_ > nextFrameTime_ + frameDuration_) {
     if (ProducesPictures()) {
       RecordPicture();  // a spacer repeats the last picture

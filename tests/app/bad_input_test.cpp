@@ -132,6 +132,13 @@ Bytes Patched(Bytes bytes, std::size_t offset, std::uint32_t value) {
   return bytes;
 }
 
+Bytes WithTime(const Session& session, std::size_t record, Time time) {
+  Bytes bytes = session.bytes;
+  StoreU64LE(bytes.data() + session.records[record].fileOffset + 4,
+             static_cast<std::uint64_t>(time));
+  return bytes;
+}
+
 Bytes Cut(Bytes bytes, std::size_t size) {
   bytes.resize(size);
   return bytes;
@@ -389,6 +396,11 @@ INSTANTIATE_TEST_SUITE_P(
                    return Patched(s.bytes, s.HeadField(kFourCCDlta, 0, 1) - 4, 0xFFFFFFFF);
                  },
                  kInvalidData, 1, Existing::Replaced},
+        BadInput{"TimeLeapingCenturiesAhead",
+                 [] { return WithTime(Plain(), kSessionPackets - 1, kStart + (Time{1} << 54)); },
+                 kInvalidData, 1, Existing::Replaced},
+        BadInput{"TimeAtTheEndOfTime", [] { return WithTime(Plain(), 0, INT64_MAX); }, kInvalidData,
+                 1, Existing::Kept},
         BadInput{"RecordWithBothBlocksEmpty",
                  [] { return WithRecord(kFourCCDlta, RecordPayload{}).bytes; }, kOneMoreDone, 0,
                  Existing::Replaced},

@@ -248,5 +248,54 @@ TEST(RecordingJob, MissingInputIsAnOpenFailure) {
   EXPECT_EQ(run.client.calls, std::vector<std::string>{"error 2 2"});
 }
 
+struct TimeCase {
+  const char* name;
+  Time second;          // the time of the record that follows one at T
+  std::uint32_t error;  // 0: converts
+  std::size_t frames;
+};
+
+void PrintTo(const TimeCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class RecordingJobTimes : public ::testing::TestWithParam<TimeCase> {};
+
+// A timestamp once leapt 2^54 units ahead, and the job set out to write billions of spacers.
+// Gaps still become spacers, up to a video of one day; times no clock gives are invalid data.
+TEST_P(RecordingJobTimes, GapsBecomeSpacersWithinADay) {
+  RawRecordingBytes recording(4, 4, 32);
+  recording.Record("MPOS", T).Record("MPOS", GetParam().second);
+  JobRun run;
+  run.recorder.keepFrames = false;
+  std::uint32_t error = 0;
+  try {
+    Convert(recording, OutputFormat::ScreenCodec, run);
+  } catch (const CReelkitException& failure) {
+    EXPECT_EQ(failure.Failure(), ReelkitFailure::ReadInput);
+    error = failure.Error();
+  }
+  EXPECT_EQ(error, GetParam().error);
+  EXPECT_EQ(run.recorder.written, GetParam().frames);
+}
+
+constexpr Time kDay = 24 * 3600 * 10'000'000LL;
+constexpr Time kLatest = Time{1} << 61;
+constexpr std::size_t kDayOfFrames = kDay / D30;  // at 30 frames per second
+
+INSTANTIATE_TEST_SUITE_P(Times, RecordingJobTimes,
+                         ::testing::Values(TimeCase{"NextInterval", T + D30, 0, 2},
+                                           TimeCase{"OneMinuteLater", T + 600'000'000, 0, 1801},
+                                           TimeCase{"Backwards", T - kDay, 0, 1},
+                                           TimeCase{"ADayOfVideo", T + kDay - D30, 0, kDayOfFrames},
+                                           TimeCase{"OneIntervalMore", T + kDay, 13, 1},
+                                           TimeCase{"LeapFoundByTheFuzzer", T + (Time{1} << 54), 13,
+                                                    1},
+                                           TimeCase{"LatestTime", kLatest, 13, 1},
+                                           TimeCase{"PastTheLatestTime", kLatest + 1, 13, 0},
+                                           TimeCase{"BeforeTheEarliestTime", -kLatest - 1, 13, 0},
+                                           TimeCase{"EndOfTime", INT64_MAX, 13, 0}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace reelkit

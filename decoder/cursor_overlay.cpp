@@ -96,7 +96,11 @@ bool CCursorOverlay::InflateImage(std::span<const std::uint8_t> compressed,
   if (inflater.ReadInto(image_.span()) < imageBytes) {
     return false;
   }
-  return inflater.Ended() || inflater.FinishWithin(rawLength - imageBytes);
+  // The stream must end within the raw length, as a one-call inflate into a buffer of that size
+  // would demand; but a raw length past the largest cursor image is a lie, and honouring it would
+  // let a few kilobytes of input inflate gigabytes for nothing.
+  return inflater.Ended() ||
+         inflater.FinishWithin(std::min(rawLength, kMaxCursorImageBytes) - imageBytes);
 }
 
 void CCursorOverlay::ClassifyImage(std::int32_t width, std::int32_t height) {

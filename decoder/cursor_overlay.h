@@ -21,8 +21,10 @@ enum class CursorPixel : std::uint8_t {
 // The class of a cursor pixel stored as blue, green, red.
 CursorPixel ClassifyCursorPixel(std::uint8_t blue, std::uint8_t green, std::uint8_t red);
 
-// Largest cursor side accepted from a MOUS packet.
+// Largest cursor side accepted from a MOUS packet, and the largest raw image that allows.
 inline constexpr std::int32_t kMaxCursorSide = 4096;
+inline constexpr std::uint64_t kMaxCursorImageBytes =
+    std::uint64_t{3} * kMaxCursorSide * kMaxCursorSide;
 
 // The mouse cursor: its shape (MOUS), position (MPOS), and the picture bytes it covers while it
 // is drawn. The screen image never holds the cursor; only the output picture does, between a

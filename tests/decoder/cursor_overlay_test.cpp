@@ -97,6 +97,31 @@ TEST(CursorOverlay, ImageShorterThanItsSizeKeepsThePreviousShape) {
   EXPECT_EQ(overlay.cursor.PixelAt(0, 0), CursorPixel::Black);
 }
 
+// A 1 x 1 image whose stream goes on with zeros: accepted while they end within the raw length,
+// refused once they pass the largest image a cursor can have, whatever raw length is claimed.
+TEST(CursorOverlay, StreamMustEndWithinTheRawLengthAndTheLargestCursorImage) {
+  for (const std::uint64_t tail : {std::uint64_t{1000}, kMaxCursorImageBytes}) {
+    Bytes image = {0xFF, 0xFF, 0xFF};
+    image.resize(3 + tail, 0);
+    const Bytes compressed = testing::Deflate(image);
+    for (const std::uint32_t rawLength : {static_cast<std::uint32_t>(3 + tail - 1),
+                                          static_cast<std::uint32_t>(3 + tail), 0xFFFFFFFFu}) {
+      Bytes payload(8, 0);
+      testing::PutI32(payload, 1);
+      testing::PutI32(payload, 1);
+      testing::PutI32(payload, 0);
+      testing::PutI32(payload, 0);
+      testing::PutU32(payload, static_cast<std::uint32_t>(compressed.size()));
+      testing::PutU32(payload, rawLength);
+      payload.insert(payload.end(), compressed.begin(), compressed.end());
+      Overlay overlay;
+      overlay.cursor.SetShape(payload, overlay.inflater);
+      const bool fits = rawLength >= 3 + tail && 3 + tail <= kMaxCursorImageBytes;
+      EXPECT_EQ(overlay.cursor.HasShape(), fits) << tail << " " << rawLength;
+    }
+  }
+}
+
 TEST(CursorOverlay, WhiteFillsEveryBitAtThirtyTwoAndSixteenBits) {
   for (const std::uint32_t bits : {32u, 16u}) {
     Overlay overlay;

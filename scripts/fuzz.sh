@@ -66,10 +66,11 @@ for target in "${run[@]}"; do
   findings=$build_dir/fuzz-findings/$target
   mkdir -p "$corpus" "$findings"
   echo "== $target for $seconds s"
-  # A conversion may hold a picture of up to 1 GiB in several buffers; the limits leave room for
-  # that under the sanitizers while still catching anything unbounded.
+  # A conversion may hold a picture of up to 1 GiB in several buffers, and every format
+  # announcement clears them: the limits leave room for that under the sanitizers, on a shared
+  # machine, while still catching anything unbounded.
   if ! nice -n 10 "$build_dir/tests/fuzz/$target" -max_total_time="$seconds" \
-    -rss_limit_mb=6144 -malloc_limit_mb=1300 -timeout=60 -print_final_stats=1 \
+    -rss_limit_mb=6144 -malloc_limit_mb=1300 -timeout=300 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$@" "$corpus" "$(seed_dir "$target")"; then
     echo "== $target found a fault; see $findings/" >&2
     status=1

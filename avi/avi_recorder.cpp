@@ -230,7 +230,7 @@ std::span<const std::uint8_t> CAviRecorder::ConvertToFileFormat(
   std::vector<std::uint32_t> fitted(static_cast<std::size_t>(built_.width) *
                                     static_cast<std::size_t>(std::abs(built_.height)));
   FitPixels(pixels, reader.Width(), reader.Height(), fitted, built_.width, std::abs(built_.height));
-  converted_.Resize(writer.ImageSize());
+  converted_.ResizeForOverwrite(writer.ImageSize());
   writer.Write(fitted, converted_.span());
   return converted_.span();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <initializer_list>
@@ -20,10 +21,12 @@ class CEventGroup {
   friend class EventQuickState;
   std::mutex lock_;
   std::condition_variable changed_;
+  std::atomic<int> sleepers_ = 0;  // threads waiting on changed_
 };
 
 // A manual-reset event: it stays signalled until reset, and every waiter sees it. Any thread may
-// set, reset or wait.
+// set, reset or wait. A waiter watches the event briefly before it sleeps, so a partner thread
+// that answers within microseconds costs no context switch.
 class EventQuickState {
  public:
   using Duration = std::chrono::milliseconds;
@@ -47,7 +50,7 @@ class EventQuickState {
 
  private:
   CEventGroup& group_;
-  bool signalled_ = false;  // guarded by group_.lock_
+  std::atomic<bool> signalled_ = false;
 };
 
 }  // namespace reelkit

@@ -58,13 +58,15 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
     pending_.stop = stop;
     pending_.kind = kind;
     frameTaken_.Reset();
-    frameReady_.Set();
   }
+  // Signalled after the lock is released: the streaming thread that sees it takes the lock at once.
+  frameReady_.Set();
   if (copyMode) {
     return status_;
   }
   if (frameTaken_.Wait(kPassThroughHandOverLimit)) {
-    std::lock_guard guard(pendingLock_);
+    // The streaming thread wrote the status before it signalled, and writes nothing more until
+    // the next frame.
     frameTaken_.Reset();
     return statusWhenTaken_;
   }
@@ -121,7 +123,7 @@ void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) {
   // A sample that does not fit would lose the end of a bundle and break every later picture, so the
   // buffer grows instead.
   if (sample.buffer.size() < total) {
-    sample.buffer.Resize(total);
+    sample.buffer.ResizeForOverwrite(total);
   }
   std::uint8_t* out = sample.buffer.data();
   if (tagSize != 0) {

@@ -25,7 +25,7 @@ std::uint32_t CSourceStream::Connect(IInputPin& receiver, IGraphEventSink& graph
   if (result != 0) {
     return result;
   }
-  sample_.buffer.Resize(static_cast<std::size_t>(request.bufferSize));
+  sample_.buffer.ResizeForOverwrite(static_cast<std::size_t>(request.bufferSize));
   receiver_ = &receiver;
   graph_ = &graph;
   return 0;

@@ -19,6 +19,6 @@ void ByteBlock::AppendU32LE(std::uint32_t value) {
   Append(le);
 }
 
-void ByteBlock::Release() { std::vector<std::uint8_t>().swap(bytes_); }
+void ByteBlock::Release() { decltype(bytes_)().swap(bytes_); }
 
 }  // namespace reelkit

@@ -2,10 +2,30 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
 #include <vector>
 
 namespace reelkit {
+
+// Constructs elements without arguments by default-initialisation, so that growing a byte vector
+// for data about to be written over does not clear it first.
+template <typename T>
+struct DefaultInitAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = DefaultInitAllocator<U>;
+  };
+  template <typename U>
+  void construct(U* where) noexcept {
+    ::new (static_cast<void*>(where)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* where, Args&&... args) {
+    ::new (static_cast<void*>(where)) U(std::forward<Args>(args)...);
+  }
+};
 
 // A growable byte buffer reused across packets and frames. Growing keeps the contents and fills
 // the new bytes with zero; shrinking keeps the storage, so a steady stream allocates nothing.
@@ -24,6 +44,9 @@ class ByteBlock {
   std::uint8_t operator[](std::size_t i) const { return bytes_[i]; }
 
   void Resize(std::size_t size) { bytes_.resize(size, 0); }
+  // Like Resize, but the new bytes are left undefined: for storage that is written before it is
+  // read. Untouched pages of a large buffer then cost nothing.
+  void ResizeForOverwrite(std::size_t size) { bytes_.resize(size); }
   // Resizes only when the size differs, then zeroes every byte.
   void ResizeZeroed(std::size_t size);
   void Zero();
@@ -40,7 +63,7 @@ class ByteBlock {
   friend bool operator==(const ByteBlock&, const ByteBlock&) = default;
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>> bytes_;
 };
 
 }  // namespace reelkit

@@ -61,7 +61,7 @@ CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsum
     return ChunkOutcome::Continue;
   }
   input_.RequireAvailable(size);
-  chunk_.Resize(size);
+  chunk_.ResizeForOverwrite(size);
   input_.ReadExactly(chunk_.span());
   ++packets_;
   if (!decoderReady_) {

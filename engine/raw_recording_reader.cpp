@@ -40,13 +40,29 @@ bool DescribesAPicture(const BitmapInfoHeader& header) {
   return widthOk && heightOk && depthOk;
 }
 
+constexpr std::size_t kTimestampEnd = 12;    // kind and timestamp
+constexpr std::size_t kRecordHeadSize = 16;  // and the first block's length
+
 void ReadBlock(InputFile& file, std::uint32_t length, ByteBlock& block) {
   if (length > kMaxRecordBlockSize) {
     ThrowInvalidData();
   }
   file.RequireAvailable(length);
-  block.Resize(length);
+  block.ResizeForOverwrite(length);
   file.ReadExactly(block.span());
+}
+
+// Reads a block and the 32-bit length that follows it in one call; returns that length.
+std::uint32_t ReadBlockAndLength(InputFile& file, std::uint32_t length, ByteBlock& block) {
+  if (length > kMaxRecordBlockSize) {
+    ThrowInvalidData();
+  }
+  file.RequireAvailable(std::uint64_t{length} + 4);
+  block.ResizeForOverwrite(std::size_t{length} + 4);
+  file.ReadExactly(block.span());
+  const std::uint32_t next = LoadU32LE(block.data() + length);
+  block.Resize(length);
+  return next;
 }
 
 }  // namespace
@@ -105,25 +121,26 @@ std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat) {
   return std::uint64_t{blockSize} + kRawRecordingHeaderPrefix;
 }
 
+// A record is read in three calls, none past its end: the kind, timestamp and first length; the
+// first block with the second length behind it; the second block.
 std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet) {
-  std::uint8_t fourcc[4];
-  const std::size_t got = file.ReadUpTo(fourcc);
+  std::uint8_t head[kRecordHeadSize];
+  const std::size_t got = file.ReadUpTo(head);
   if (got == 0) {
     return 0;
   }
-  if (got < sizeof fourcc) {
+  if (got >= kTimestampEnd) {
+    packet.timestamp = static_cast<Time>(LoadU64LE(head + 4));
+    if (packet.timestamp > kMaxTimestamp || packet.timestamp < -kMaxTimestamp) {
+      ThrowInvalidData();
+    }
+  }
+  if (got < sizeof head) {
     throw CReelkitException(ReelkitFailure::ReadInput, kErrorHandleEof);
   }
-  packet.kind = PacketKindOfFourCC(LoadU32LE(fourcc));
-  std::uint8_t timestamp[8];
-  file.ReadExactly(timestamp);
-  packet.timestamp = static_cast<Time>(LoadU64LE(timestamp));
-  if (packet.timestamp > kMaxTimestamp || packet.timestamp < -kMaxTimestamp) {
-    ThrowInvalidData();
-  }
-  const std::uint32_t firstLength = file.ReadU32();
-  ReadBlock(file, firstLength, packet.firstBlock);
-  const std::uint32_t secondLength = file.ReadU32();
+  packet.kind = PacketKindOfFourCC(LoadU32LE(head));
+  const std::uint32_t firstLength = LoadU32LE(head + kTimestampEnd);
+  const std::uint32_t secondLength = ReadBlockAndLength(file, firstLength, packet.firstBlock);
   ReadBlock(file, secondLength, packet.secondBlock);
   return std::uint64_t{kRecordFramingSize} + firstLength + secondLength;
 }

@@ -88,7 +88,7 @@ void CRleWriter::Finish(std::size_t rawSize) {
 
 void CRleWriter::EnsureRoom(std::size_t bytes) {
   if (used_ + bytes > buffer_->size()) {
-    buffer_->Resize(std::max(buffer_->size() * 2, used_ + bytes));
+    buffer_->ResizeForOverwrite(std::max(buffer_->size() * 2, used_ + bytes));
   }
 }
 

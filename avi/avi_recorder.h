@@ -34,7 +34,9 @@ class CAviRecorder {
   CAviRecorder(const CAviRecorder&) = delete;
   CAviRecorder& operator=(const CAviRecorder&) = delete;
 
-  // kind: 0 = decoded picture; 8 BNDL, 9 KBND, 10 EMPT in pass-through. format: the bitmap header
+  // kind: 0 = decoded picture; 8 BNDL, 9 KBND, 10 EMPT in pass-through. In copy mode, 10 marks a
+  // spacer whose picture is the one of the frame before, which need not be copied again (the
+  // first frame of a file is always copied). format: the bitmap header
   // (+ masks or palette) of the picture or of the pass-through stream. Returns 0 accepted, 170
   // busy, anything else refused; a failed build returns 1 and leaves its result code in errno.
   virtual std::uint32_t WriteFrame(std::uint32_t kind, std::span<const std::uint8_t> packet,

@@ -41,6 +41,13 @@ class ICompressor {
 
   // sample: the source's bytes; shorter than a whole picture reads as black for the rest.
   virtual std::uint32_t Compress(std::span<const std::uint8_t> sample, CompressedPacket& out) = 0;
+
+  // sample holds the same bytes as the one before (a spacer). An encoder that keeps the last
+  // picture may code "nothing changed" without reading it; by default it is compressed again.
+  virtual std::uint32_t CompressRepeated(std::span<const std::uint8_t> sample,
+                                         CompressedPacket& out) {
+    return Compress(sample, out);
+  }
 };
 
 }  // namespace reelkit

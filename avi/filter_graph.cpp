@@ -24,7 +24,9 @@ class CFilterGraph::CCompressorFilter : public IInputPin {
   }
 
   std::uint32_t Receive(const MediaSample& sample) override {
-    const std::uint32_t result = compressor_->Compress(sample.data, packet_);
+    const std::uint32_t result = sample.repeatsPrevious
+                                     ? compressor_->CompressRepeated(sample.data, packet_)
+                                     : compressor_->Compress(sample.data, packet_);
     if (result != 0) {
       return result;
     }

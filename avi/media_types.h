@@ -29,6 +29,7 @@ struct MediaSample {
   Time start = 0;
   Time stop = 0;
   bool syncPoint = false;
+  bool repeatsPrevious = false;  // the same bytes as the sample before: a spacer
 };
 
 // The receiving end of a pin connection; called on the streaming thread.

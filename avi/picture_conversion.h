@@ -19,6 +19,8 @@ class CDibReader {
   int Width() const { return width_; }
   int Height() const { return height_; }
   std::size_t PixelCount() const;
+  // Bottom-up 32-bit pictures hold their pixels as Read gives them, but for the top byte.
+  bool IsBottomUp32Bit() const { return bitCount_ == 32 && !topDown_; }
   // out holds PixelCount() pixels.
   void Read(std::span<const std::uint8_t> picture, std::span<std::uint32_t> out) const;
 

@@ -48,9 +48,14 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
     std::lock_guard guard(pendingLock_);
     copyMode_ = copyMode;
     pending_.packet = packet;
+    pending_.repeat = false;
     if (copyMode) {
-      pendingCopy_.Assign(picture);
+      pending_.repeat = pictureHandedOver_ && kind == static_cast<std::uint32_t>(PacketKind::Empt);
+      if (!pending_.repeat) {
+        pendingCopy_.Assign(picture);
+      }
       pending_.picture = pendingCopy_.span();
+      pictureHandedOver_ = true;
     } else {
       pending_.picture = picture;
     }
@@ -112,8 +117,11 @@ void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) {
   if (copyMode_) {
     // The pending copy already holds the whole sample: its storage becomes the sample's, and the
     // sample's old storage takes the next pending copy, so a picture is copied once, not twice.
-    std::swap(sample.buffer, pendingCopy_);
+    if (!pending_.repeat) {
+      std::swap(sample.buffer, pendingCopy_);
+    }
     sample.actualLength = sample.buffer.size();
+    sample.repeatsPrevious = pending_.repeat;
     return;
   }
   const std::uint32_t tag = FourCCOfPacketKind(static_cast<PacketKind>(pending_.kind));

@@ -27,9 +27,11 @@ enum class PendingFrame {
 //
 // Copy mode: the picture is copied and DeliverFrame returns at once; 170 while the previous picture
 // is still pending. The streaming thread takes the copy's storage as the sample's, not another
-// copy. Pass-through mode: picture and packet are borrowed, and DeliverFrame waits up to two
-// seconds for the streaming thread to copy them; on time-out the frame is withdrawn, so the
-// borrowed bytes are never read after DeliverFrame returns.
+// copy. A spacer (kind 10, EMPT) repeats the picture before it: it is not copied at all, the
+// sample keeps the last picture and goes downstream marked as a repeat. Pass-through mode: picture
+// and packet are borrowed, and DeliverFrame waits up to two seconds for the streaming thread to
+// copy them; on time-out the frame is withdrawn, so the borrowed bytes are never read after
+// DeliverFrame returns.
 class CPushPinBitmap : public CSourceStream {
  public:
   CPushPinBitmap();
@@ -65,6 +67,7 @@ class CPushPinBitmap : public CSourceStream {
     std::span<const std::uint8_t> packet;
     Time start = 0;
     Time stop = 0;
+    bool repeat = false;  // copy mode: the sample already holds this picture
   };
 
   void CopyPendingInto(CMediaSampleBuffer& sample);
@@ -78,6 +81,9 @@ class CPushPinBitmap : public CSourceStream {
   Pending pending_;
   ByteBlock pendingCopy_;
   bool copyMode_ = false;
+  // Copy mode, on the caller's side: a picture has been handed over, so the sample will hold the
+  // last one when the next frame is taken.
+  bool pictureHandedOver_ = false;
   bool deliverPendingOnStop_ = false;
   std::atomic<std::uint32_t> status_ = 0;
   // The status as the streaming thread took the last frame: what a pass-through hand-over reports,

@@ -61,11 +61,12 @@ void CSourceStream::RunBufferProcessingLoop() {
   while (!stopCommand_) {
     sample_.actualLength = 0;
     sample_.syncPoint = false;
+    sample_.repeatsPrevious = false;
     const std::uint32_t filled = FillBuffer(sample_);
     if (filled == 0) {
       const MediaSample delivered{
           std::span<const std::uint8_t>(sample_.buffer.data(), sample_.actualLength), sample_.start,
-          sample_.stop, sample_.syncPoint};
+          sample_.stop, sample_.syncPoint, sample_.repeatsPrevious};
       const std::uint32_t result = receiver_->Receive(delivered);
       if (result != 0) {
         deliveryFailure_ = result;

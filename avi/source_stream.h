@@ -17,6 +17,7 @@ struct CMediaSampleBuffer {
   Time start = 0;
   Time stop = 0;
   bool syncPoint = false;
+  bool repeatsPrevious = false;  // the buffer still holds the last sample's bytes, unchanged
 };
 
 // What the source asks of the allocator: how many buffers of what size.

@@ -1,17 +1,93 @@
 #include "common/byte_block.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "common/endian.h"
 
 namespace reelkit {
 
+ByteBlock& ByteBlock::operator=(const ByteBlock& other) {
+  if (this != &other) {
+    Assign(other.span());
+  }
+  return *this;
+}
+
+ByteBlock::ByteBlock(ByteBlock&& other) noexcept
+    : storage_(std::move(other.storage_)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+ByteBlock& ByteBlock::operator=(ByteBlock&& other) noexcept {
+  storage_ = std::move(other.storage_);
+  size_ = std::exchange(other.size_, 0);
+  capacity_ = std::exchange(other.capacity_, 0);
+  return *this;
+}
+
+void ByteBlock::Reserve(std::size_t size) {
+  if (size > capacity_) {
+    Grow(size, {});
+  }
+}
+
+void ByteBlock::Grow(std::size_t size, std::span<const std::uint8_t> tail) {
+  // By half again at least, so that appending a little at a time stays linear.
+  const std::size_t capacity = std::max(size, capacity_ + capacity_ / 2);
+  auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  if (size_ != 0) {
+    std::memcpy(grown.get(), storage_.get(), size_);
+  }
+  if (!tail.empty()) {  // copied before the old storage goes: it may lie there
+    std::memcpy(grown.get() + size_, tail.data(), tail.size());
+  }
+  storage_ = std::move(grown);
+  capacity_ = capacity;
+}
+
+void ByteBlock::Resize(std::size_t size) {
+  const std::size_t old = size_;
+  ResizeForOverwrite(size);
+  if (size > old) {
+    std::memset(storage_.get() + old, 0, size - old);
+  }
+}
+
+void ByteBlock::ResizeForOverwrite(std::size_t size) {
+  Reserve(size);
+  size_ = size;
+}
+
 void ByteBlock::ResizeZeroed(std::size_t size) {
-  bytes_.resize(size);
+  ResizeForOverwrite(size);
   Zero();
 }
 
-void ByteBlock::Zero() { std::fill(bytes_.begin(), bytes_.end(), std::uint8_t{0}); }
+void ByteBlock::Zero() {
+  if (size_ != 0) {
+    std::memset(storage_.get(), 0, size_);
+  }
+}
+
+void ByteBlock::Assign(std::span<const std::uint8_t> bytes) {
+  size_ = 0;
+  Append(bytes);
+}
+
+void ByteBlock::Append(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) {
+    return;
+  }
+  const std::size_t size = size_ + bytes.size();
+  if (size > capacity_) {
+    Grow(size, bytes);
+  } else {
+    std::memmove(storage_.get() + size_, bytes.data(), bytes.size());
+  }
+  size_ = size;
+}
 
 void ByteBlock::AppendU32LE(std::uint32_t value) {
   std::uint8_t le[4];
@@ -19,6 +95,14 @@ void ByteBlock::AppendU32LE(std::uint32_t value) {
   Append(le);
 }
 
-void ByteBlock::Release() { decltype(bytes_)().swap(bytes_); }
+void ByteBlock::Release() {
+  storage_.reset();
+  size_ = 0;
+  capacity_ = 0;
+}
+
+bool operator==(const ByteBlock& a, const ByteBlock& b) {
+  return std::ranges::equal(a.span(), b.span());
+}
 
 }  // namespace reelkit

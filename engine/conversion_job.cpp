@@ -104,10 +104,18 @@ std::uint32_t CConversionJob::WriteWaitingWhileBusy(std::uint32_t kind,
 }
 
 void CConversionJob::RecordPicture() {
+  RecordPictureAs(kPictureKind);
+}
+
+void CConversionJob::RecordRepeatedPicture() {
+  RecordPictureAs(static_cast<std::uint32_t>(PacketKind::Empt));
+}
+
+void CConversionJob::RecordPictureAs(std::uint32_t kind) {
   const auto pictureBytes = static_cast<std::size_t>(
       std::min<std::uint64_t>(DibImageSize(outputFormat_.Header()), frameBuffer_.size()));
   const std::uint32_t result =
-      WriteWaitingWhileBusy(kPictureKind, {}, frameBuffer_.span().first(pictureBytes));
+      WriteWaitingWhileBusy(kind, {}, frameBuffer_.span().first(pictureBytes));
   if (result != kErrorSuccess) {
     ThrowWriteFailure(result);
   }

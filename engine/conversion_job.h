@@ -48,6 +48,9 @@ class CConversionJob {
   // Hands the frame buffer to the recorder at the next frame time. A busy recorder is waited
   // for; a refusal throws CReelkitException(WriteOutput, result).
   void RecordPicture();
+  // The same for a spacer: the frame buffer has not changed since the last picture, and the
+  // recorder is told so (kind EMPT) and may reuse the picture it holds instead of copying it.
+  void RecordRepeatedPicture();
   // Hands one pass-through sample (a tagged bundle, or an empty spacer) to the recorder.
   void RecordSample(PacketKind kind, std::span<const std::uint8_t> bundle);
   void DecodeIntoFrame(std::span<const std::uint8_t> packet);
@@ -72,6 +75,7 @@ class CConversionJob {
   std::uint32_t spacers_ = 0;
 
  private:
+  void RecordPictureAs(std::uint32_t kind);
   std::uint32_t WriteWaitingWhileBusy(std::uint32_t kind, std::span<const std::uint8_t> packet,
                                       std::span<const std::uint8_t> picture);
 

@@ -123,7 +123,7 @@ void CRecordingJob::FlushBundle() {
   }
   while (bundleStart_ > nextFrameTime_ + frameDuration_) {
     if (ProducesPictures()) {
-      RecordPicture();  // a spacer repeats the last picture
+      RecordRepeatedPicture();
     } else {
       RecordSample(PacketKind::Empt, {});
     }

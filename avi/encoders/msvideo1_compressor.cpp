@@ -105,10 +105,23 @@ std::uint32_t CMsvideo1Compressor::Compress(std::span<const std::uint8_t> sample
     ReadIntoCodedPicture(sample);
     encoder_->Encode(std::span<const std::uint32_t>(codedPixels_), frame_);
   }
+  TakeFrame(out);
+  return 0;
+}
+
+std::uint32_t CMsvideo1Compressor::CompressRepeated(std::span<const std::uint8_t> sample,
+                                                    CompressedPacket& out) {
+  if (!encoder_->EncodeUnchanged(frame_)) {
+    return Compress(sample, out);
+  }
+  TakeFrame(out);
+  return 0;
+}
+
+void CMsvideo1Compressor::TakeFrame(CompressedPacket& out) const {
   out.data.assign(frame_.data.data(), frame_.data.data() + frame_.data.size());
   out.key = frame_.key;
   out.paletteChanged = false;
-  return 0;
 }
 
 }  // namespace reelkit

@@ -18,10 +18,13 @@ class CMsvideo1Compressor : public ICompressor {
  public:
   std::uint32_t Connect(const VideoMediaType& input, CompressedStreamInfo& output) override;
   std::uint32_t Compress(std::span<const std::uint8_t> sample, CompressedPacket& out) override;
+  std::uint32_t CompressRepeated(std::span<const std::uint8_t> sample,
+                                 CompressedPacket& out) override;
 
  private:
   bool CodesSampleInPlace(std::span<const std::uint8_t> sample) const;
   void ReadIntoCodedPicture(std::span<const std::uint8_t> sample);
+  void TakeFrame(CompressedPacket& out) const;
 
   std::optional<CDibReader> reader_;
   std::optional<CMsvc1Encoder> encoder_;

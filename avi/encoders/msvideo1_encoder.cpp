@@ -90,6 +90,29 @@ void CMsvc1Encoder::Encode(std::span<const std::uint8_t> picture, Msvc1Frame& ou
     std::memcpy(previousSource_.data() + stripStart * kBytesPerPixel,
                 picture.data() + stripStart * kBytesPerPixel, stripPixels * kBytesPerPixel);
   }
+  FinishFrame(key, out);
+}
+
+bool CMsvc1Encoder::EncodeUnchanged(Msvc1Frame& out) {
+  if (frameNumber_ == 0) {
+    return false;
+  }
+  const bool key = frameNumber_ % keyInterval_ == 0;
+  streamSize_ = 0;
+  pendingSkips_ = 0;
+  const auto blockCount = static_cast<std::size_t>(blocksWide_) * blocksHigh_;
+  if (key) {
+    for (std::size_t block = 0; block < blockCount; ++block) {
+      RepeatLastCode(block);
+    }
+  } else {
+    pendingSkips_ = static_cast<int>(blockCount);
+  }
+  FinishFrame(key, out);
+  return true;
+}
+
+void CMsvc1Encoder::FinishFrame(bool key, Msvc1Frame& out) {
   FlushSkips();
   stream_[streamSize_++] = 0;
   stream_[streamSize_++] = 0;

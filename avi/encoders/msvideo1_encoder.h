@@ -30,6 +30,9 @@ class CMsvc1Encoder {
   void Encode(std::span<const std::uint8_t> picture, Msvc1Frame& out);
   // The same picture as 0x00RRGGBB values.
   void Encode(std::span<const std::uint32_t> pixels, Msvc1Frame& out);
+  // Codes the last picture once more without reading it, as Encode would code it. False, with
+  // nothing coded, before the first picture.
+  bool EncodeUnchanged(Msvc1Frame& out);
 
   // The picture a decoder shows after the last Encode: RGB555, bottom-up rows, stride width.
   std::span<const std::uint16_t> Reconstruction() const { return decoded_; }
@@ -41,6 +44,7 @@ class CMsvc1Encoder {
                    bool key);
   void RepeatLastCode(std::size_t blockIndex);
   void FlushSkips();
+  void FinishFrame(bool key, Msvc1Frame& out);
 
   int width_;
   int height_;

@@ -1,7 +1,9 @@
 #include "avi/encoders/rle_compressor.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 
 #include "avi/ffmpeg_handles.h"
@@ -28,7 +30,6 @@ std::uint32_t CRleCompressor::Connect(const VideoMediaType& input, CompressedStr
   } catch (const std::invalid_argument&) {
     return kResultFail;
   }
-  pixels_.resize(reader_->PixelCount());
   output.codecTag = kFourCCMicrosoftRle;
   output.codecId = AV_CODEC_ID_MSRLE;
   output.width = reader_->Width();
@@ -40,13 +41,41 @@ std::uint32_t CRleCompressor::Connect(const VideoMediaType& input, CompressedStr
 
 std::uint32_t CRleCompressor::Compress(std::span<const std::uint8_t> sample,
                                        CompressedPacket& out) {
+  encoder_->Encode(PixelsOf(sample), frame_);
+  TakeFrame(out);
+  return 0;
+}
+
+std::uint32_t CRleCompressor::CompressRepeated(std::span<const std::uint8_t> sample,
+                                               CompressedPacket& out) {
+  if (!encoder_->EncodeUnchanged(frame_)) {
+    return Compress(sample, out);
+  }
+  TakeFrame(out);
+  return 0;
+}
+
+// The encoder ignores the top byte of each value, so a whole bottom-up 32-bit picture is coded
+// where it lies (its BGRX bytes read as 0xXXRRGGBB on this little-endian layout); any other
+// picture is read into 0x00RRGGBB values first.
+std::span<const std::uint32_t> CRleCompressor::PixelsOf(std::span<const std::uint8_t> sample) {
+  const std::size_t count = reader_->PixelCount();
+  const bool aligned =
+      reinterpret_cast<std::uintptr_t>(sample.data()) % alignof(std::uint32_t) == 0;
+  if (reader_->IsBottomUp32Bit() && std::endian::native == std::endian::little && aligned &&
+      sample.size() / sizeof(std::uint32_t) >= count) {
+    return {reinterpret_cast<const std::uint32_t*>(sample.data()), count};
+  }
+  pixels_.resize(count);
   reader_->Read(sample, pixels_);
-  encoder_->Encode(pixels_, frame_);
+  return pixels_;
+}
+
+void CRleCompressor::TakeFrame(CompressedPacket& out) const {
   out.data.assign(frame_.data.data(), frame_.data.data() + frame_.data.size());
   out.key = frame_.key;
   out.paletteChanged = frame_.paletteChanged;
   out.palette = frame_.palette;
-  return 0;
 }
 
 }  // namespace reelkit

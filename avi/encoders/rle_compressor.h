@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "avi/compressor.h"
@@ -16,8 +17,13 @@ class CRleCompressor : public ICompressor {
  public:
   std::uint32_t Connect(const VideoMediaType& input, CompressedStreamInfo& output) override;
   std::uint32_t Compress(std::span<const std::uint8_t> sample, CompressedPacket& out) override;
+  std::uint32_t CompressRepeated(std::span<const std::uint8_t> sample,
+                                 CompressedPacket& out) override;
 
  private:
+  std::span<const std::uint32_t> PixelsOf(std::span<const std::uint8_t> sample);
+  void TakeFrame(CompressedPacket& out) const;
+
   std::optional<CDibReader> reader_;
   std::optional<CRleEncoder> encoder_;
   std::vector<std::uint32_t> pixels_;

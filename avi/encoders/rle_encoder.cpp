@@ -157,8 +157,21 @@ class CRleEncoder::CState {
     if (key) {
       EncodeKeyFrame(pixels.data());
     }
-    writer_.Finish(rawSize_);
+    FinishFrame(key, out);
+  }
 
+  bool EncodeUnchanged(RleFrame& out) {
+    if (first_ || framesSinceKey_ >= keyInterval_) {
+      return false;
+    }
+    writer_.Start(buffer_);
+    FinishFrame(false, out);
+    return true;
+  }
+
+ private:
+  void FinishFrame(bool key, RleFrame& out) {
+    writer_.Finish(rawSize_);
     out.data.Assign(writer_.bytes());
     out.key = key;
     out.paletteChanged = first_ || palette_ != sentPalette_;
@@ -169,7 +182,6 @@ class CRleEncoder::CState {
     framesSinceRefit_ = std::min(framesSinceRefit_ + 1, keyInterval_);
   }
 
- private:
   struct Span {
     int row;
     int begin;
@@ -604,6 +616,10 @@ CRleEncoder& CRleEncoder::operator=(CRleEncoder&&) noexcept = default;
 
 void CRleEncoder::Encode(std::span<const std::uint32_t> pixels, RleFrame& out) {
   state_->Encode(pixels, out);
+}
+
+bool CRleEncoder::EncodeUnchanged(RleFrame& out) {
+  return state_->EncodeUnchanged(out);
 }
 
 }  // namespace reelkit

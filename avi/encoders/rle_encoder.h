@@ -52,6 +52,11 @@ class CRleEncoder {
   // count. out's storage is reused: a caller that keeps one RleFrame allocates nothing per frame.
   void Encode(std::span<const std::uint32_t> pixels, RleFrame& out);
 
+  // Codes the picture of the last Encode once more, without reading it: what Encode would give
+  // for the same pixels. False, with nothing coded, when a key frame is due (or nothing was coded
+  // yet): Encode must then be given the picture.
+  bool EncodeUnchanged(RleFrame& out);
+
  private:
   class CState;
   std::unique_ptr<CState> state_;

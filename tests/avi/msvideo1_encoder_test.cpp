@@ -551,6 +551,31 @@ TEST(Msvc1Encoder, KeyFramesComeAtTheInterval) {
   }
 }
 
+// A spacer is coded without looking at its picture; the stream must be the one that coding the
+// same picture again gives, key frames included.
+TEST(Msvc1Encoder, UnchangedPictureCodedUnseenEqualsCodingItAgain) {
+  CMsvc1Encoder seeing(32, 16, 4);
+  CMsvc1Encoder unseeing(32, 16, 4);
+  Msvc1Frame seen;
+  Msvc1Frame unseen;
+  EXPECT_FALSE(unseeing.EncodeUnchanged(unseen));  // nothing to repeat yet
+  Picture picture = GradientPicture(32, 16);
+  for (int i = 0; i < 12; ++i) {
+    const bool repeat = i % 3 != 0;
+    if (!repeat) {
+      picture.pixels[static_cast<std::size_t>(i) * 5] ^= 0x00FFFFFF;
+    }
+    seeing.Encode(picture.pixels, seen);
+    if (!repeat) {
+      unseeing.Encode(picture.pixels, unseen);
+    } else {
+      ASSERT_TRUE(unseeing.EncodeUnchanged(unseen)) << i;
+    }
+    EXPECT_EQ(unseen.data, seen.data) << i;
+    EXPECT_EQ(unseen.key, seen.key) << i;
+  }
+}
+
 struct BadArguments {
   const char* name;
   int width;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/error_codes.h"
@@ -46,6 +47,7 @@ struct ReceivedSample {
   Time start = 0;
   Time stop = 0;
   bool syncPoint = false;
+  bool repeatsPrevious = false;
 };
 
 // Stands in for the compressor: records what arrives, can hold the streaming thread at a gate
@@ -57,7 +59,7 @@ class CRecordingReceiver : public IInputPin, public IGraphEventSink {
     {
       std::lock_guard guard(lock_);
       samples_.push_back({Bytes(sample.data.begin(), sample.data.end()), sample.start, sample.stop,
-                          sample.syncPoint});
+                          sample.syncPoint, sample.repeatsPrevious});
       index = samples_.size() - 1;
     }
     changed_.notify_all();
@@ -207,6 +209,50 @@ TEST_F(PushPinTest, CopyModeOwnsItsCopyOfThePicture) {
   receiver_.gate.Open();
   receiver_.WaitForSamples(2);
   EXPECT_EQ(receiver_.Samples()[1].data, BytesOf("before"));
+}
+
+// A spacer (EMPT) repeats the picture before it: the caller's bytes are not even read, the sample
+// keeps the last picture and goes downstream marked as a repeat. The first picture has nothing to
+// repeat and is copied whatever its kind.
+TEST_F(PushPinTest, CopyModeSpacerRepeatsTheLastPictureWithoutCopyingIt) {
+  constexpr std::uint32_t kEmpt = 10;
+  Start();
+  ASSERT_EQ(pin_.DeliverFrame(kEmpt, first_, 0, 10, {}, true), 0u);
+  pin_.WaitUntilReady();
+  ASSERT_EQ(pin_.DeliverFrame(kEmpt, second_, 10, 20, {}, true), 0u);
+  pin_.WaitUntilReady();
+  ASSERT_EQ(pin_.DeliverFrame(0, second_, 20, 30, {}, true), 0u);
+  pin_.WaitUntilReady();
+  ASSERT_EQ(pin_.DeliverFrame(kEmpt, first_, 30, 40, {}, true), 0u);
+  receiver_.WaitForSamples(4);
+  const auto samples = receiver_.Samples();
+  const std::vector<std::pair<Bytes, bool>> expected = {
+      {first_, false}, {first_, true}, {second_, false}, {second_, true}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(samples[i].data, expected[i].first) << i;
+    EXPECT_EQ(samples[i].repeatsPrevious, expected[i].second) << i;
+    EXPECT_EQ(samples[i].start, static_cast<Time>(10 * i)) << i;
+  }
+}
+
+// A pass-through conversion hands over thousands of frames a second, each a meeting of the two
+// threads: none may be lost, doubled or left to run into the time limit.
+TEST_F(PushPinTest, ManyPassThroughHandOversArriveInOrder) {
+  constexpr int kFrames = 20000;
+  Start();
+  for (int i = 0; i < kFrames; ++i) {
+    const Bytes packet = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)};
+    ASSERT_EQ(pin_.DeliverFrame(8, {}, Time{10} * i, Time{10} * i + 10, packet, false), 0u) << i;
+  }
+  receiver_.WaitForSamples(kFrames);
+  const auto samples = receiver_.Samples();
+  ASSERT_EQ(samples.size(), static_cast<std::size_t>(kFrames));
+  for (int i = 0; i < kFrames; ++i) {
+    const Bytes expected = {
+        'B', 'N', 'D', 'L', static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)};
+    ASSERT_EQ(samples[i].data, expected) << i;
+    ASSERT_EQ(samples[i].start, Time{10} * i) << i;
+  }
 }
 
 TEST_F(PushPinTest, PassThroughTimeOutWithdrawsTheFrame) {

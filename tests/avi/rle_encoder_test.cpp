@@ -510,6 +510,35 @@ TEST(RleEncoder, UnchangedPictureCostsOnlyTheEndCode) {
             (std::vector<std::uint8_t>{0, 1}));
 }
 
+// A spacer is coded without looking at its picture; the stream must be the one that coding the
+// same picture again gives. When a key frame is due the picture is needed after all.
+TEST(RleEncoder, UnchangedPictureCodedUnseenEqualsCodingItAgain) {
+  constexpr int kWidth = 320;
+  constexpr int kHeight = 200;
+  CRleEncoder seeing(kWidth, kHeight, 4);
+  CRleEncoder unseeing(kWidth, kHeight, 4);
+  RleFrame seen;
+  RleFrame unseen;
+  EXPECT_FALSE(unseeing.EncodeUnchanged(unseen));  // nothing to repeat yet
+  int codedUnseen = 0;
+  for (int i = 0; i < 14; ++i) {
+    const bool repeat = i % 3 != 0;
+    const Picture picture = testing::RenderDesktop(kWidth, kHeight, i - i % 3);
+    seeing.Encode(picture, seen);
+    if (repeat && unseeing.EncodeUnchanged(unseen)) {
+      ++codedUnseen;
+    } else {
+      EXPECT_TRUE(!repeat || seen.key) << i << ": only a due key frame needs the picture";
+      unseeing.Encode(picture, unseen);
+    }
+    EXPECT_EQ(unseen.data, seen.data) << i;
+    EXPECT_EQ(unseen.key, seen.key) << i;
+    EXPECT_EQ(unseen.paletteChanged, seen.paletteChanged) << i;
+    EXPECT_EQ(unseen.palette, seen.palette) << i;
+  }
+  EXPECT_GE(codedUnseen, 6);
+}
+
 TEST(RleEncoder, SmallChangeCostsFewBytes) {
   const int width = 640;
   const int height = 480;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace reelkit {
 namespace {
 
@@ -33,6 +36,43 @@ TEST(ByteBlock, AppendsLittleEndianWords) {
   ASSERT_EQ(block.size(), 4u);
   EXPECT_EQ(block[0], 0x44);
   EXPECT_EQ(block[3], 0x11);
+}
+
+// A bundle appends its own bytes in places: the source may lie in the storage that growing frees.
+TEST(ByteBlock, AppendingItsOwnBytesSurvivesGrowth) {
+  ByteBlock block;
+  block.Assign(std::vector<std::uint8_t>{1, 2, 3});
+  for (int round = 0; round < 6; ++round) {
+    block.Append(block.span());
+  }
+  ASSERT_EQ(block.size(), 3u << 6);
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    ASSERT_EQ(block[i], i % 3 + 1) << i;
+  }
+  block.Assign(block.span().subspan(3, 3));
+  EXPECT_EQ(block, ByteBlock(block));
+  EXPECT_EQ(std::vector<std::uint8_t>(block.span().begin(), block.span().end()),
+            (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST(ByteBlock, CopiesAreIndependentAndMovesEmptyTheSource) {
+  ByteBlock original;
+  original.Assign(std::vector<std::uint8_t>{7, 8, 9});
+  ByteBlock copy = original;
+  copy[0] = 1;
+  EXPECT_EQ(original[0], 7);
+  EXPECT_FALSE(copy == original);
+
+  ByteBlock moved = std::move(original);
+  EXPECT_EQ(moved.size(), 3u);
+  EXPECT_TRUE(original.empty());  // NOLINT(bugprone-use-after-move): a moved-from block is empty
+  original.Append(moved.span());
+  EXPECT_EQ(original, moved);
+
+  // Equal contents compare equal whatever storage lies behind them.
+  ByteBlock roomy(1 << 16);
+  roomy.Assign(moved.span());
+  EXPECT_EQ(roomy, moved);
 }
 
 }  // namespace

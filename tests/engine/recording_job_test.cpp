@@ -129,8 +129,12 @@ TEST_P(RecordingJobSpacers, FillWholeSkippedIntervals) {
   Convert(recording, OutputFormat::MicrosoftRle, run);
   const auto& frames = run.recorder.frames;
   ASSERT_EQ(frames.size(), 2 + c.spacers);
+  // Spacers repeat the picture before them and say so (EMPT), so the recorder need not copy it.
   for (std::size_t i = 0; i < frames.size(); ++i) {
     EXPECT_EQ(frames[i].time, T + static_cast<Time>(i) * D) << i;
+    const bool spacer = i > 0 && i + 1 < frames.size();
+    EXPECT_EQ(frames[i].kind, spacer ? kEmpt : 0u) << i;
+    EXPECT_EQ(frames[i].picture, frames[0].picture) << i;
   }
   EXPECT_EQ(run.client.calls.back(), "finish 2 " + std::to_string(frames.size()) + " 0 " +
                                          std::to_string(c.spacers) + " " +

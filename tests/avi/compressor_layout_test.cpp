@@ -1,5 +1,3 @@
-#include "avi/encoders/msvideo1_compressor.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,9 +5,13 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "avi/encoders/msvideo1_compressor.h"
 #include "avi/encoders/msvideo1_encoder.h"
+#include "avi/encoders/rle_compressor.h"
+#include "avi/encoders/rle_encoder.h"
 #include "common/endian.h"
 #include "common/fourcc.h"
 
@@ -43,6 +45,21 @@ struct SourceLayout {
   bool topDown = false;
   std::uint8_t fourthByte = 0;
   std::size_t keptBytes = SIZE_MAX;  // a sample cut short after this many bytes
+  bool oddAddress = false;           // the sample's bytes begin one past an aligned address
+};
+
+// A sample's bytes, where the layout wants them.
+class CSample {
+ public:
+  CSample(std::vector<std::uint8_t> bytes, bool oddAddress) : offset_(oddAddress ? 1 : 0) {
+    storage_.resize(offset_);
+    storage_.insert(storage_.end(), bytes.begin(), bytes.end());
+  }
+  std::span<const std::uint8_t> Bytes() const { return std::span(storage_).subspan(offset_); }
+
+ private:
+  std::size_t offset_;
+  std::vector<std::uint8_t> storage_;
 };
 
 VideoMediaType TypeOf(const SourceLayout& layout) {
@@ -56,7 +73,7 @@ VideoMediaType TypeOf(const SourceLayout& layout) {
   return type;
 }
 
-std::vector<std::uint8_t> SampleOf(const Pixels& pixels, const SourceLayout& layout) {
+CSample SampleOf(const Pixels& pixels, const SourceLayout& layout) {
   const std::size_t bytesPerPixel = layout.bitCount / 8;
   std::vector<std::uint8_t> sample(pixels.size() * bytesPerPixel);
   for (int y = 0; y < kHeight; ++y) {
@@ -74,7 +91,7 @@ std::vector<std::uint8_t> SampleOf(const Pixels& pixels, const SourceLayout& lay
     }
   }
   sample.resize(std::min(sample.size(), layout.keptBytes));
-  return sample;
+  return CSample(std::move(sample), layout.oddAddress);
 }
 
 struct LayoutRow {
@@ -99,11 +116,25 @@ Pixels UpperHalfBlack(Pixels pixels) {
   return pixels;
 }
 
-class Msvideo1CompressorLayoutTest : public ::testing::TestWithParam<LayoutRow> {};
+std::vector<std::uint8_t> BytesOf(const ByteBlock& block) {
+  return {block.span().begin(), block.span().end()};
+}
+
+const auto kLayoutRows = ::testing::Values(
+    LayoutRow{"BottomUp32", {}, Unchanged},
+    LayoutRow{"BottomUp32WithAlpha", {32, false, 0xFF}, Unchanged},
+    LayoutRow{"BottomUp32AtAnOddAddress", {32, false, 0x80, SIZE_MAX, true}, Unchanged},
+    LayoutRow{"TopDown32", {32, true}, Unchanged}, LayoutRow{"BottomUp24", {24, false}, Unchanged},
+    LayoutRow{"Short32", {32, false, 0, kWidth* kHeight * 2}, UpperHalfBlack});
+
+const auto kRowName = [](const auto& row) { return std::string(row.param.name); };
 
 // Whatever way the source lays out its pictures, the stream is the one our encoder makes of the
 // pictures themselves: coding a 32-bit sample where it lies and reading any other layout first
-// must agree bit for bit.
+// must agree bit for bit. The last picture comes again as a repeated sample, which is coded
+// without being read.
+class Msvideo1CompressorLayoutTest : public ::testing::TestWithParam<LayoutRow> {};
+
 TEST_P(Msvideo1CompressorLayoutTest, CodesWhatTheEncoderCodesOfThePicture) {
   const LayoutRow& row = GetParam();
   CMsvideo1Compressor compressor;
@@ -113,25 +144,53 @@ TEST_P(Msvideo1CompressorLayoutTest, CodesWhatTheEncoderCodesOfThePicture) {
   EXPECT_EQ(info.width, kWidth);
   EXPECT_EQ(info.height, kHeight);
   CMsvc1Encoder reference(kWidth, kHeight, kKeyInterval);
-  for (const Pixels& picture : Sequence()) {
+  std::vector<Pixels> pictures = Sequence();
+  pictures.push_back(pictures.back());
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const CSample sample = SampleOf(pictures[i], row.layout);
     CompressedPacket packet;
-    ASSERT_EQ(compressor.Compress(SampleOf(picture, row.layout), packet), 0u);
+    const bool repeat = i + 1 == pictures.size();
+    ASSERT_EQ(repeat ? compressor.CompressRepeated(sample.Bytes(), packet)
+                     : compressor.Compress(sample.Bytes(), packet),
+              0u);
     Msvc1Frame expected;
-    reference.Encode(std::span<const std::uint32_t>(row.expected(picture)), expected);
-    EXPECT_EQ(packet.key, expected.key);
-    EXPECT_EQ(packet.data,
-              std::vector<std::uint8_t>(expected.data.span().begin(), expected.data.span().end()));
+    reference.Encode(std::span<const std::uint32_t>(row.expected(pictures[i])), expected);
+    EXPECT_EQ(packet.key, expected.key) << i;
+    EXPECT_EQ(packet.data, BytesOf(expected.data)) << i;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sources, Msvideo1CompressorLayoutTest,
-    ::testing::Values(LayoutRow{"BottomUp32", {}, Unchanged},
-                      LayoutRow{"BottomUp32WithAlpha", {32, false, 0xFF}, Unchanged},
-                      LayoutRow{"TopDown32", {32, true}, Unchanged},
-                      LayoutRow{"BottomUp24", {24, false}, Unchanged},
-                      LayoutRow{"Short32", {32, false, 0, kWidth* kHeight * 2}, UpperHalfBlack}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sources, Msvideo1CompressorLayoutTest, kLayoutRows, kRowName);
+
+class RleCompressorLayoutTest : public ::testing::TestWithParam<LayoutRow> {};
+
+TEST_P(RleCompressorLayoutTest, CodesWhatTheEncoderCodesOfThePicture) {
+  const LayoutRow& row = GetParam();
+  CRleCompressor compressor;
+  CompressedStreamInfo info;
+  ASSERT_EQ(compressor.Connect(TypeOf(row.layout), info), 0u);
+  EXPECT_EQ(info.codecTag, kFourCCMicrosoftRle);
+  EXPECT_TRUE(info.palettized);
+  CRleEncoder reference(kWidth, kHeight, kKeyInterval);
+  std::vector<Pixels> pictures = Sequence();
+  pictures.push_back(pictures.back());
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const CSample sample = SampleOf(pictures[i], row.layout);
+    CompressedPacket packet;
+    const bool repeat = i + 1 == pictures.size();
+    ASSERT_EQ(repeat ? compressor.CompressRepeated(sample.Bytes(), packet)
+                     : compressor.Compress(sample.Bytes(), packet),
+              0u);
+    RleFrame expected;
+    reference.Encode(row.expected(pictures[i]), expected);
+    EXPECT_EQ(packet.key, expected.key) << i;
+    EXPECT_EQ(packet.data, BytesOf(expected.data)) << i;
+    EXPECT_EQ(packet.paletteChanged, expected.paletteChanged) << i;
+    EXPECT_EQ(packet.palette, expected.palette) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, RleCompressorLayoutTest, kLayoutRows, kRowName);
 
 TEST(Msvideo1Compressor, RefusesAPictureLargerThanTheFormatAllows) {
   BitmapInfoHeader header;

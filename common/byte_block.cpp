@@ -36,7 +36,7 @@ void ByteBlock::Reserve(std::size_t size) {
 void ByteBlock::Grow(std::size_t size, std::span<const std::uint8_t> tail) {
   // By half again at least, so that appending a little at a time stays linear.
   const std::size_t capacity = std::max(size, capacity_ + capacity_ / 2);
-  auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  CByteStorage grown(capacity, false);
   if (size_ != 0) {
     std::memcpy(grown.get(), storage_.get(), size_);
   }
@@ -48,6 +48,10 @@ void ByteBlock::Grow(std::size_t size, std::span<const std::uint8_t> tail) {
 }
 
 void ByteBlock::Resize(std::size_t size) {
+  if (size_ == 0 && size > capacity_) {
+    ResizeZeroed(size);
+    return;
+  }
   const std::size_t old = size_;
   ResizeForOverwrite(size);
   if (size > old) {
@@ -61,7 +65,14 @@ void ByteBlock::ResizeForOverwrite(std::size_t size) {
 }
 
 void ByteBlock::ResizeZeroed(std::size_t size) {
-  ResizeForOverwrite(size);
+  if (size > capacity_) {
+    storage_ = CByteStorage();
+    storage_ = CByteStorage(size, true);
+    capacity_ = size;
+    size_ = size;
+    return;
+  }
+  size_ = size;
   Zero();
 }
 
@@ -96,7 +107,7 @@ void ByteBlock::AppendU32LE(std::uint32_t value) {
 }
 
 void ByteBlock::Release() {
-  storage_.reset();
+  storage_ = CByteStorage();
   size_ = 0;
   capacity_ = 0;
 }

@@ -2,8 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
+
+#include "common/byte_storage.h"
 
 namespace reelkit {
 
@@ -26,8 +27,8 @@ class ByteBlock {
   const std::uint8_t* data() const { return storage_.get(); }
   std::span<std::uint8_t> span() { return {storage_.get(), size_}; }
   std::span<const std::uint8_t> span() const { return {storage_.get(), size_}; }
-  std::uint8_t& operator[](std::size_t i) { return storage_[i]; }
-  std::uint8_t operator[](std::size_t i) const { return storage_[i]; }
+  std::uint8_t& operator[](std::size_t i) { return storage_.get()[i]; }
+  std::uint8_t operator[](std::size_t i) const { return storage_.get()[i]; }
 
   void Resize(std::size_t size);
   // Like Resize, but the new bytes are left undefined: for storage that is written before it is
@@ -53,7 +54,7 @@ class ByteBlock {
   // storage).
   void Grow(std::size_t size, std::span<const std::uint8_t> tail);
 
-  std::unique_ptr<std::uint8_t[]> storage_;
+  CByteStorage storage_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
 };

@@ -130,12 +130,13 @@ class CRleEncoder::CState {
         pixelCount_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)),
         rawSize_(static_cast<std::size_t>(height) *
                  ((static_cast<std::size_t>(width) + 3) & ~std::size_t{3})),
-        previous_(pixelCount_, 0),
-        indices_(pixelCount_, 0),
-        next_(pixelCount_, 0),
-        buffer_(3 * pixelCount_ + 16 * static_cast<std::size_t>(height) + 16),
+        // The first picture is a key frame, which writes every pixel of these before any is read.
+        previous_(std::make_unique_for_overwrite<std::uint32_t[]>(pixelCount_)),
+        indices_(std::make_unique_for_overwrite<std::uint8_t[]>(pixelCount_)),
+        next_(std::make_unique_for_overwrite<std::uint8_t[]>(pixelCount_)),
         pictureColours_(256),
         missingColours_(kMissingColourCapacity) {
+    buffer_.ResizeForOverwrite(3 * pixelCount_ + 16 * static_cast<std::size_t>(height) + 16);
     spans_.reserve(static_cast<std::size_t>(height));
     freeEntries_.reserve(256);
     missingByCount_.reserve(kMissingColourCapacity);
@@ -208,9 +209,9 @@ class CRleEncoder::CState {
     MapAllPixels(pixels);
     for (int row = 0; row < height_; ++row) {
       writer_.MoveTo(0, row);
-      writer_.WriteIndices(indices_.data() + RowStart(row), width_);
+      writer_.WriteIndices(indices_.get() + RowStart(row), width_);
     }
-    std::memcpy(previous_.data(), pixels, pixelCount_ * sizeof(std::uint32_t));
+    std::memcpy(previous_.get(), pixels, pixelCount_ * sizeof(std::uint32_t));
   }
 
   void PlanKeyPalette(const std::uint32_t* pixels) {
@@ -280,7 +281,7 @@ class CRleEncoder::CState {
         match = Map(colour);
       }
       const std::size_t run = end - p;
-      std::memset(indices_.data() + p, match.index, run);
+      std::memset(indices_.get() + p, match.index, run);
       useCount_[match.index] += static_cast<std::uint32_t>(run);
       allPixelsExact_ = allPixelsExact_ && match.distance == 0;
       p = end;
@@ -315,7 +316,7 @@ class CRleEncoder::CState {
     changedPixels_ = 0;
     for (int row = 0; row < height_; ++row) {
       const std::uint32_t* now = Row(pixels, row);
-      const std::uint32_t* before = Row(previous_.data(), row);
+      const std::uint32_t* before = Row(previous_.get(), row);
       if (std::memcmp(now, before, static_cast<std::size_t>(width_) * sizeof(std::uint32_t)) == 0) {
         continue;
       }
@@ -334,9 +335,9 @@ class CRleEncoder::CState {
     missingRuns_.clear();
     for (const Span& span : spans_) {
       const std::size_t start = RowStart(span.row);
-      ReleaseEntries(indices_.data() + start + span.begin, span.end - span.begin);
+      ReleaseEntries(indices_.get() + start + span.begin, span.end - span.begin);
       CRecentMatches recent;
-      MapRuns(pixels + start, next_.data() + start, start, span.begin, span.end, recent);
+      MapRuns(pixels + start, next_.get() + start, start, span.begin, span.end, recent);
     }
     FoldReleasedEntries();
     return !missingRuns_.empty();
@@ -463,7 +464,7 @@ class CRleEncoder::CState {
         match = Map(run.colour);
       }
       if (paletteChanged) {
-        FillIndices(next_.data() + run.offset, static_cast<int>(run.length), match.index);
+        FillIndices(next_.get() + run.offset, static_cast<int>(run.length), match.index);
       }
       useCount_[match.index] += run.length;
       error += static_cast<double>(match.distance) * run.length;
@@ -487,8 +488,8 @@ class CRleEncoder::CState {
   void WriteChangedRows(const std::uint32_t* pixels) {
     for (const Span& span : spans_) {
       const std::size_t start = RowStart(span.row);
-      std::uint8_t* held = indices_.data() + start;
-      const std::uint8_t* mapped = next_.data() + start;
+      std::uint8_t* held = indices_.get() + start;
+      const std::uint8_t* mapped = next_.get() + start;
       int x = span.begin;
       while (x < span.end) {
         x = SkipEqual(mapped, held, x, span.end);
@@ -503,7 +504,7 @@ class CRleEncoder::CState {
       }
       std::memcpy(held + span.begin, mapped + span.begin,
                   static_cast<std::size_t>(span.end - span.begin));
-      std::memcpy(previous_.data() + start + span.begin, pixels + start + span.begin,
+      std::memcpy(previous_.get() + start + span.begin, pixels + start + span.begin,
                   static_cast<std::size_t>(span.end - span.begin) * sizeof(std::uint32_t));
     }
   }
@@ -572,9 +573,9 @@ class CRleEncoder::CState {
   const std::size_t pixelCount_;
   const std::size_t rawSize_;
 
-  std::vector<std::uint32_t> previous_;  // the last picture, as given
-  std::vector<std::uint8_t> indices_;    // what the decoder holds
-  std::vector<std::uint8_t> next_;       // the changed spans mapped, before they are committed
+  std::unique_ptr<std::uint32_t[]> previous_;  // the last picture, as given
+  std::unique_ptr<std::uint8_t[]> indices_;    // what the decoder holds
+  std::unique_ptr<std::uint8_t[]> next_;  // the changed spans mapped, before they are committed
   ByteBlock buffer_;
   CRleWriter writer_;
   std::vector<Span> spans_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,37 @@ TEST(ByteBlock, AppendingItsOwnBytesSurvivesGrowth) {
   EXPECT_EQ(block, ByteBlock(block));
   EXPECT_EQ(std::vector<std::uint8_t>(block.span().begin(), block.span().end()),
             (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// Picture-sized blocks live in pages of their own; growing across that size must keep every
+// byte, and zeroed ones must read zero however they were made.
+TEST(ByteBlock, KeepsItsBytesAcrossHeapAndPageStorage) {
+  ByteBlock block;
+  std::vector<std::uint8_t> pattern(4096);
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    pattern[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  }
+  for (int round = 0; round < 600; ++round) {  // about 2.4 MB, past the page threshold
+    block.Append(pattern);
+  }
+  for (std::size_t i = 0; i < block.size(); i += 997) {
+    ASSERT_EQ(block[i], pattern[i % pattern.size()]) << i;
+  }
+  const std::size_t filled = block.size();
+  block.Resize(filled + (3u << 20));
+  EXPECT_EQ(block[filled - 1], pattern[(filled - 1) % pattern.size()]);
+  for (std::size_t i = filled; i < block.size(); i += 4093) {
+    ASSERT_EQ(block[i], 0) << i;
+  }
+
+  ByteBlock zeroed;
+  zeroed.ResizeZeroed(5u << 20);
+  zeroed[12345] = 9;
+  zeroed.ResizeZeroed(5u << 20);  // the same storage, cleared
+  EXPECT_EQ(zeroed[12345], 0);
+  zeroed.ResizeZeroed(9u << 20);  // new pages
+  EXPECT_EQ(std::count(zeroed.span().begin(), zeroed.span().end(), 0),
+            static_cast<std::ptrdiff_t>(zeroed.size()));
 }
 
 TEST(ByteBlock, CopiesAreIndependentAndMovesEmptyTheSource) {

@@ -4,26 +4,23 @@
 
 #include <QColor>
 #include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <new>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
+#include "avi/picture_conversion.h"
+#include "tests/avi/msvideo1_reference.h"
+#include "tests/avi/rle_test_pictures.h"
 
 // Every allocation of this test program is counted, so a test can tell that a steady stream of
 // pictures allocates nothing.
@@ -80,47 +77,21 @@ Picture MakePicture(int width, int height, const std::function<std::uint32_t(int
   return picture;
 }
 
-std::uint16_t ToRgb555(std::uint32_t c) {
-  return static_cast<std::uint16_t>(((c >> 19) & 31) << 10 | ((c >> 11) & 31) << 5 |
-                                    ((c >> 3) & 31));
-}
-
 std::vector<std::uint16_t> ToRgb555(const Picture& picture) {
   std::vector<std::uint16_t> out(picture.pixels.size());
   for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = ToRgb555(picture.pixels[i]);
+    out[i] = reelkit::ToRgb555(picture.pixels[i]);
   }
   return out;
 }
 
-QGuiApplication& GuiApplication() {
-  static int argc = 1;
-  static char name[] = "msvideo1_encoder_test";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* application = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
-    return &app;
-  }();
-  return *application;
-}
-
 Picture FromImage(const QImage& image) {
-  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-  Picture picture{rgb.width(), rgb.height(),
-                  std::vector<std::uint32_t>(static_cast<std::size_t>(rgb.width()) * rgb.height())};
-  for (int y = 0; y < rgb.height(); ++y) {
-    const auto* line = reinterpret_cast<const std::uint32_t*>(rgb.constScanLine(y));
-    for (int x = 0; x < rgb.width(); ++x) {
-      picture.At(x, y) = line[x] & 0xFFFFFF;
-    }
-  }
-  return picture;
+  return Picture{image.width(), image.height(), testing::PictureFromImage(image)};
 }
 
 // A window of anti-aliased text on a light background, as a typing session shows it.
 Picture TextPicture(int width, int height, const QString& text) {
-  GuiApplication();
+  testing::EnsureGuiApplication();
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(QColor(236, 236, 236));
   QPainter painter(&image);
@@ -146,117 +117,6 @@ Picture GradientPicture(int width, int height) {
 const char kSampleText[] =
     "The quick brown fox jumps over the lazy dog. 0123456789 Pack my box with five dozen liquor "
     "jugs! Sphinx of black quartz, judge my vow. {[()]} <=> #$%&* The five boxing wizards jump.";
-
-// --- libavcodec's Microsoft Video 1 codec, as the independent decoder and the reference ----------
-
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-
-class CReferenceDecoder {
- public:
-  CReferenceDecoder(int width, int height)
-      : context_(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_MSVIDEO1))),
-        frame_(av_frame_alloc()),
-        packet_(av_packet_alloc()) {
-    context_->width = width;
-    context_->height = height;
-    context_->bits_per_coded_sample = 16;
-    if (avcodec_open2(context_.get(), nullptr, nullptr) < 0) {
-      throw std::runtime_error("cannot open the msvideo1 decoder");
-    }
-  }
-
-  // The decoded picture: RGB555, bottom-up rows, stride width.
-  std::vector<std::uint16_t> Decode(const ByteBlock& data) {
-    if (av_new_packet(packet_.get(), static_cast<int>(data.size())) < 0) {
-      throw std::runtime_error("out of memory");
-    }
-    std::memcpy(packet_->data, data.data(), data.size());
-    if (avcodec_send_packet(context_.get(), packet_.get()) < 0 ||
-        avcodec_receive_frame(context_.get(), frame_.get()) < 0) {
-      throw std::runtime_error("the decoder refused the picture");
-    }
-    av_packet_unref(packet_.get());
-    const int width = context_->width;
-    const int height = context_->height;
-    std::vector<std::uint16_t> out(static_cast<std::size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-      const auto* row =
-          reinterpret_cast<const std::uint16_t*>(frame_->data[0] + y * frame_->linesize[0]);
-      for (int x = 0; x < width; ++x) {
-        out[static_cast<std::size_t>(height - 1 - y) * width + x] = row[x] & 0x7FFF;
-      }
-    }
-    av_frame_unref(frame_.get());
-    return out;
-  }
-
- private:
-  CodecContextPtr context_;
-  FramePtr frame_;
-  PacketPtr packet_;
-};
-
-class CReferenceEncoder {
- public:
-  CReferenceEncoder(int width, int height, int keyInterval)
-      : context_(avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MSVIDEO1))),
-        frame_(av_frame_alloc()),
-        packet_(av_packet_alloc()) {
-    context_->width = width;
-    context_->height = height;
-    context_->pix_fmt = AV_PIX_FMT_RGB555LE;
-    context_->time_base = {1, 10};
-    context_->gop_size = keyInterval;
-    context_->keyint_min = keyInterval;
-    context_->flags |= AV_CODEC_FLAG_BITEXACT;
-    frame_->format = AV_PIX_FMT_RGB555LE;
-    frame_->width = width;
-    frame_->height = height;
-    if (avcodec_open2(context_.get(), nullptr, nullptr) < 0 ||
-        av_frame_get_buffer(frame_.get(), 0) < 0) {
-      throw std::runtime_error("cannot open the msvideo1 encoder");
-    }
-  }
-
-  void Encode(const Picture& picture, Msvc1Frame& out) {
-    if (av_frame_make_writable(frame_.get()) < 0) {
-      throw std::runtime_error("out of memory");
-    }
-    for (int y = 0; y < picture.height; ++y) {
-      auto* row = reinterpret_cast<std::uint16_t*>(frame_->data[0] + y * frame_->linesize[0]);
-      const std::uint32_t* source =
-          picture.pixels.data() + static_cast<std::size_t>(picture.height - 1 - y) * picture.width;
-      for (int x = 0; x < picture.width; ++x) {
-        row[x] = ToRgb555(source[x]);
-      }
-    }
-    frame_->pts = pts_++;
-    if (avcodec_send_frame(context_.get(), frame_.get()) < 0 ||
-        avcodec_receive_packet(context_.get(), packet_.get()) < 0) {
-      throw std::runtime_error("the reference encoder failed");
-    }
-    out.data.Assign(std::span<const std::uint8_t>(packet_->data, packet_->size));
-    out.key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
-    av_packet_unref(packet_.get());
-  }
-
- private:
-  CodecContextPtr context_;
-  FramePtr frame_;
-  PacketPtr packet_;
-  std::int64_t pts_ = 0;
-};
 
 // Peak signal-to-noise ratio over the three 5-bit components.
 double Psnr555(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
@@ -324,8 +184,8 @@ TEST_P(Msvc1ExactTest, KeyFrameDecodesToTheRgb555Picture) {
 
   EXPECT_TRUE(frame.key);
   EXPECT_EQ(CountCodedBlocks(frame.data, 16 * 8), 16 * 8);
-  CReferenceDecoder decoder(64, 32);
-  const std::vector<std::uint16_t> decoded = decoder.Decode(frame.data);
+  testing::CMsvideo1ReferenceDecoder decoder(64, 32);
+  const std::vector<std::uint16_t> decoded = decoder.Decode(frame.data.span());
   EXPECT_EQ(decoded, ToRgb555(picture));
   EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), encoder.Reconstruction().begin()));
 }
@@ -375,17 +235,17 @@ TEST(Msvc1Encoder, EverySequenceDecodesToTheTrackedPicture) {
     pictures.push_back(std::move(picture));
   }
   CMsvc1Encoder encoder(kWidth, kHeight, 4);
-  CReferenceDecoder decoder(kWidth, kHeight);
+  testing::CMsvideo1ReferenceDecoder decoder(kWidth, kHeight);
   Msvc1Frame frame;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     SCOPED_TRACE("picture " + std::to_string(i));
     encoder.Encode(pictures[i].pixels, frame);
     ASSERT_EQ(CountCodedBlocks(frame.data, 40 * 24), 40 * 24);
-    const std::vector<std::uint16_t> decoded = decoder.Decode(frame.data);
+    const std::vector<std::uint16_t> decoded = decoder.Decode(frame.data.span());
     ASSERT_TRUE(std::equal(decoded.begin(), decoded.end(), encoder.Reconstruction().begin()));
     if (frame.key) {
-      CReferenceDecoder fresh(kWidth, kHeight);
-      EXPECT_EQ(fresh.Decode(frame.data), decoded);
+      testing::CMsvideo1ReferenceDecoder fresh(kWidth, kHeight);
+      EXPECT_EQ(fresh.Decode(frame.data.span()), decoded);
     }
     // Coding against the decoder's picture keeps every picture close to its source.
     EXPECT_GT(Psnr555(decoded, ToRgb555(pictures[i])), 24.0);
@@ -409,16 +269,17 @@ TEST_P(Msvc1QualityTest, StaysCloseToTheReferenceEncoder) {
   const Picture picture = GetParam().make();
   const std::vector<std::uint16_t> source = ToRgb555(picture);
   CMsvc1Encoder ours(picture.width, picture.height, 10);
-  CReferenceEncoder reference(picture.width, picture.height, 10);
+  testing::CMsvideo1ReferenceEncoder reference(picture.width, picture.height, 10);
   Msvc1Frame ourFrame;
   Msvc1Frame referenceFrame;
   ours.Encode(picture.pixels, ourFrame);
-  reference.Encode(picture, referenceFrame);
+  reference.Load(picture.pixels);
+  reference.Encode(referenceFrame);
 
-  CReferenceDecoder ourDecoder(picture.width, picture.height);
-  CReferenceDecoder referenceDecoder(picture.width, picture.height);
-  const double ourPsnr = Psnr555(ourDecoder.Decode(ourFrame.data), source);
-  const double referencePsnr = Psnr555(referenceDecoder.Decode(referenceFrame.data), source);
+  testing::CMsvideo1ReferenceDecoder ourDecoder(picture.width, picture.height);
+  testing::CMsvideo1ReferenceDecoder referenceDecoder(picture.width, picture.height);
+  const double ourPsnr = Psnr555(ourDecoder.Decode(ourFrame.data.span()), source);
+  const double referencePsnr = Psnr555(referenceDecoder.Decode(referenceFrame.data.span()), source);
   RecordProperty("psnr", std::to_string(ourPsnr));
   RecordProperty("reference_psnr", std::to_string(referencePsnr));
   RecordProperty("bytes", std::to_string(ourFrame.data.size()));
@@ -472,16 +333,16 @@ TEST_P(Msvc1SkipTest, UnchangedBlocksBecomeSkipRuns) {
   Picture second = first;
   GetParam().change(second);
   CMsvc1Encoder encoder(kWidth, kHeight, 100);
-  CReferenceDecoder decoder(kWidth, kHeight);
+  testing::CMsvideo1ReferenceDecoder decoder(kWidth, kHeight);
   Msvc1Frame frame;
   encoder.Encode(first.pixels, frame);
-  decoder.Decode(frame.data);
+  decoder.Decode(frame.data.span());
   encoder.Encode(second.pixels, frame);
 
   EXPECT_FALSE(frame.key);
   EXPECT_EQ(frame.data.size(), GetParam().expectedSize);
   EXPECT_EQ(CountCodedBlocks(frame.data, 1280), 1280);
-  const std::vector<std::uint16_t> decoded = decoder.Decode(frame.data);
+  const std::vector<std::uint16_t> decoded = decoder.Decode(frame.data.span());
   EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), encoder.Reconstruction().begin()));
 }
 
@@ -541,8 +402,8 @@ TEST(Msvc1Encoder, KeyFramesComeAtTheInterval) {
       // A key frame of an unchanged picture codes every block all the same.
       EXPECT_EQ(CountCodedBlocks(frame.data, 32), 32);
       if (frame.key) {
-        CReferenceDecoder fresh(32, 16);
-        const std::vector<std::uint16_t> decoded = fresh.Decode(frame.data);
+        testing::CMsvideo1ReferenceDecoder fresh(32, 16);
+        const std::vector<std::uint16_t> decoded = fresh.Decode(frame.data.span());
         EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), encoder.Reconstruction().begin()));
       } else {
         EXPECT_EQ(frame.data.size(), 4U);

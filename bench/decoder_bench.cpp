@@ -11,6 +11,7 @@
 
 #include <zlib.h>
 
+#include "bench/bundle_payloads.h"
 #include "common/bitmap_format.h"
 #include "common/endian.h"
 #include "common/fourcc.h"
@@ -192,7 +193,8 @@ Bytes CursorShapePayload(int side) {
   Bytes compressed(compressedSize);
   compress(compressed.data(), &compressedSize, image.data(), static_cast<uLong>(image.size()));
   compressed.resize(compressedSize);
-  Bytes payload(32, 0);
+  constexpr std::size_t kHeaderSize = 32;
+  Bytes payload(kHeaderSize + compressed.size(), 0);
   const auto put = [&payload](std::size_t at, std::uint32_t value) {
     StoreU32LE(payload.data() + at, value);
   };
@@ -200,7 +202,7 @@ Bytes CursorShapePayload(int side) {
   put(12, static_cast<std::uint32_t>(side));
   put(24, static_cast<std::uint32_t>(compressed.size()));
   put(28, static_cast<std::uint32_t>(image.size()));
-  payload.insert(payload.end(), compressed.begin(), compressed.end());
+  std::copy(compressed.begin(), compressed.end(), payload.begin() + kHeaderSize);
   return payload;
 }
 
@@ -232,31 +234,6 @@ void BM_CursorOverlay32(benchmark::State& state) {
 }
 BENCHMARK(BM_CursorOverlay32);
 
-// A DLTA sub-packet rewriting a 64 x 16 rectangle with literal words.
-Bytes SmallDeltaBundle() {
-  Bytes opcodes;
-  for (int row = 0; row < 16; ++row) {
-    opcodes.insert(opcodes.end(), {13, 64});
-    for (int k = 0; k < 256; ++k) {
-      opcodes.push_back(static_cast<std::uint8_t>(row + k));
-    }
-  }
-  Bytes payload(40, 0);
-  StoreU32LE(payload.data() + 8, static_cast<std::uint32_t>(opcodes.size()));
-  StoreU32LE(payload.data() + 12, static_cast<std::uint32_t>(opcodes.size()));
-  StoreU32LE(payload.data() + 16, 100);
-  StoreU32LE(payload.data() + 20, 100);
-  StoreU32LE(payload.data() + 24, 64);
-  StoreU32LE(payload.data() + 28, 16);
-  payload.insert(payload.end(), opcodes.begin(), opcodes.end());
-  Bytes bundle(12, 0);
-  StoreU32LE(bundle.data(), MakeFourCC('B', 'N', 'D', 'L'));
-  StoreU32LE(bundle.data() + 4, MakeFourCC('D', 'L', 'T', 'A'));
-  StoreU32LE(bundle.data() + 8, static_cast<std::uint32_t>(payload.size()));
-  bundle.insert(bundle.end(), payload.begin(), payload.end());
-  return bundle;
-}
-
 // A whole bundle through DecodePacket at the output size: cursor restore and drawing, a small
 // delta, the full blit and, below 16 bits, the conversion. Bytes are those of the 32-bit frame.
 void DecodeBundleCase(benchmark::State& state, std::uint16_t bitCount) {
@@ -273,17 +250,12 @@ void DecodeBundleCase(benchmark::State& state, std::uint16_t bitCount) {
   Bytes frame(std::size_t{kWidth} * kHeight * 4);
   CScreenStreamDecoder decoder;
   decoder.Initialize(stream, output, kFourCCScreenCodec);
-  Bytes fint(12, 0);
-  StoreU32LE(fint.data(), MakeFourCC('K', 'B', 'N', 'D'));
-  StoreU32LE(fint.data() + 4, MakeFourCC('F', 'I', 'N', 'T'));
-  Bytes cursor(8, 0);
-  StoreU32LE(cursor.data(), MakeFourCC('M', 'O', 'U', 'S'));
-  const Bytes shape = CursorShapePayload(32);
-  StoreU32LE(cursor.data() + 4, static_cast<std::uint32_t>(shape.size()));
-  cursor.insert(cursor.end(), shape.begin(), shape.end());
-  fint.insert(fint.end(), cursor.begin(), cursor.end());
+  Bytes fint = bench::BundleHeader("KBND");
+  bench::AppendSubPacket(fint, MakeFourCC('F', 'I', 'N', 'T'), {});
+  bench::AppendSubPacket(fint, MakeFourCC('M', 'O', 'U', 'S'), CursorShapePayload(32));
   decoder.DecodePacket(stream, output, kFourCCScreenCodec, fint, frame);
-  const Bytes bundle = SmallDeltaBundle();
+  Bytes bundle = bench::BundleHeader("BNDL");
+  bench::AppendSubPacket(bundle, MakeFourCC('D', 'L', 'T', 'A'), bench::SmallDeltaPayload());
   for (auto _ : state) {
     decoder.DecodePacket(stream, output, kFourCCScreenCodec, bundle, frame);
     benchmark::DoNotOptimize(frame.data());

@@ -8,7 +8,6 @@
 
 #include <QColor>
 #include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
@@ -16,18 +15,15 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 #include "avi/encoders/msvideo1_compressor.h"
 #include "avi/encoders/msvideo1_encoder.h"
+#include "avi/picture_conversion.h"
+#include "tests/avi/msvideo1_reference.h"
+#include "tests/avi/rle_test_pictures.h"
 
 namespace reelkit {
 namespace {
@@ -40,34 +36,9 @@ constexpr int kDesktopPictures = 100;
 constexpr int kScrollingPictures = 20;
 constexpr int kScrollStep = 23;  // pixels per picture: no block row stays as it was
 
-using Picture = std::vector<std::uint32_t>;  // 0x00RRGGBB, bottom-up rows
-
-std::uint16_t ToRgb555(std::uint32_t c) {
-  return static_cast<std::uint16_t>(((c >> 9) & 0x7C00) | ((c >> 6) & 0x03E0) | ((c >> 3) & 0x1F));
-}
-
-void EnsureGuiApplication() {
-  static int argc = 1;
-  static char name[] = "msvideo1_encoder_bench";
-  static char* argv[] = {name, nullptr};
-  if (QGuiApplication::instance() == nullptr) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication application(argc, argv);
-  }
-}
-
-Picture FromImage(const QImage& image) {
-  Picture picture(static_cast<std::size_t>(image.width()) * image.height());
-  for (int y = 0; y < image.height(); ++y) {
-    const auto* line = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-    std::uint32_t* row =
-        picture.data() + static_cast<std::size_t>(image.height() - 1 - y) * image.width();
-    for (int x = 0; x < image.width(); ++x) {
-      row[x] = line[x] & 0xFFFFFF;
-    }
-  }
-  return picture;
-}
+using testing::EnsureGuiApplication;
+using testing::Picture;  // 0x00RRGGBB, bottom-up rows
+using testing::PictureFromImage;
 
 // --- The desktop session -------------------------------------------------------------------------
 
@@ -252,7 +223,7 @@ CPictureLoop MakeScrollingLoop() {
   painter.end();
   CPictureLoop loop;
   for (int n = 0; n < kScrollingPictures; ++n) {
-    loop.Add(FromImage(page.copy(0, n * kScrollStep, kWidth, kHeight)));
+    loop.Add(PictureFromImage(page.copy(0, n * kScrollStep, kWidth, kHeight)));
   }
   loop.Close();
   return loop;
@@ -262,7 +233,7 @@ CPictureLoop MakeDesktopLoop() {
   EnsureGuiApplication();
   CPictureLoop loop;
   for (int n = 0; n < kDesktopPictures; ++n) {
-    loop.Add(FromImage(RenderDesktop(n)));
+    loop.Add(PictureFromImage(RenderDesktop(n)));
   }
   loop.Close();
   return loop;
@@ -282,116 +253,18 @@ CPictureLoop& Loop(Sequence sequence) {
   return found->second;
 }
 
-// --- libavcodec's encoder and decoder ------------------------------------------------------------
-
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-
-class CLibavcodecEncoder {
- public:
-  CLibavcodecEncoder()
-      : context_(avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MSVIDEO1))),
-        frame_(av_frame_alloc()),
-        packet_(av_packet_alloc()) {
-    context_->width = kWidth;
-    context_->height = kHeight;
-    context_->pix_fmt = AV_PIX_FMT_RGB555LE;
-    context_->time_base = {1, 10};
-    context_->gop_size = kKeyInterval;
-    context_->keyint_min = kKeyInterval;
-    context_->flags |= AV_CODEC_FLAG_BITEXACT;
-    frame_->format = AV_PIX_FMT_RGB555LE;
-    frame_->width = kWidth;
-    frame_->height = kHeight;
-    if (avcodec_open2(context_.get(), nullptr, nullptr) < 0 ||
-        av_frame_get_buffer(frame_.get(), 0) < 0) {
-      throw std::runtime_error("libavcodec's msvideo1 encoder did not open");
-    }
-  }
-
-  // The encoder takes top-down RGB555 only.
-  void Load(const Picture& picture) {
-    if (av_frame_make_writable(frame_.get()) < 0) {
-      throw std::runtime_error("no writable frame");
-    }
-    for (int y = 0; y < kHeight; ++y) {
-      auto* row = reinterpret_cast<std::uint16_t*>(frame_->data[0] + y * frame_->linesize[0]);
-      const std::uint32_t* source =
-          picture.data() + static_cast<std::size_t>(kHeight - 1 - y) * kWidth;
-      for (int x = 0; x < kWidth; ++x) {
-        row[x] = ToRgb555(source[x]);
-      }
-    }
-  }
-
-  void Encode(Msvc1Frame& out) {
-    frame_->pts = pts_++;
-    if (avcodec_send_frame(context_.get(), frame_.get()) < 0 ||
-        avcodec_receive_packet(context_.get(), packet_.get()) < 0) {
-      throw std::runtime_error("libavcodec's msvideo1 encoder failed");
-    }
-    out.data.Assign(std::span<const std::uint8_t>(packet_->data, packet_->size));
-    out.key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
-    av_packet_unref(packet_.get());
-  }
-
- private:
-  CodecContextPtr context_;
-  FramePtr frame_;
-  PacketPtr packet_;
-  std::int64_t pts_ = 0;
-};
-
 // Decodes every picture of one stream and adds up its squared error against the sources.
 class CQualityMeter {
  public:
-  CQualityMeter()
-      : context_(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_MSVIDEO1))),
-        frame_(av_frame_alloc()),
-        packet_(av_packet_alloc()) {
-    context_->width = kWidth;
-    context_->height = kHeight;
-    context_->bits_per_coded_sample = 16;
-    if (avcodec_open2(context_.get(), nullptr, nullptr) < 0) {
-      throw std::runtime_error("libavcodec's msvideo1 decoder did not open");
-    }
-  }
-
   void Add(const Msvc1Frame& coded, const Picture& source) {
-    if (av_new_packet(packet_.get(), static_cast<int>(coded.data.size())) < 0) {
-      throw std::runtime_error("no packet");
-    }
-    std::memcpy(packet_->data, coded.data.data(), coded.data.size());
-    if (avcodec_send_packet(context_.get(), packet_.get()) < 0 ||
-        avcodec_receive_frame(context_.get(), frame_.get()) < 0) {
-      throw std::runtime_error("a coded picture did not decode");
-    }
-    av_packet_unref(packet_.get());
-    for (int y = 0; y < kHeight; ++y) {
-      const auto* row =
-          reinterpret_cast<const std::uint16_t*>(frame_->data[0] + y * frame_->linesize[0]);
-      const std::uint32_t* expected =
-          source.data() + static_cast<std::size_t>(kHeight - 1 - y) * kWidth;
-      for (int x = 0; x < kWidth; ++x) {
-        const int shown = row[x];
-        const int wanted = ToRgb555(expected[x]);
-        for (int shift : {10, 5, 0}) {
-          const int d = ((shown >> shift) & 31) - ((wanted >> shift) & 31);
-          squares_ += d * d;
-        }
+    const std::vector<std::uint16_t>& shown = decoder_.Decode(coded.data.span());
+    for (std::size_t i = 0; i < kPixels; ++i) {
+      const int wanted = ToRgb555(source[i]);
+      for (int shift : {10, 5, 0}) {
+        const int d = ((shown[i] >> shift) & 31) - ((wanted >> shift) & 31);
+        squares_ += d * d;
       }
     }
-    av_frame_unref(frame_.get());
     bytes_ += coded.data.size();
     ++pictures_;
   }
@@ -403,9 +276,7 @@ class CQualityMeter {
   double BytesPerPicture() const { return static_cast<double>(bytes_) / pictures_; }
 
  private:
-  CodecContextPtr context_;
-  FramePtr frame_;
-  PacketPtr packet_;
+  testing::CMsvideo1ReferenceDecoder decoder_{kWidth, kHeight};
   double squares_ = 0;
   std::size_t bytes_ = 0;
   int pictures_ = 0;
@@ -456,7 +327,7 @@ Figures CodeLoop(benchmark::State& state, Sequence sequence, EncodeFn&& encode) 
 }
 
 void BM_LibavcodecMsvideo1(benchmark::State& state, Sequence sequence) {
-  CLibavcodecEncoder encoder;
+  testing::CMsvideo1ReferenceEncoder encoder(kWidth, kHeight, kKeyInterval);
   ReferenceFigures()[sequence] =
       CodeLoop(state, sequence, [&encoder, &state](const Picture& picture, Msvc1Frame& out) {
         // Its input conversion is not the encoder's work.

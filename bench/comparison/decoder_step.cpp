@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/bundle_payloads.h"
 #include "common/bitmap_format.h"
-#include "common/endian.h"
 #include "common/fourcc.h"
 #include "decoder/screen_stream_decoder.h"
 
@@ -16,43 +16,7 @@ namespace reelkit::bench {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 constexpr int kTimedRounds = 31;
-
-void AppendSubPacket(Bytes& bundle, FourCC kind, const Bytes& payload) {
-  const std::size_t at = bundle.size();
-  bundle.resize(at + 8);
-  StoreU32LE(bundle.data() + at, kind);
-  StoreU32LE(bundle.data() + at + 4, static_cast<std::uint32_t>(payload.size()));
-  bundle.insert(bundle.end(), payload.begin(), payload.end());
-}
-
-Bytes BundleHeader(const char* kind) {
-  Bytes bundle(4);
-  StoreU32LE(bundle.data(), MakeFourCC(kind[0], kind[1], kind[2], kind[3]));
-  return bundle;
-}
-
-// A stored DLTA of literal words over a 64 x 16 rectangle: what one typed character sends.
-Bytes SmallDelta() {
-  Bytes opcodes;
-  for (int row = 0; row < 16; ++row) {
-    opcodes.insert(opcodes.end(), {13, 64});
-    for (int k = 0; k < 256; ++k) {
-      opcodes.push_back(static_cast<std::uint8_t>(row + k));
-    }
-  }
-  Bytes payload(40, 0);
-  StoreU32LE(payload.data() + 8, static_cast<std::uint32_t>(opcodes.size()));
-  StoreU32LE(payload.data() + 12, static_cast<std::uint32_t>(opcodes.size()));
-  StoreU32LE(payload.data() + 16, 100);
-  StoreU32LE(payload.data() + 20, 100);
-  StoreU32LE(payload.data() + 24, 64);
-  StoreU32LE(payload.data() + 28, 16);
-  payload.insert(payload.end(), opcodes.begin(), opcodes.end());
-  return payload;
-}
 
 template <typename Step>
 double MedianSeconds(Step&& step) {
@@ -83,7 +47,7 @@ DecoderStepFigures MeasureDecoderStep(int width, int height) {
   AppendSubPacket(start, MakeFourCC('F', 'I', 'N', 'T'), {});
   decoder.DecodePacket(stream, output, kFourCCScreenCodec, start, frame);
   Bytes bundle = BundleHeader("BNDL");
-  AppendSubPacket(bundle, MakeFourCC('D', 'L', 'T', 'A'), SmallDelta());
+  AppendSubPacket(bundle, MakeFourCC('D', 'L', 'T', 'A'), SmallDeltaPayload());
 
   Bytes copy(frame.size());
   DecoderStepFigures figures;

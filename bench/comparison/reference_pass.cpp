@@ -31,11 +31,6 @@ int RoundUpToBlock(int side) {
   return (side + 3) / 4 * 4;
 }
 
-std::uint16_t ToRgb555Value(std::uint32_t color) {
-  return static_cast<std::uint16_t>(((color >> 9) & 0x7C00) | ((color >> 6) & 0x03E0) |
-                                    ((color >> 3) & 0x001F));
-}
-
 int Widen5(int value) {
   return (value << 3) | (value >> 2);
 }
@@ -94,7 +89,7 @@ class CReferenceEncoder {
       for (int x = 0; x < frame_->width; ++x) {
         const std::uint32_t color = picture.TopDown(x, y);
         if (context_->pix_fmt == AV_PIX_FMT_RGB555LE) {
-          const std::uint16_t value = ToRgb555Value(color);
+          const std::uint16_t value = ToRgb555(color);
           row[2 * x] = static_cast<std::uint8_t>(value);
           row[2 * x + 1] = static_cast<std::uint8_t>(value >> 8);
         } else {

@@ -43,17 +43,10 @@ std::string Done(int frames, int packets) {
 
 // ---- Raw recordings -------------------------------------------------------------------------
 
+// A whole 32-bit screen painted by color(x, y).
 template <typename Color>
 Bytes Image(Color color) {
-  Bytes image(DibImageSize(kWidth, kHeight, 32));
-  std::vector<std::uint32_t> row(kWidth);
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      row[x] = color(x, y);
-    }
-    PackPixels(row, PixelLayout::Rgb32, image.data() + (kHeight - 1 - y) * kWidth * 4);
-  }
-  return image;
+  return PaintPicture(kWidth, kHeight, PixelLayout::Rgb32, color);
 }
 
 CursorShape Arrow() {

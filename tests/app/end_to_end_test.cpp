@@ -56,18 +56,6 @@ Picture Scene(int width, int height, int step) {
   return picture;
 }
 
-std::vector<std::uint8_t> Native(const Picture& picture, PixelLayout layout) {
-  const std::size_t stride = DibStride(picture.width, recording::BitsPerPixel(layout));
-  std::vector<std::uint8_t> native(stride * picture.height, 0);
-  for (int y = 0; y < picture.height; ++y) {
-    const std::size_t bottomUpRow = std::size_t(picture.height - 1 - y);
-    recording::PackPixels(
-        std::span(picture.pixels).subspan(std::size_t(y) * picture.width, picture.width), layout,
-        native.data() + bottomUpRow * stride);
-  }
-  return native;
-}
-
 // The decoded frame's top-left width x height pixels as 0x00RRGGBB.
 std::vector<std::uint32_t> Visible(const std::vector<std::uint8_t>& bgra, int decodedWidth,
                                    int width, int height) {
@@ -105,10 +93,10 @@ std::vector<Picture> WriteRecording(const std::string& path, int width, int heig
   for (int step = 0; step < 6; ++step) {
     const Picture picture = Scene(width, height, step * 3);
     if (step == 0) {
-      writer.WriteKeyFrame(t, Native(picture, layout));
+      writer.WriteKeyFrame(t, recording::PackPicture(picture.pixels, width, height, layout));
       t = kStart + 2 * kD;
     } else {
-      writer.WriteDelta(t, Native(picture, layout));
+      writer.WriteDelta(t, recording::PackPicture(picture.pixels, width, height, layout));
       t += kD;
     }
     expected.push_back(picture);

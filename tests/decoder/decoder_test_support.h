@@ -3,8 +3,10 @@
 // Builders of screen-stream packets for the decoder tests, written from the byte layouts of the
 // stream: bundles of sub-packets, and the payload of each sub-packet kind.
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,22 @@ void PutU16(Bytes& bytes, std::uint16_t value);
 void PutU32(Bytes& bytes, std::uint32_t value);
 inline void PutI32(Bytes& bytes, std::int32_t value) {
   PutU32(bytes, static_cast<std::uint32_t>(value));
+}
+
+// Every depth a screen stream can have, named, for tests run once per depth.
+struct DepthCase {
+  const char* name;
+  std::uint16_t bits;
+};
+inline constexpr std::array<DepthCase, 5> kStreamDepths = {{
+    {"FourBits", 4},
+    {"EightBits", 8},
+    {"SixteenBits", 16},
+    {"TwentyFourBits", 24},
+    {"ThirtyTwoBits", 32},
+}};
+inline void PrintTo(const DepthCase& c, std::ostream* os) {
+  *os << c.name;
 }
 
 Bytes Deflate(std::span<const std::uint8_t> bytes);

@@ -84,16 +84,7 @@ Bytes Mutate(const Bytes& packet, std::mt19937& random) {
   return mutated;
 }
 
-struct DepthCase {
-  const char* name;
-  std::uint16_t bits;
-};
-
-void PrintTo(const DepthCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-class HostileBundles : public ::testing::TestWithParam<DepthCase> {};
+class HostileBundles : public ::testing::TestWithParam<testing::DepthCase> {};
 
 TEST_P(HostileBundles, StayInsideTheirBuffersAndThrowOnlyTheDecodersExceptions) {
   const std::uint16_t bits = GetParam().bits;
@@ -121,11 +112,7 @@ TEST_P(HostileBundles, StayInsideTheirBuffersAndThrowOnlyTheDecodersExceptions) 
   EXPECT_LT(thrown, 1500);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, HostileBundles,
-                         ::testing::Values(DepthCase{"FourBits", 4}, DepthCase{"EightBits", 8},
-                                           DepthCase{"SixteenBits", 16},
-                                           DepthCase{"TwentyFourBits", 24},
-                                           DepthCase{"ThirtyTwoBits", 32}),
+INSTANTIATE_TEST_SUITE_P(Depths, HostileBundles, ::testing::ValuesIn(testing::kStreamDepths),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
 
 }  // namespace

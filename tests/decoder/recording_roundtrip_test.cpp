@@ -44,21 +44,6 @@ Bytes BundlePayloadOfRecord(std::span<const std::uint8_t> record) {
   return payload;
 }
 
-// A native image of the layout from a colour function of (x, y), y from the top.
-template <typename Color>
-Bytes NativeImage(int width, int height, PixelLayout layout, Color color) {
-  const std::size_t stride = DibStride(width, BitsPerPixel(layout));
-  Bytes image(stride * height, 0);
-  std::vector<std::uint32_t> row(width);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      row[x] = 0xFF000000u | color(x, y);
-    }
-    PackPixels(row, layout, image.data() + static_cast<std::size_t>(height - 1 - y) * stride);
-  }
-  return image;
-}
-
 std::uint32_t Gradient(int x, int y) {
   return static_cast<std::uint32_t>((x * 4) << 16 | (y * 6) << 8 | ((x + y) * 3 & 0xFF));
 }
@@ -101,10 +86,10 @@ std::vector<ObservedRecord> RecordSession(const WriterCase& c) {
     places.emplace_back(record.fileOffset, record.size);
   });
 
-  const Bytes gradient = NativeImage(kWidth, kHeight, c.layout, Gradient);
-  const Bytes checks = NativeImage(kWidth, kHeight, c.layout, Checks);
+  const Bytes gradient = PaintPicture(kWidth, kHeight, c.layout, Gradient);
+  const Bytes checks = PaintPicture(kWidth, kHeight, c.layout, Checks);
   Bytes patched = gradient;
-  const Bytes patch = NativeImage(kWidth, kHeight, c.layout, [](int x, int y) {
+  const Bytes patch = PaintPicture(kWidth, kHeight, c.layout, [](int x, int y) {
     return x > 10 && x < 40 && y > 5 && y < 20 ? 0x3050F0u : Gradient(x, y);
   });
 
@@ -138,8 +123,8 @@ std::vector<ObservedRecord> RecordSession(const WriterCase& c) {
   writer.WriteDelta(11, gradient);
   const BitmapFormat smaller = MakeStreamFormat(40, 24, c.layout);
   writer.WriteFormat(12, &smaller);
-  writer.WriteKeyFrame(13, NativeImage(40, 24, c.layout, Checks));
-  writer.WriteDelta(14, NativeImage(40, 24, c.layout, Gradient));
+  writer.WriteKeyFrame(13, PaintPicture(40, 24, c.layout, Checks));
+  writer.WriteDelta(14, PaintPicture(40, 24, c.layout, Gradient));
 
   const ByteBlock& file = writer.Bytes();
   for (std::size_t k = 0; k < observed.size(); ++k) {

@@ -37,16 +37,7 @@ namespace {
 using testing::Bundle;
 using testing::Bytes;
 
-struct DepthCase {
-  const char* name;
-  std::uint16_t bits;
-};
-
-void PrintTo(const DepthCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-class SteadyState : public ::testing::TestWithParam<DepthCase> {};
+class SteadyState : public ::testing::TestWithParam<testing::DepthCase> {};
 
 TEST_P(SteadyState, BundlesAfterTheFirstAllocateNothing) {
   constexpr std::int32_t kWidth = 64;
@@ -89,11 +80,7 @@ TEST_P(SteadyState, BundlesAfterTheFirstAllocateNothing) {
   EXPECT_EQ(allocations.load() - before, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, SteadyState,
-                         ::testing::Values(DepthCase{"FourBits", 4}, DepthCase{"EightBits", 8},
-                                           DepthCase{"SixteenBits", 16},
-                                           DepthCase{"TwentyFourBits", 24},
-                                           DepthCase{"ThirtyTwoBits", 32}),
+INSTANTIATE_TEST_SUITE_P(Depths, SteadyState, ::testing::ValuesIn(testing::kStreamDepths),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
 
 }  // namespace

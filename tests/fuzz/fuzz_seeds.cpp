@@ -58,20 +58,6 @@ constexpr std::array<Method, 3> kMethods = {{
     {"lzf", CompressionMethod::Lzf},
 }};
 
-template <typename Color>
-Bytes NativeImage(int width, int height, PixelLayout layout, Color color) {
-  const std::size_t stride = DibStride(width, BitsPerPixel(layout));
-  Bytes image(stride * height, 0);
-  std::vector<std::uint32_t> row(width);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      row[x] = 0xFF000000u | color(x, y);
-    }
-    PackPixels(row, layout, image.data() + static_cast<std::size_t>(height - 1 - y) * stride);
-  }
-  return image;
-}
-
 std::uint32_t Gradient(int x, int y) {
   return static_cast<std::uint32_t>((x * 6) << 16 | (y * 9) << 8 | ((x + y) * 5 & 0xFF));
 }
@@ -109,9 +95,9 @@ Bytes WriterSession(PixelLayout layout, CompressionMethod method) {
   options.moveCompression = method;
   options.deltaUnits = method == CompressionMethod::Zlib ? DeltaUnits::Words : DeltaUnits::Bytes;
   CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, layout), options);
-  const Bytes gradient = NativeImage(kWidth, kHeight, layout, Gradient);
-  const Bytes window = NativeImage(kWidth, kHeight, layout, Window);
-  const Bytes checks = NativeImage(kWidth, kHeight, layout, Checks);
+  const Bytes gradient = PaintPicture(kWidth, kHeight, layout, Gradient);
+  const Bytes window = PaintPicture(kWidth, kHeight, layout, Window);
+  const Bytes checks = PaintPicture(kWidth, kHeight, layout, Checks);
 
   Time t = 5 * kFrame;
   writer.WriteInit(t, &writer.Model().NativeFormat());
@@ -140,9 +126,9 @@ Bytes WriterSession(PixelLayout layout, CompressionMethod method) {
   t += kFrame;
   const BitmapFormat small = MakeStreamFormat(kSmallWidth, kSmallHeight, layout);
   writer.WriteFormat(t, &small);
-  writer.WriteKeyFrame(t, NativeImage(kSmallWidth, kSmallHeight, layout, Checks));
+  writer.WriteKeyFrame(t, PaintPicture(kSmallWidth, kSmallHeight, layout, Checks));
   t += kFrame;
-  writer.WriteDelta(t, NativeImage(kSmallWidth, kSmallHeight, layout, Gradient));
+  writer.WriteDelta(t, PaintPicture(kSmallWidth, kSmallHeight, layout, Gradient));
   t += kFrame;
   const BitmapFormat whole = MakeStreamFormat(kWidth, kHeight, layout);
   KeyFrameOptions announced;

@@ -8,12 +8,13 @@
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/tools/recording_test_reader.h"
-#include "tests/tools/writer_test_support.h"
+#include "tools/recording_writer/pixel_layout.h"
 #include "tools/scene_generator/gui_application.h"
 
 namespace reelkit::testing {
 namespace {
 
+using recording::PaintPicture;
 using recording::PixelLayout;
 
 class RecordToolTest : public ::testing::Test {
@@ -116,9 +117,9 @@ TEST_F(RecordToolTest, RecordsPngFramesInNameOrder) {
   for (const ParsedRecord& record : recording.records) {
     reference.Apply(record);
   }
-  EXPECT_EQ(reference.Planes().screen,
-            MakeNativeImage(64, 48, PixelLayout::Rgb565,
-                            [](int x, int y) { return FrameColor(2, x, y) & 0xFFFFFF; }));
+  EXPECT_EQ(reference.Planes().screen, PaintPicture(64, 48, PixelLayout::Rgb565, [](int x, int y) {
+              return FrameColor(2, x, y) & 0xFFFFFF;
+            }));
 
   SavePng((frames / "frame9.png").string(), 0, 32, 32);
   EXPECT_EQ(Run({"--frames", frames.string(), "-o", dir.File("bad.rcrec")}).exitStatus, 1)

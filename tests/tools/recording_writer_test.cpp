@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tests/testing/temp_dir.h"
 #include "tests/tools/recording_test_reader.h"
-#include "tests/tools/writer_test_support.h"
 
 namespace reelkit::testing {
 namespace {
@@ -20,6 +21,7 @@ using recording::DeltaUnits;
 using recording::MakeStreamFormat;
 using recording::MoveKind;
 using recording::MoveOperation;
+using recording::PaintPicture;
 using recording::PixelLayout;
 using recording::ScreenRect;
 using recording::WriterOptions;
@@ -123,12 +125,41 @@ TEST(RecordingWriterTest, FormatBlockCarriesMasksAndPalette) {
   EXPECT_EQ(U32At(indexed.formatBlock, 40 + 4 * 255), 0xFFFFFFu) << "grey ramp ends in white";
 }
 
+// Pictures are handed to the writer as recordings store them: bottom row first, rows padded to
+// whole 32-bit words with zeros.
+TEST(PixelLayoutTest, PicturesArePackedBottomUpWithZeroPadding) {
+  for (const DepthRow& row : kDepths) {
+    SCOPED_TRACE(row.name);
+    const Bytes image = PaintPicture(kWidth, kHeight, row.layout, Desktop);
+    const auto stride = static_cast<std::size_t>(DibStride(kWidth, row.bits));
+    ASSERT_EQ(image.size(), stride * kHeight);
+    const std::size_t used = std::size_t{kWidth} * row.bits / 8;
+    for (int y = 0; y < kHeight; ++y) {
+      std::vector<std::uint32_t> argb;
+      for (int x = 0; x < kWidth; ++x) {
+        argb.push_back(Desktop(x, y));
+      }
+      Bytes expected(used);
+      recording::PackPixels(argb, row.layout, expected.data());
+      const auto stored = image.begin() + static_cast<std::ptrdiff_t>((kHeight - 1 - y) * stride);
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), stored)) << "row " << y;
+      EXPECT_TRUE(std::all_of(stored + static_cast<std::ptrdiff_t>(used),
+                              stored + static_cast<std::ptrdiff_t>(stride),
+                              [](std::uint8_t byte) { return byte == 0; }))
+          << "padding of row " << y;
+    }
+  }
+  const std::vector<std::uint32_t> tooFew(kWidth * kHeight - 1);
+  EXPECT_THROW(recording::PackPicture(tooFew, kWidth, kHeight, PixelLayout::Rgb24),
+               std::invalid_argument);
+}
+
 TEST(RecordingWriterTest, RecordsKeepTheirFramingAndFields) {
   WriterOptions options;
   options.version = 0;
   CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32), options);
   const auto format = writer.Model().NativeFormat();
-  const Bytes image = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+  const Bytes image = PaintPicture(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
   writer.WriteInit(-5, &format);
   writer.WriteKeyFrame(0x123456789A, image);
   std::vector<std::uint32_t> arrow(3 * 2, 0xFF000000u);
@@ -253,26 +284,26 @@ TEST_P(DeltaRoundTripTest, ReferenceInterpreterReachesEveryTarget) {
   RecordChecker checker(writer);
   const auto format = writer.Model().NativeFormat();
   writer.WriteFormat(0, &format);
-  const Bytes desktop = MakeNativeImage(kWidth, kHeight, layout, Desktop);
+  const Bytes desktop = PaintPicture(kWidth, kHeight, layout, Desktop);
   writer.WriteKeyFrame(1, desktop);
 
   const auto inRect = [](int x, int y, int l, int t, int w, int h) {
     return x >= l && x < l + w && y >= t && y < t + h;
   };
   std::vector<Bytes> targets;
-  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+  targets.push_back(PaintPicture(kWidth, kHeight, layout, [&](int x, int y) {
     return inRect(x, y, 5, 3, 17, 12) ? (y == 7 ? 0x0000FFu : 0xF0F0F0u) : Desktop(x, y);
   }));
   targets.push_back(desktop);
   std::uint32_t seed = 12345;
-  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+  targets.push_back(PaintPicture(kWidth, kHeight, layout, [&](int x, int y) {
     seed = seed * 1103515245u + 12345u;
     return inRect(x, y, 2, 2, 30, 9) ? (seed >> 8) & 0xFFFFFFu : Desktop(x, y);
   }));
-  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+  targets.push_back(PaintPicture(kWidth, kHeight, layout, [&](int x, int y) {
     return inRect(x, y, 0, 10, kWidth, 13) ? 0xFF0000u : Desktop(x, y);
   }));
-  targets.push_back(MakeNativeImage(kWidth, kHeight, layout, [&](int x, int y) {
+  targets.push_back(PaintPicture(kWidth, kHeight, layout, [&](int x, int y) {
     return inRect(x, y, 0, 10, kWidth, 13) ? (inRect(x, y, 7, 12, 3, 5) ? 0x00FF00u : 0xFF0000u)
                                            : Desktop(x, y);
   }));
@@ -320,8 +351,8 @@ TEST(RecordingWriterTest, DeltaRectangleIsTheChangedArea) {
   CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb24));
   const auto format = writer.Model().NativeFormat();
   writer.WriteFormat(0, &format);
-  writer.WriteKeyFrame(0, MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb24, Desktop));
-  const Bytes target = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb24, [](int x, int y) {
+  writer.WriteKeyFrame(0, PaintPicture(kWidth, kHeight, PixelLayout::Rgb24, Desktop));
+  const Bytes target = PaintPicture(kWidth, kHeight, PixelLayout::Rgb24, [](int x, int y) {
     return x >= 3 && x < 11 && y >= 4 && y < 9 ? 0x123456u : Desktop(x, y);
   });
   ASSERT_EQ(writer.WriteDelta(5, target), 1u);
@@ -358,7 +389,7 @@ TEST(RecordingWriterTest, LargeChangesAreSplitToFitTheDecoderBuffer) {
     writer.WriteFormat(0, &format);
     // Alternating kept and new bytes is the costliest content for byte runs.
     std::uint32_t seed = 99;
-    const Bytes noise = MakeNativeImage(row.width, row.height, PixelLayout::Rgb32, [&](int, int) {
+    const Bytes noise = PaintPicture(row.width, row.height, PixelLayout::Rgb32, [&](int, int) {
       seed = seed * 1664525u + 1013904223u;
       return ((seed >> 8) & 0x00FF00FFu) | 0x00010001u;
     });
@@ -432,7 +463,7 @@ TEST(RecordingWriterTest, MovesMatchTheReference) {
     RecordChecker checker(writer);
     const auto format = writer.Model().NativeFormat();
     writer.WriteFormat(0, &format);
-    writer.WriteKeyFrame(1, MakeNativeImage(kWidth, kHeight, row.layout, [](int x, int y) {
+    writer.WriteKeyFrame(1, PaintPicture(kWidth, kHeight, row.layout, [](int x, int y) {
                            return static_cast<std::uint32_t>(x * 7 + y * 1031) * 0x010203u;
                          }));
     const Bytes before(writer.Screen().begin(), writer.Screen().end());
@@ -450,7 +481,7 @@ TEST(RecordingWriterTest, SavedRectangleComesBackAsSwapRuns) {
     RecordChecker checker(writer);
     const auto format = writer.Model().NativeFormat();
     writer.WriteFormat(0, &format);
-    const Bytes desktop = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+    const Bytes desktop = PaintPicture(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
     writer.WriteKeyFrame(1, desktop);
     const MoveOperation save[] = {{MoveKind::Save, {4, 4, 10, 10}, 0, 0, 0}};
     writer.WriteMoves(2, save);
@@ -470,7 +501,7 @@ TEST(RecordingWriterTest, FormatRecordsFollowTheDecoderRules) {
   CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32));
   RecordChecker checker(writer);
   const auto format = writer.Model().NativeFormat();
-  const Bytes desktop = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+  const Bytes desktop = PaintPicture(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
   writer.WriteInit(0, &format);  // first INIT: a FINT
   ASSERT_TRUE(writer.Model().HasPlanes());
   writer.WriteKeyFrame(1, desktop, {nullptr, std::span<const std::uint8_t>(desktop)});
@@ -490,10 +521,10 @@ TEST(RecordingWriterTest, FormatRecordsFollowTheDecoderRules) {
   writer.WriteFormat(5, &smaller);  // mid-recording change of size and depth
   EXPECT_EQ(writer.Model().Width(), 20);
   EXPECT_EQ(writer.Model().BitCount(), 16u);
-  const Bytes small = MakeNativeImage(20, 10, PixelLayout::Rgb565, Desktop);
+  const Bytes small = PaintPicture(20, 10, PixelLayout::Rgb565, Desktop);
   writer.WriteDelta(6, small);
   const auto indexed = MakeStreamFormat(9, 7, PixelLayout::Indexed8);
-  const Bytes tiny = MakeNativeImage(9, 7, PixelLayout::Indexed8, Desktop);
+  const Bytes tiny = PaintPicture(9, 7, PixelLayout::Indexed8, Desktop);
   writer.WriteKeyFrame(7, tiny, {&indexed, std::nullopt});  // key image announcing a format
   writer.WriteFormat(8, nullptr);                           // full reset at the native format
   writer.WriteDelta(9, tiny);
@@ -515,7 +546,7 @@ TEST(RecordingWriterTest, FormatRecordsFollowTheDecoderRules) {
 
 TEST(RecordingWriterTest, KeyImageWithoutPlanesChangesNothing) {
   CRecordingWriter writer(MakeStreamFormat(8, 8, PixelLayout::Rgb32));
-  writer.WriteKeyFrame(0, MakeNativeImage(8, 8, PixelLayout::Rgb32, Desktop));
+  writer.WriteKeyFrame(0, PaintPicture(8, 8, PixelLayout::Rgb32, Desktop));
   EXPECT_FALSE(writer.Model().HasPlanes());
   EXPECT_TRUE(writer.Screen().empty());
 }
@@ -524,9 +555,9 @@ TEST(RecordingWriterTest, SameCallsGiveSameBytesInFileAndMemory) {
   const auto write = [](CRecordingWriter& writer) {
     const auto format = writer.Model().NativeFormat();
     writer.WriteInit(100, &format);
-    writer.WriteKeyFrame(200, MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb555, Desktop));
-    writer.WriteDelta(300, MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb555,
-                                           [](int x, int y) { return Desktop(y, x); }));
+    writer.WriteKeyFrame(200, PaintPicture(kWidth, kHeight, PixelLayout::Rgb555, Desktop));
+    writer.WriteDelta(300, PaintPicture(kWidth, kHeight, PixelLayout::Rgb555,
+                                        [](int x, int y) { return Desktop(y, x); }));
     writer.WriteCursorPosition(400, 5, 6);
     writer.Finish();
   };
@@ -546,7 +577,7 @@ TEST(RecordingWriterTest, SameCallsGiveSameBytesInFileAndMemory) {
 
 TEST(RecordingWriterTest, RefusesWhatADecoderCouldNotFollow) {
   CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32));
-  const Bytes desktop = MakeNativeImage(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
+  const Bytes desktop = PaintPicture(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
   EXPECT_THROW(writer.WriteDelta(0, desktop), std::logic_error) << "no planes yet";
   const auto format = writer.Model().NativeFormat();
   writer.WriteFormat(0, &format);

@@ -1,6 +1,7 @@
 #include "tools/recording_writer/pixel_layout.h"
 
 #include <array>
+#include <stdexcept>
 
 #include "common/endian.h"
 
@@ -191,6 +192,21 @@ void PackPixels(std::span<const std::uint32_t> argb, PixelLayout layout, std::ui
       }
       break;
   }
+}
+
+std::vector<std::uint8_t> PackPicture(std::span<const std::uint32_t> argb, int width, int height,
+                                      PixelLayout layout) {
+  const auto columns = static_cast<std::size_t>(width);
+  const auto rows = static_cast<std::size_t>(height);
+  if (argb.size() < columns * rows) {
+    throw std::invalid_argument("a picture with fewer pixels than its size");
+  }
+  const auto stride = static_cast<std::size_t>(DibStride(columns, BitsPerPixel(layout)));
+  std::vector<std::uint8_t> image(stride * rows, 0);
+  for (std::size_t y = 0; y < rows; ++y) {
+    PackPixels(argb.subspan(y * columns, columns), layout, image.data() + (rows - 1 - y) * stride);
+  }
+  return image;
 }
 
 std::uint32_t UnpackPixel(const std::uint8_t* native, PixelLayout layout) {

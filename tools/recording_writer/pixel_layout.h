@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "common/bitmap_format.h"
 
@@ -43,6 +44,25 @@ std::uint8_t DefaultPaletteIndex(std::uint32_t rgb);
 
 // Packs count pixels of 0xAARRGGBB into native bytes (count x BytesPerPixel); alpha is ignored.
 void PackPixels(std::span<const std::uint32_t> argb, PixelLayout layout, std::uint8_t* native);
+
+// Packs a width x height picture of 0xAARRGGBB pixels, top row first, into the bottom-up image a
+// recording carries: rows of DibStride bytes, padding zero. Throws std::invalid_argument when argb
+// holds fewer than width x height pixels.
+std::vector<std::uint8_t> PackPicture(std::span<const std::uint32_t> argb, int width, int height,
+                                      PixelLayout layout);
+
+// The bottom-up image of a picture painted by color(x, y), y counted from the top.
+template <typename Color>
+std::vector<std::uint8_t> PaintPicture(int width, int height, PixelLayout layout, Color color) {
+  std::vector<std::uint32_t> argb;
+  argb.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      argb.push_back(color(x, y));
+    }
+  }
+  return PackPicture(argb, width, height, layout);
+}
 
 // One native pixel back to 0x00RRGGBB (8 bits through the default palette).
 std::uint32_t UnpackPixel(const std::uint8_t* native, PixelLayout layout);

@@ -8,10 +8,16 @@ namespace reelkit {
 
 namespace {
 
-// How long a waiter watches its events before it sleeps. The streaming thread and the recorder's
-// caller hand frames to each other many thousand times a second; the partner on the other core
-// usually answers within microseconds, and a sleeping wait would cost two context switches.
-constexpr std::chrono::microseconds kSpinLimit{50};
+// How long a waiter may watch its events before it sleeps. The streaming thread and the
+// recorder's caller hand frames to each other many thousand times a second; a partner running on
+// the other core answers within microseconds, and a sleeping wait would cost two context switches.
+// But a partner that is busy for longer, or not running at all on a loaded machine, makes
+// watching a waste: the group learns from its waits how long watching is worth it (doubling after
+// a wait that watching served, halving after one it did not), and once it has stopped watching it
+// tries again briefly every so often.
+constexpr int kLongestSpinMicroseconds = 50;
+constexpr int kProbeSpinMicroseconds = 2;
+constexpr unsigned kWaitsBetweenProbes = 32;
 
 void RelaxProcessor() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -48,6 +54,29 @@ const EventQuickState* SpinForAny(std::initializer_list<const EventQuickState*> 
 
 }  // namespace
 
+const EventQuickState* EventQuickState::SpinAsLearnt(
+    CEventGroup& group, std::initializer_list<const EventQuickState*> events,
+    std::optional<Duration> limit) {
+  if (!SpinningPays()) {
+    return nullptr;
+  }
+  int budget = group.spinMicroseconds_.load(std::memory_order_relaxed);
+  if (budget == 0) {
+    if (group.waitsSinceProbe_.fetch_add(1, std::memory_order_relaxed) % kWaitsBetweenProbes != 0) {
+      return nullptr;
+    }
+    budget = kProbeSpinMicroseconds;
+  }
+  std::chrono::microseconds spin{budget};
+  if (limit && *limit < spin) {
+    spin = *limit;
+  }
+  const EventQuickState* found = SpinForAny(events, spin);
+  const int learnt = found != nullptr ? std::min(kLongestSpinMicroseconds, budget * 2) : budget / 2;
+  group.spinMicroseconds_.store(learnt, std::memory_order_relaxed);
+  return found;
+}
+
 // Setting and resetting take no lock unless a thread sleeps on the group: the two threads of a
 // hand-over would otherwise meet on the lock many thousand times a second. The sequentially
 // consistent pair (signalled, then sleepers here; sleepers, then signalled in the waiter) makes
@@ -76,13 +105,10 @@ bool EventQuickState::Wait(std::optional<Duration> limit) {
 const EventQuickState* EventQuickState::WaitAny(
     std::initializer_list<const EventQuickState*> events, std::optional<Duration> limit) {
   assert(events.size() > 0);
-  if (SpinningPays()) {
-    const auto spin = limit ? std::min<std::chrono::microseconds>(kSpinLimit, *limit) : kSpinLimit;
-    if (const EventQuickState* found = SpinForAny(events, spin)) {
-      return found;
-    }
-  }
   CEventGroup& group = (*events.begin())->group_;
+  if (const EventQuickState* found = SpinAsLearnt(group, events, limit)) {
+    return found;
+  }
   const EventQuickState* found = nullptr;
   const auto anySignalled = [&] {
     found = FirstSignalled(events);

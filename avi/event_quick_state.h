@@ -22,6 +22,9 @@ class CEventGroup {
   std::mutex lock_;
   std::condition_variable changed_;
   std::atomic<int> sleepers_ = 0;  // threads waiting on changed_
+  // How long a waiter watches before it sleeps, as learnt from the waits so far.
+  std::atomic<int> spinMicroseconds_ = 50;
+  std::atomic<unsigned> waitsSinceProbe_ = 0;
 };
 
 // A manual-reset event: it stays signalled until reset, and every waiter sees it. Any thread may
@@ -49,6 +52,10 @@ class EventQuickState {
                                         std::optional<Duration> limit = std::nullopt);
 
  private:
+  static const EventQuickState* SpinAsLearnt(CEventGroup& group,
+                                             std::initializer_list<const EventQuickState*> events,
+                                             std::optional<Duration> limit);
+
   CEventGroup& group_;
   std::atomic<bool> signalled_ = false;
 };

@@ -24,6 +24,7 @@
 
 namespace reelkit {
 
+#if defined(REELKIT_PAGES_FROM_SYSTEM)
 namespace {
 
 // Below this the heap serves better: a system mapping costs a call to make and one to free.
@@ -31,7 +32,6 @@ constexpr std::size_t kPagesFromSystem = std::size_t{1} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kSmallPage = 4096;
 
-#if defined(REELKIT_PAGES_FROM_SYSTEM)
 // Maps size bytes starting at a huge-page boundary, so that every whole huge page of the block
 // can be one; the slack mapped for the alignment is given back at once.
 void* MapAlignedPages(std::size_t size) {
@@ -52,9 +52,9 @@ void* MapAlignedPages(std::size_t size) {
   }
   return reinterpret_cast<void*>(aligned);
 }
-#endif
 
 }  // namespace
+#endif
 
 CByteStorage::CByteStorage(std::size_t size, bool zeroed) {
 #if defined(REELKIT_PAGES_FROM_SYSTEM)

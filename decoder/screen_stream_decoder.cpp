@@ -336,16 +336,22 @@ void CScreenStreamDecoder::DecodeKeyImage(std::span<const std::uint8_t> payload,
   if (currentPlane_.empty() || previousPlane_.empty()) {
     return;
   }
+  // Every byte of the three is written below, so none is cleared first.
   const auto size = static_cast<std::size_t>(native_.FrameSize());
-  screenImage_.ResizeZeroed(size);
-  currentPlane_.ResizeZeroed(size);
-  previousPlane_.ResizeZeroed(size);
+  screenImage_.ResizeForOverwrite(size);
+  currentPlane_.ResizeForOverwrite(size);
+  previousPlane_.ResizeForOverwrite(size);
   // The stream holds the current picture, then the one it replaced; a short stream leaves zeros.
   inflater_.Begin(payload.subspan(
       static_cast<std::size_t>(std::min<std::uint64_t>(imageOffset, payload.size()))));
-  inflater_.ReadInto(currentPlane_.span());
-  inflater_.ReadInto(previousPlane_.span());
+  InflateWholePlane(currentPlane_.span());
+  InflateWholePlane(previousPlane_.span());
   std::copy_n(currentPlane_.data(), size, screenImage_.data());
+}
+
+void CScreenStreamDecoder::InflateWholePlane(std::span<std::uint8_t> plane) {
+  const std::size_t inflated = inflater_.ReadInto(plane);
+  std::fill(plane.begin() + static_cast<std::ptrdiff_t>(inflated), plane.end(), std::uint8_t{0});
 }
 
 void CScreenStreamDecoder::DecodeDelta(std::span<const std::uint8_t> payload) {

@@ -68,6 +68,8 @@ class CScreenStreamDecoder {
                                BitmapFormat& outputFormat);
   void DecodeKeyImage(std::span<const std::uint8_t> payload, const BitmapFormat& streamFormat,
                       BitmapFormat& outputFormat);
+  // Fills a plane from the key image's stream; what the stream lacks is zero.
+  void InflateWholePlane(std::span<std::uint8_t> plane);
   void DecodeDelta(std::span<const std::uint8_t> payload);
   void ApplyMoves(std::span<const std::uint8_t> payload);
 

@@ -12,7 +12,7 @@ namespace {
 // recorder's caller hand frames to each other many thousand times a second; a partner running on
 // the other core answers within microseconds, and a sleeping wait would cost two context switches.
 // But a partner that is busy for longer, or not running at all on a loaded machine, makes
-// watching a waste: the group learns from its waits how long watching is worth it (doubling after
+// watching a waste: the group learns from its waits how long watching is worth it (all of it after
 // a wait that watching served, halving after one it did not), and once it has stopped watching it
 // tries again briefly every so often.
 constexpr int kLongestSpinMicroseconds = 50;
@@ -72,7 +72,7 @@ const EventQuickState* EventQuickState::SpinAsLearnt(
     spin = *limit;
   }
   const EventQuickState* found = SpinForAny(events, spin);
-  const int learnt = found != nullptr ? std::min(kLongestSpinMicroseconds, budget * 2) : budget / 2;
+  const int learnt = found != nullptr ? kLongestSpinMicroseconds : budget / 2;
   group.spinMicroseconds_.store(learnt, std::memory_order_relaxed);
   return found;
 }

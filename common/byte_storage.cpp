@@ -1,5 +1,6 @@
 #include "common/byte_storage.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -23,6 +24,10 @@
 #endif
 
 namespace reelkit {
+
+namespace {
+std::atomic<std::uint64_t> storagesMade{0};
+}  // namespace
 
 #if defined(REELKIT_PAGES_FROM_SYSTEM)
 namespace {
@@ -57,6 +62,7 @@ void* MapAlignedPages(std::size_t size) {
 #endif
 
 CByteStorage::CByteStorage(std::size_t size, bool zeroed) {
+  storagesMade.fetch_add(1, std::memory_order_relaxed);
 #if defined(REELKIT_PAGES_FROM_SYSTEM)
   if (size >= kPagesFromSystem) {
     if (size > SIZE_MAX - kHugePage - kSmallPage) {
@@ -89,6 +95,10 @@ CByteStorage& CByteStorage::operator=(CByteStorage&& other) noexcept {
     mappedSize_ = std::exchange(other.mappedSize_, 0);
   }
   return *this;
+}
+
+std::uint64_t CByteStorage::MadeSoFar() {
+  return storagesMade.load(std::memory_order_relaxed);
 }
 
 CByteStorage::~CByteStorage() {

@@ -22,6 +22,10 @@ class CByteStorage {
 
   std::uint8_t* get() const { return bytes_; }
 
+  // How many storages this process has made, so that tests can tell that a steady stream makes
+  // none.
+  static std::uint64_t MadeSoFar();
+
  private:
   void Free();
 

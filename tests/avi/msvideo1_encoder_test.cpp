@@ -6,13 +6,11 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <limits>
-#include <new>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -21,35 +19,7 @@
 #include "avi/picture_conversion.h"
 #include "tests/avi/msvideo1_reference.h"
 #include "tests/avi/rle_test_pictures.h"
-
-// Every allocation of this test program is counted, so a test can tell that a steady stream of
-// pictures allocates nothing.
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-    return memory;
-  }
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
+#include "tests/testing/allocation_count.h"
 
 namespace reelkit {
 namespace {
@@ -491,11 +461,11 @@ TEST(Msvc1Encoder, AllocatesNothingOnceRunning) {
   });
   encoder.Encode(noise.pixels, frame);
 
-  const long before = allocations.load();
+  const testing::CAllocationCount allocations;
   for (const Picture& picture : pictures) {
     encoder.Encode(picture.pixels, frame);
   }
-  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(allocations.Made(), 0u);
 }
 
 }  // namespace

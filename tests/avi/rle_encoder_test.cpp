@@ -7,13 +7,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <new>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -22,34 +20,9 @@ extern "C" {
 #include "avi/encoders/colour_tables.h"
 #include "avi/ffmpeg_handles.h"
 #include "tests/avi/rle_test_pictures.h"
+#include "tests/testing/allocation_count.h"
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
-
-namespace reelkit {
-namespace {
-
-std::atomic<bool> countingAllocations{false};
-std::atomic<int> allocations{0};
-
-}  // namespace
-}  // namespace reelkit
-
-// Counts the allocations of the whole program while a test asks for it.
-void* operator new(std::size_t size) {
-  if (reelkit::countingAllocations) {
-    ++reelkit::allocations;
-  }
-  if (void* memory = std::malloc(size)) {
-    return memory;
-  }
-  throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
 
 namespace reelkit {
 namespace {
@@ -707,13 +680,11 @@ TEST(RleEncoder, AllocatesNothingOnceWarm) {
       encoder.Encode(picture, frame);
     }
   }
-  allocations = 0;
-  countingAllocations = true;
+  const testing::CAllocationCount allocations;
   for (const Picture& picture : pictures) {
     encoder.Encode(picture, frame);
   }
-  countingAllocations = false;
-  EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(allocations.Made(), 0u);
 }
 
 // A photograph opening over a rich desktop between key frames, then changing: its colours must

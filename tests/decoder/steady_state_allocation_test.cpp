@@ -1,35 +1,14 @@
 // A steady stream of bundles must not allocate: every buffer is sized by the first bundles and
-// reused. Global operator new is replaced here to count allocations, which is why this test has
-// its own executable.
+// reused. Allocations are counted through a replaced global operator new, which is why this test
+// has its own executable.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "decoder/screen_stream_decoder.h"
 #include "tests/decoder/decoder_test_support.h"
-
-namespace {
-std::atomic<std::size_t> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) {
-    return p;
-  }
-  throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
+#include "tests/testing/allocation_count.h"
 
 namespace reelkit {
 namespace {
@@ -71,13 +50,16 @@ TEST_P(SteadyState, BundlesAfterTheFirstAllocateNothing) {
                                            testing::PatternImage(native, 1),
                                            testing::PatternImage(native, 2)));
 
+  // The first bundles size the buffers, which the count must see, heap and page storage alike.
+  const testing::CAllocationCount sizing;
   decoder.DecodePacket(stream, output, kFourCCScreenCodec, key.Packet(), frame);
   decoder.DecodePacket(stream, output, kFourCCScreenCodec, steady.Packet(), frame);
-  const std::size_t before = allocations.load();
+  EXPECT_GT(sizing.Made(), 0u);
+  const testing::CAllocationCount allocations;
   for (int k = 0; k < 20; ++k) {
     decoder.DecodePacket(stream, output, kFourCCScreenCodec, steady.Packet(), frame);
   }
-  EXPECT_EQ(allocations.load() - before, 0u);
+  EXPECT_EQ(allocations.Made(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, SteadyState, ::testing::ValuesIn(testing::kStreamDepths),

@@ -129,68 +129,74 @@ const auto kLayoutRows = ::testing::Values(
 
 const auto kRowName = [](const auto& row) { return std::string(row.param.name); };
 
+// Each compressor beside the encoder it wraps, and what must agree between their outputs.
+struct Msvideo1Pair {
+  CMsvideo1Compressor compressor;
+  CMsvc1Encoder encoder{kWidth, kHeight, kKeyInterval};
+  Msvc1Frame frame;
+
+  static constexpr FourCC kTag = kFourCCMicrosoftVideo1;
+  void Encode(const Pixels& pixels) {
+    encoder.Encode(std::span<const std::uint32_t>(pixels), frame);
+  }
+  void ExpectSame(const CompressedPacket& packet, std::size_t i) const {
+    EXPECT_EQ(packet.key, frame.key) << i;
+    EXPECT_EQ(packet.data, BytesOf(frame.data)) << i;
+  }
+};
+
+struct RlePair {
+  CRleCompressor compressor;
+  CRleEncoder encoder{kWidth, kHeight, kKeyInterval};
+  RleFrame frame;
+
+  static constexpr FourCC kTag = kFourCCMicrosoftRle;
+  void Encode(const Pixels& pixels) { encoder.Encode(pixels, frame); }
+  void ExpectSame(const CompressedPacket& packet, std::size_t i) const {
+    EXPECT_EQ(packet.key, frame.key) << i;
+    EXPECT_EQ(packet.data, BytesOf(frame.data)) << i;
+    EXPECT_EQ(packet.paletteChanged, frame.paletteChanged) << i;
+    EXPECT_EQ(packet.palette, frame.palette) << i;
+  }
+};
+
 // Whatever way the source lays out its pictures, the stream is the one our encoder makes of the
 // pictures themselves: coding a 32-bit sample where it lies and reading any other layout first
 // must agree bit for bit. The last picture comes again as a repeated sample, which is coded
 // without being read.
-class Msvideo1CompressorLayoutTest : public ::testing::TestWithParam<LayoutRow> {};
-
-TEST_P(Msvideo1CompressorLayoutTest, CodesWhatTheEncoderCodesOfThePicture) {
-  const LayoutRow& row = GetParam();
-  CMsvideo1Compressor compressor;
+template <typename Pair>
+void ExpectTheEncodersStream(const LayoutRow& row) {
+  Pair pair;
   CompressedStreamInfo info;
-  ASSERT_EQ(compressor.Connect(TypeOf(row.layout), info), 0u);
-  EXPECT_EQ(info.codecTag, kFourCCMicrosoftVideo1);
+  ASSERT_EQ(pair.compressor.Connect(TypeOf(row.layout), info), 0u);
+  EXPECT_EQ(info.codecTag, Pair::kTag);
   EXPECT_EQ(info.width, kWidth);
   EXPECT_EQ(info.height, kHeight);
-  CMsvc1Encoder reference(kWidth, kHeight, kKeyInterval);
   std::vector<Pixels> pictures = Sequence();
   pictures.push_back(pictures.back());
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const CSample sample = SampleOf(pictures[i], row.layout);
     CompressedPacket packet;
     const bool repeat = i + 1 == pictures.size();
-    ASSERT_EQ(repeat ? compressor.CompressRepeated(sample.Bytes(), packet)
-                     : compressor.Compress(sample.Bytes(), packet),
+    ASSERT_EQ(repeat ? pair.compressor.CompressRepeated(sample.Bytes(), packet)
+                     : pair.compressor.Compress(sample.Bytes(), packet),
               0u);
-    Msvc1Frame expected;
-    reference.Encode(std::span<const std::uint32_t>(row.expected(pictures[i])), expected);
-    EXPECT_EQ(packet.key, expected.key) << i;
-    EXPECT_EQ(packet.data, BytesOf(expected.data)) << i;
+    pair.Encode(row.expected(pictures[i]));
+    pair.ExpectSame(packet, i);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sources, Msvideo1CompressorLayoutTest, kLayoutRows, kRowName);
+class CompressorLayoutTest : public ::testing::TestWithParam<LayoutRow> {};
 
-class RleCompressorLayoutTest : public ::testing::TestWithParam<LayoutRow> {};
-
-TEST_P(RleCompressorLayoutTest, CodesWhatTheEncoderCodesOfThePicture) {
-  const LayoutRow& row = GetParam();
-  CRleCompressor compressor;
-  CompressedStreamInfo info;
-  ASSERT_EQ(compressor.Connect(TypeOf(row.layout), info), 0u);
-  EXPECT_EQ(info.codecTag, kFourCCMicrosoftRle);
-  EXPECT_TRUE(info.palettized);
-  CRleEncoder reference(kWidth, kHeight, kKeyInterval);
-  std::vector<Pixels> pictures = Sequence();
-  pictures.push_back(pictures.back());
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
-    const CSample sample = SampleOf(pictures[i], row.layout);
-    CompressedPacket packet;
-    const bool repeat = i + 1 == pictures.size();
-    ASSERT_EQ(repeat ? compressor.CompressRepeated(sample.Bytes(), packet)
-                     : compressor.Compress(sample.Bytes(), packet),
-              0u);
-    RleFrame expected;
-    reference.Encode(row.expected(pictures[i]), expected);
-    EXPECT_EQ(packet.key, expected.key) << i;
-    EXPECT_EQ(packet.data, BytesOf(expected.data)) << i;
-    EXPECT_EQ(packet.paletteChanged, expected.paletteChanged) << i;
-    EXPECT_EQ(packet.palette, expected.palette) << i;
-  }
+TEST_P(CompressorLayoutTest, Msvideo1CodesWhatItsEncoderCodesOfThePicture) {
+  ExpectTheEncodersStream<Msvideo1Pair>(GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Sources, RleCompressorLayoutTest, kLayoutRows, kRowName);
+TEST_P(CompressorLayoutTest, RleCodesWhatItsEncoderCodesOfThePicture) {
+  ExpectTheEncodersStream<RlePair>(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, CompressorLayoutTest, kLayoutRows, kRowName);
 
 TEST(Msvideo1Compressor, RefusesAPictureLargerThanTheFormatAllows) {
   BitmapInfoHeader header;

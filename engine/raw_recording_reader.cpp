@@ -1,6 +1,7 @@
 #include "engine/raw_recording_reader.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "common/endian.h"
@@ -43,26 +44,29 @@ bool DescribesAPicture(const BitmapInfoHeader& header) {
 constexpr std::size_t kTimestampEnd = 12;    // kind and timestamp
 constexpr std::size_t kRecordHeadSize = 16;  // and the first block's length
 
-void ReadBlock(InputFile& file, std::uint32_t length, ByteBlock& block) {
+// Reads a block of length bytes and, in the same call, the bytes that follow it into trailer; the
+// block keeps only its own bytes.
+void ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::uint8_t> trailer,
+                         ByteBlock& block) {
   if (length > kMaxRecordBlockSize) {
     ThrowInvalidData();
   }
-  file.RequireAvailable(length);
-  block.ResizeForOverwrite(length);
+  file.RequireAvailable(std::uint64_t{length} + trailer.size());
+  block.ResizeForOverwrite(std::size_t{length} + trailer.size());
   file.ReadExactly(block.span());
+  std::copy_n(block.data() + length, trailer.size(), trailer.begin());
+  block.Resize(length);
+}
+
+void ReadBlock(InputFile& file, std::uint32_t length, ByteBlock& block) {
+  ReadBlockAndTrailer(file, length, {}, block);
 }
 
 // Reads a block and the 32-bit length that follows it in one call; returns that length.
 std::uint32_t ReadBlockAndLength(InputFile& file, std::uint32_t length, ByteBlock& block) {
-  if (length > kMaxRecordBlockSize) {
-    ThrowInvalidData();
-  }
-  file.RequireAvailable(std::uint64_t{length} + 4);
-  block.ResizeForOverwrite(std::size_t{length} + 4);
-  file.ReadExactly(block.span());
-  const std::uint32_t next = LoadU32LE(block.data() + length);
-  block.Resize(length);
-  return next;
+  std::uint8_t next[4];
+  ReadBlockAndTrailer(file, length, next, block);
+  return LoadU32LE(next);
 }
 
 }  // namespace

@@ -184,7 +184,8 @@ std::uint32_t CAviRecorder::HandOver(std::uint32_t kind, std::span<const std::ui
                                      std::span<const std::uint8_t> picture, Time time) {
   const Time start = time - timeBase_;
   const Time stop = start + frameDuration_;
-  if (IsCopyMode() && DiffersFromFile(format)) {
+  // A spacer's picture is not read, so it is not converted either.
+  if (IsCopyMode() && !pushSource_->Pin().ReusesLastPicture(kind) && DiffersFromFile(format)) {
     picture = ConvertToFileFormat(format, picture);
   }
   return pushSource_->DeliverFrame(kind, picture, start, stop, packet, IsCopyMode());

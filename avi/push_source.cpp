@@ -50,7 +50,7 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
     pending_.packet = packet;
     pending_.repeat = false;
     if (copyMode) {
-      pending_.repeat = pictureHandedOver_ && kind == static_cast<std::uint32_t>(PacketKind::Empt);
+      pending_.repeat = ReusesLastPicture(kind);
       if (!pending_.repeat) {
         pendingCopy_.Assign(picture);
       }
@@ -83,6 +83,10 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
   frameReady_.Reset();
   ReleasePending();
   return kErrorAccessDenied;
+}
+
+bool CPushPinBitmap::ReusesLastPicture(std::uint32_t kind) const {
+  return pictureHandedOver_ && kind == static_cast<std::uint32_t>(PacketKind::Empt);
 }
 
 std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {

@@ -45,6 +45,9 @@ class CPushPinBitmap : public CSourceStream {
   std::uint32_t DeliverFrame(std::uint32_t kind, std::span<const std::uint8_t> picture, Time start,
                              Time stop, std::span<const std::uint8_t> packet, bool copyMode);
   std::uint32_t FinishStream(PendingFrame pending);
+  // Copy mode, on the caller's thread: true when a frame of this kind would reuse the last picture
+  // handed over rather than read its own (a spacer after the first picture).
+  bool ReusesLastPicture(std::uint32_t kind) const;
   // Returns when no frame is pending or the stream is over.
   void WaitUntilReady();
   // Returns when the streaming loop has ended; at once when no streaming thread was started.

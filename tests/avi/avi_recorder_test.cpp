@@ -262,11 +262,16 @@ TEST_F(AviRecorderTest, DepthChangeIsConvertedAndTheFileGoesOn) {
   deeper.SetMasks(kMasksRgb565);
   const Bytes second = {0x00, 0xF8, 0x1F, 0x00};  // red, blue
   ASSERT_EQ(recorder.WriteFrame(0, {}, deeper, second, Path(), frame_), 0u);
+  recorder.WaitUntilReady();
+  // A spacer repeats the converted picture; its own bytes are neither read nor converted.
+  const Bytes unread = {0xFF, 0xFF, 0xFF, 0xFF};
+  ASSERT_EQ(recorder.WriteFrame(10, {}, deeper, unread, Path(), 2 * frame_), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
   const auto samples = ProbeLog().Samples();
-  ASSERT_EQ(samples.size(), 2u);
+  ASSERT_EQ(samples.size(), 3u);
   EXPECT_EQ(ProbeLog().Types().size(), 1u);  // never rebuilt
   EXPECT_EQ(samples[1], (Bytes{0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(samples[2], samples[1]);
 }
 
 TEST_F(AviRecorderTest, SizeChangeKeepsTheTopLeftOfThePicture) {

@@ -66,7 +66,7 @@ void ByteBlock::ResizeForOverwrite(std::size_t size) {
 
 void ByteBlock::ResizeZeroed(std::size_t size) {
   if (size > capacity_) {
-    storage_ = CByteStorage();
+    storage_ = CByteStorage();  // freed first: two picture-sized blocks need never coexist
     storage_ = CByteStorage(size, true);
     capacity_ = size;
     size_ = size;

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace reelkit::catalog_keys {
+
+// Message boxes.
+inline constexpr std::u16string_view kCancelQuestion = u"VQGUI.REELKIT.MSGBOX.CANCELQ";
+inline constexpr std::u16string_view kConversionErrors = u"VQGUI.REELKIT.MSGBOX.CONVERROR";
+inline constexpr std::u16string_view kConversionSuccess = u"VQGUI.REELKIT.MSGBOX.CONVSUCCESS";
+inline constexpr std::u16string_view kAddFile = u"VQGUI.REELKIT.MSGBOX.ADDFILE";
+
+// The welcome page, as its template refers to them.
+inline constexpr std::u16string_view kWelcomeTitle = u"MSG.VQGUI.REELKIT.TOLVANWELCOME.LINE1";
+inline constexpr std::u16string_view kWelcomeLegal = u"MSG.VQGUI.REELKIT.TOLVANWELCOME.LINE2";
+inline constexpr std::u16string_view kWelcomeText = u"MSG.VQGUI.REELKIT.TOLVANWELCOME.LINE3";
+inline constexpr std::u16string_view kWelcomeNext = u"MSG.VQGUI.REELKIT.TOLVANWELCOME.LINE4";
+
+// File selection, destination and review pages.
+inline constexpr std::u16string_view kSelectFiles = u"VQGUI.REELKIT.ADDFILES.SELECTFILES";
+inline constexpr std::u16string_view kAdd = u"VQGUI.REELKIT.ADDFILES.ADD";
+inline constexpr std::u16string_view kRemove = u"VQGUI.REELKIT.ADDFILES.REMOVE";
+inline constexpr std::u16string_view kAddHelp = u"VQGUI.REELKIT.ADDFILES.ADDHELP";
+inline constexpr std::u16string_view kRemoveHelp = u"VQGUI.REELKIT.ADDFILES.REMOVEHELP";
+inline constexpr std::u16string_view kDeleteSources = u"VQGUI.REELKIT.ADDFILES.DELETE";
+inline constexpr std::u16string_view kDestinationIntro = u"VQGUI.REELKIT.SETDEST.LINE1";
+inline constexpr std::u16string_view kDestinationLabel = u"VQGUI.REELKIT.SETDEST.LINE2";
+inline constexpr std::u16string_view kFormatLabel = u"VQGUI.REELKIT.SETDEST.LINE3";
+inline constexpr std::u16string_view kBrowse = u"VQGUI.REELKIT.SETDEST.BROWSE";
+inline constexpr std::u16string_view kAskOverwrite =
+    u"VQGUI.REELKIT.SETDEST.ASKPERMISSION_OVERWRITE";
+inline constexpr std::u16string_view kNoDestination = u"VQGUI.REELKIT.SETDEST.NODESTDIR";
+inline constexpr std::u16string_view kInvalidDestination = u"VQGUI.REELKIT.SETDEST.INVDESTDIR";
+inline constexpr std::u16string_view kReviewIntro = u"VQGUI.REELKIT.REVIEW.LINE1";
+inline constexpr std::u16string_view kReviewSummary = u"VQGUI.REELKIT.REVIEW.LINE2";
+inline constexpr std::u16string_view kReviewSavedIn = u"VQGUI.REELKIT.REVIEW.LINE3";
+inline constexpr std::u16string_view kReviewDeleting = u"VQGUI.REELKIT.REVIEW.DELETINGFILES";
+inline constexpr std::u16string_view kReviewNotDeleting = u"VQGUI.REELKIT.REVIEW.NOTDELETINGFILES";
+
+// Conversion and finish pages, and the conversion log.
+inline constexpr std::u16string_view kCurrentFile = u"VQGUI.REELKIT.DOJOB.CURRENTFILE";
+inline constexpr std::u16string_view kFileExists = u"VQGUI.REELKIT.DOJOB.FILEEXIST";
+inline constexpr std::u16string_view kInvalidFormat = u"VQGUI.REELKIT.DOJOB.INVALIDFORMAT";
+inline constexpr std::u16string_view kErrorOpen = u"VQGUI.REELKIT.DOJOB.ERROROPEN";
+inline constexpr std::u16string_view kErrorRead = u"VQGUI.REELKIT.DOJOB.ERRORREAD";
+inline constexpr std::u16string_view kErrorSave = u"VQGUI.REELKIT.DOJOB.ERRORSAVE";
+inline constexpr std::u16string_view kJobFinished = u"VQGUI.REELKIT.DOJOB.FINISHED";
+inline constexpr std::u16string_view kLogCancelled = u"VQGUI.REELKIT.LOG.FILECANCELLED";
+inline constexpr std::u16string_view kLogDeleting = u"VQGUI.REELKIT.LOG.DELETE";
+inline constexpr std::u16string_view kLogDeleted = u"VQGUI.REELKIT.LOG.FILEDELETED";
+inline constexpr std::u16string_view kLogDeleteError = u"VQGUI.REELKIT.LOG.DELETEERROR";
+inline constexpr std::u16string_view kLogFinished = u"VQGUI.REELKIT.LOG.FINISHED";
+inline constexpr std::u16string_view kDestinationFolder = u"VQGUI.REELKIT.FINISH.DESTFOLDER";
+inline constexpr std::u16string_view kShowDetails = u"VQGUI.REELKIT.FINISH.SHOWDETAILS";
+
+// Why a conversion failed, one sentence each; kCauseSystem takes the system's message as "$1".
+inline constexpr std::u16string_view kCauseInvalidInput = u"VQGUI.REELKIT.CAUSE.INVALIDINPUT";
+inline constexpr std::u16string_view kCauseUnsupportedFormat =
+    u"VQGUI.REELKIT.CAUSE.UNSUPPORTEDFORMAT";
+inline constexpr std::u16string_view kCauseOpenFailed = u"VQGUI.REELKIT.CAUSE.OPENFAILED";
+inline constexpr std::u16string_view kCauseReadFailed = u"VQGUI.REELKIT.CAUSE.READFAILED";
+inline constexpr std::u16string_view kCauseEndOfFile = u"VQGUI.REELKIT.CAUSE.ENDOFFILE";
+inline constexpr std::u16string_view kCauseWriteFailed = u"VQGUI.REELKIT.CAUSE.WRITEFAILED";
+inline constexpr std::u16string_view kCauseOutputIsInput = u"VQGUI.REELKIT.CAUSE.OUTPUTISINPUT";
+inline constexpr std::u16string_view kCauseSystem = u"VQGUI.REELKIT.CAUSE.SYSTEM";
+
+// Every key the wizard looks up.
+inline constexpr std::array kWizardKeys = {kCancelQuestion,
+                                           kConversionErrors,
+                                           kConversionSuccess,
+                                           kAddFile,
+                                           kWelcomeTitle,
+                                           kWelcomeLegal,
+                                           kWelcomeText,
+                                           kWelcomeNext,
+                                           kSelectFiles,
+                                           kAdd,
+                                           kRemove,
+                                           kAddHelp,
+                                           kRemoveHelp,
+                                           kDeleteSources,
+                                           kDestinationIntro,
+                                           kDestinationLabel,
+                                           kFormatLabel,
+                                           kBrowse,
+                                           kAskOverwrite,
+                                           kNoDestination,
+                                           kInvalidDestination,
+                                           kReviewIntro,
+                                           kReviewSummary,
+                                           kReviewSavedIn,
+                                           kReviewDeleting,
+                                           kReviewNotDeleting,
+                                           kCurrentFile,
+                                           kFileExists,
+                                           kInvalidFormat,
+                                           kErrorOpen,
+                                           kErrorRead,
+                                           kErrorSave,
+                                           kJobFinished,
+                                           kLogCancelled,
+                                           kLogDeleting,
+                                           kLogDeleted,
+                                           kLogDeleteError,
+                                           kLogFinished,
+                                           kDestinationFolder,
+                                           kShowDetails,
+                                           kCauseInvalidInput,
+                                           kCauseUnsupportedFormat,
+                                           kCauseOpenFailed,
+                                           kCauseReadFailed,
+                                           kCauseEndOfFile,
+                                           kCauseWriteFailed,
+                                           kCauseOutputIsInput,
+                                           kCauseSystem};
+
+}  // namespace reelkit::catalog_keys

@@ -6,7 +6,7 @@
 
 namespace reelkit {
 
-// A file the build embeds in the program, such as the message catalog.
+// A file the build embeds in the program: the message catalog, the welcome page and its images.
 struct EmbeddedResource {
   std::string_view name;
   std::span<const std::uint8_t> bytes;

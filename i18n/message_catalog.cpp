@@ -3,32 +3,18 @@
 #include <lzf.h>
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
 #include "common/byte_reader.h"
 #include "i18n/embedded_resources.h"
 #include "i18n/product_info.h"
 #include "i18n/program_utf8.h"
+#include "i18n/replace_all.h"
 
 namespace reelkit {
 namespace {
 
 const std::u16string kEmptyText;
-
-// Replaces every occurrence, left to right; inserted text is not examined again.
-std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from,
-                          std::u16string_view to) {
-  std::u16string out;
-  std::size_t position = 0;
-  for (std::size_t found = text.find(from); found != std::u16string_view::npos;
-       found = text.find(from, position)) {
-    out.append(text.substr(position, found - position)).append(to);
-    position = found + from.size();
-  }
-  out.append(text.substr(position));
-  return out;
-}
 
 bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
   return text.size() >= prefix.size() &&
@@ -42,20 +28,13 @@ bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix
 
 // The keys a lookup tries, in order: as given, with "VQGUI." in front unless it is there (or
 // behind "MSG."), and without a leading "MSG.".
-struct Candidates {
-  std::array<std::u16string, 3> keys;
-  std::size_t count = 0;
-  void Add(std::u16string key) { keys[count++] = std::move(key); }
-};
-
-Candidates CandidatesOf(std::u16string_view key) {
-  Candidates candidates;
-  candidates.Add(std::u16string(key));
+std::vector<std::u16string> CandidatesOf(std::u16string_view key) {
+  std::vector<std::u16string> candidates{std::u16string(key)};
   if (!StartsWithIgnoringCase(key, u"VQGUI.") && !StartsWithIgnoringCase(key, u"MSG.VQGUI.")) {
-    candidates.Add(u"VQGUI." + std::u16string(key));
+    candidates.push_back(u"VQGUI." + std::u16string(key));
   }
   if (StartsWithIgnoringCase(key, u"MSG.")) {
-    candidates.Add(std::u16string(key.substr(4)));
+    candidates.emplace_back(key.substr(4));
   }
   return candidates;
 }
@@ -149,9 +128,8 @@ const std::u16string* CMessageCatalog::FindInLanguage(std::u16string_view candid
 
 const std::u16string& CMessageCatalog::Lookup(std::u16string_view key) const {
   const bool plainKey = key.find(u':') == std::u16string_view::npos;
-  const Candidates candidates = CandidatesOf(key);
-  for (std::size_t i = 0; i < candidates.count; ++i) {
-    if (const auto* text = FindInLanguage(candidates.keys[i], plainKey)) {
+  for (const std::u16string& candidate : CandidatesOf(key)) {
+    if (const auto* text = FindInLanguage(candidate, plainKey)) {
       return *text;
     }
   }

@@ -9,6 +9,7 @@
 #include "i18n/embedded_resources.h"
 #include "i18n/product_info.h"
 #include "i18n/program_utf8.h"
+#include "i18n/replace_all.h"
 
 namespace reelkit {
 namespace {
@@ -26,13 +27,6 @@ constexpr Section kDocsFoundSection{u"<!--DOCSFOUND//-->", u"<!--ENDDOCSFOUND//-
 constexpr Section kDocsNotFoundSection{u"<!--DOCSNOTFOUND//-->", u"<!--ENDDOCSNOTFOUND//-->"};
 constexpr Section kAdminSection{u"<!--IFWIN9XORADMIN//-->", u"<!--ENDIFWIN9XORADMIN//-->"};
 constexpr Section kNotAdminSection{u"<!--IFNOTWIN9XORADMIN//-->", u"<!--ENDIFNOTWIN9XORADMIN//-->"};
-
-void ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_view to) {
-  for (std::size_t found = text.find(from); found != std::u16string::npos;
-       found = text.find(from, found + to.size())) {
-    text.replace(found, from.size(), to);
-  }
-}
 
 std::u16string BuildStamp() {
   return DecodeProgramUtf8(__DATE__ " " __TIME__);
@@ -55,14 +49,14 @@ void ReplaceProductTags(std::u16string& page) {
       {u"<?vqtmpl?>", std::u16string()},
   };
   for (const auto& [tag, value] : tags) {
-    ReplaceAll(page, tag, value);
+    page = ReplaceAll(page, tag, value);
   }
 }
 
 // Shows a section: its markers go, its content stays.
 void KeepSection(std::u16string& page, const Section& section) {
-  ReplaceAll(page, section.start, u"");
-  ReplaceAll(page, section.end, u"");
+  page = ReplaceAll(page, section.start, u"");
+  page = ReplaceAll(page, section.end, u"");
 }
 
 void DropSection(std::u16string& page, const Section& section) {
@@ -72,8 +66,8 @@ void DropSection(std::u16string& page, const Section& section) {
 void ChooseDocumentationSections(std::u16string& page, std::string_view executablePath) {
   if (const auto documents = FindDocumentation(executablePath)) {
     KeepSection(page, kDocsFoundSection);
-    ReplaceAll(page, u"<!GSDOCURL!>", documents->gettingStarted);
-    ReplaceAll(page, u"<!FULLDOCURL!>", documents->manual);
+    page = ReplaceAll(page, u"<!GSDOCURL!>", documents->gettingStarted);
+    page = ReplaceAll(page, u"<!FULLDOCURL!>", documents->manual);
     DropSection(page, kDocsNotFoundSection);
   } else {
     DropSection(page, kDocsFoundSection);
@@ -146,7 +140,7 @@ std::u16string ExpandPageTemplate(std::u16string_view text, const PageEnvironmen
   ChooseAdministratorSections(page, environment.administrator);
   if (!environment.executablePath.empty()) {
     const std::string_view path = environment.executablePath;
-    ReplaceAll(page, u"Reelkit.exe", DecodeProgramUtf8(path.substr(path.rfind('/') + 1)));
+    page = ReplaceAll(page, u"Reelkit.exe", DecodeProgramUtf8(path.substr(path.rfind('/') + 1)));
   }
   return page;
 }

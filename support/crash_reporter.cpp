@@ -290,8 +290,19 @@ void AppendHeaderLines(const CrashMoment& moment, const CrashCause& cause) {
   }
 }
 
+// Standard output may be a pipe its reader has closed: writing the notes there must fail
+// quietly, not end the process before the report is written. The process ends after the report,
+// so the broken-pipe signal stays ignored.
+void IgnoreBrokenPipes() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 // Runs on the crashing thread, which the caller has made the only reporting one.
 void WriteCrashReport(CrashEvent& event) {
+  IgnoreBrokenPipes();
   WriteToStdout("\r\nfatal error...");
   PrepareReportingThreadSignals();
   const CrashMoment moment = TakeMoment();

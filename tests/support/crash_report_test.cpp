@@ -275,6 +275,17 @@ TEST_F(CrashReportTest, StackOverflowIsReportedFromTheAlternateStack) {
   EXPECT_THAT(lines.back(), HasSubstr("RecurseUntilTheStackEnds"));
 }
 
+TEST_F(CrashReportTest, ClosedStandardOutputDoesNotStopTheReport) {
+  Install();
+  ChildOptions readerGone;
+  readerGone.stdoutReaderGone = true;
+  const ChildOutcome outcome = Crash("null-write", readerGone);
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+  const std::vector<std::string> lines = OnlyReport();
+  ExpectHeaderLines(lines, "access violation (write 0x0)", outcome.pid);
+  ExpectStackLines(lines, kHeaderLines);
+}
+
 TEST_F(CrashReportTest, SmashedStackStillGivesTheCrashingFrame) {
   Install();
   const ChildOutcome outcome = Crash("smashed-stack");

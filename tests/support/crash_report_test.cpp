@@ -275,6 +275,23 @@ TEST_F(CrashReportTest, StackOverflowIsReportedFromTheAlternateStack) {
   EXPECT_THAT(lines.back(), HasSubstr("RecurseUntilTheStackEnds"));
 }
 
+TEST_F(CrashReportTest, LongStackIsCutKeepingTheFramesNearestTheCrash) {
+  Install();
+  const ChildOutcome outcome = Crash("long-names");
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+  const std::vector<fs::path> reports = DiagFiles(".txt");
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string text = ReadFileBytes(reports[0]);
+  EXPECT_LT(text.size(), 8192u);
+  EXPECT_TRUE(text.ends_with("\r\n"));
+  const std::vector<std::string> lines = ReportLines(text);
+  ExpectHeaderLines(lines, "access violation (write 0x0)", outcome.pid);
+  ExpectStackLines(lines, kHeaderLines);
+  ASSERT_GT(lines.size(), kHeaderLines + 2);
+  EXPECT_THAT(lines.back(), HasSubstr("CrashWithNullWrite"));
+  EXPECT_THAT(lines[lines.size() - 2], HasSubstr("DescendThroughLongNames(int, std::map<"));
+}
+
 TEST_F(CrashReportTest, ClosedStandardOutputDoesNotStopTheReport) {
   Install();
   ChildOptions readerGone;

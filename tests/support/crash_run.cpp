@@ -25,6 +25,9 @@ namespace {
     ::dup2(unread[1], STDOUT_FILENO);
     ::signal(SIGPIPE, SIG_DFL);
   }
+  if (!options.timeZone.empty()) {
+    ::setenv("TZ", options.timeZone.c_str(), 1);
+  }
   const rlimit noCore{0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
   if (options.stackLimitBytes != 0) {

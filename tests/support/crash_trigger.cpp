@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +80,11 @@ using LongNamedTable = std::map<std::string, std::vector<std::string>>;
   std::printf("%d", DescendThroughLongNames(0, LongNamedTable()));
 }
 
+[[gnu::noinline]] void CrashWithNullWriteLater() {
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  CrashWithNullWrite();
+}
+
 [[gnu::noinline]] void CrashWithStackOverflow() {
   std::printf("%d", RecurseUntilTheStackEnds(0));
 }
@@ -121,6 +127,7 @@ constexpr Crash kCrashes[] = {
     {"smashed-stack", CrashWithSmashedStack},
     {"loader-lock", CrashWhileTheLoaderLockIsHeld},
     {"long-names", CrashBelowLongNames},
+    {"late-null-write", CrashWithNullWriteLater},
 };
 
 }  // namespace

@@ -41,6 +41,8 @@ class CBoundedText {
   std::string_view View() const { return {data_, size_}; }
   const char* CString() const { return data_; }
   std::size_t Size() const { return size_; }
+  // How many more characters fit.
+  std::size_t Room() const { return Capacity - 1 - size_; }
   bool Truncated() const { return truncated_; }
 
  private:

@@ -16,6 +16,18 @@ namespace reelkit {
 bool ReadUntilClosed(int fd, char* buffer, std::size_t capacity, std::size_t& size,
                      std::int64_t timeoutMilliseconds);
 
+// The end of a child's output, as much as a buffer holds.
+struct OutputTail {
+  std::size_t size = 0;
+  // Set when the buffer starts inside a line whose beginning was dropped.
+  bool startsInsideLine = false;
+};
+
+// Like ReadUntilClosed, but a full buffer makes room by dropping its oldest line, so the buffer
+// ends up holding the last lines the child wrote.
+bool ReadTailUntilClosed(int fd, char* buffer, std::size_t capacity, OutputTail& tail,
+                         std::int64_t timeoutMilliseconds);
+
 // Waits for a child to end, killing it first unless it has finished its work. True when it
 // exited normally with status 0.
 bool ReapChild(pid_t child, bool finished);

@@ -19,6 +19,7 @@
 #include "support/civil_time.h"
 #include "support/core_dump_writer.h"
 #include "support/diag_file_name.h"
+#include "support/local_zone.h"
 #include "support/report_lines.h"
 #include "support/stack_walker.h"
 #include "support/symbolizer_launcher.h"
@@ -39,13 +40,16 @@ constexpr unsigned kSymbolizeStepSeconds = 30;
 // ended by the crash's own signal.
 constexpr unsigned kAfterReportSeconds = 30;
 constexpr std::size_t kAlternateStackSize = 128 * 1024;
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr std::int64_t kZoneDaysBefore = 31;
+constexpr std::int64_t kZoneDaysAfter = 10 * 366;
 constexpr int kPageFaultTrap = 14;
 constexpr greg_t kPageFaultWriteBit = 2;
 
 // Set once at installation.
 DiagPath executablePath;
 std::int64_t startNanoseconds = 0;
-std::int64_t utcOffsetSeconds = 0;
+CLocalZone localZone;
 std::terminate_handler previousTerminate = nullptr;
 std::atomic<bool> installed{false};
 
@@ -232,7 +236,7 @@ template <typename Step>
 CrashMoment TakeMoment() {
   CrashMoment moment;
   const std::int64_t now = ClockNanoseconds(CLOCK_REALTIME) / 1'000'000'000;
-  moment.localTime = CivilTimeFromSeconds(now + utcOffsetSeconds);
+  moment.localTime = localZone.LocalTime(now);
   const std::int64_t uptime = ClockNanoseconds(CLOCK_MONOTONIC) - startNanoseconds;
   moment.uptimeSeconds = uptime > 0 ? static_cast<std::uint64_t>(uptime / 1'000'000'000) : 0;
   return moment;
@@ -290,8 +294,19 @@ void AppendHeaderLines(const CrashMoment& moment, const CrashCause& cause) {
   }
 }
 
+// Standard output may be a pipe its reader has closed: writing the notes there must fail
+// quietly, not end the process before the report is written. The process ends after the report,
+// so the broken-pipe signal stays ignored.
+void IgnoreBrokenPipes() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 // Runs on the crashing thread, which the caller has made the only reporting one.
 void WriteCrashReport(CrashEvent& event) {
+  IgnoreBrokenPipes();
   WriteToStdout("\r\nfatal error...");
   PrepareReportingThreadSignals();
   const CrashMoment moment = TakeMoment();
@@ -398,13 +413,11 @@ void OnFatalSignal(int signalNumber, siginfo_t* info, void* rawContext) {
 
 void RememberStart() {
   startNanoseconds = ClockNanoseconds(CLOCK_MONOTONIC);
-  // The zone offset is taken now because converting a time to local time after a crash is not
-  // safe; a daylight-saving change while the program runs shifts the report's time by an hour.
-  const time_t now = ::time(nullptr);
-  tm local{};
-  if (::localtime_r(&now, &local) != nullptr) {
-    utcOffsetSeconds = local.tm_gmtoff;
-  }
+  // Converting a time to local time after a crash is not safe (the C library takes a lock and may
+  // read the zone file), so the zone's offsets are gathered now for the years the program could
+  // run, and for a clock set back a little.
+  const std::int64_t now = ClockNanoseconds(CLOCK_REALTIME) / 1'000'000'000;
+  localZone.Prepare(now - kZoneDaysBefore * kSecondsPerDay, now + kZoneDaysAfter * kSecondsPerDay);
 }
 
 bool RememberExecutable() {

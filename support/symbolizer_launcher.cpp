@@ -40,6 +40,28 @@ void BuildArguments(const StackTrace& trace) {
   argumentVector[count] = nullptr;
 }
 
+// The last whole lines of the helper's output that fit in the room left: the frames nearest the
+// crash come last.
+std::string_view LastLinesThatFit(std::string_view output, const OutputTail& tail,
+                                  std::size_t room) {
+  std::size_t start = 0;
+  if (tail.startsInsideLine) {
+    start = output.find('\n');
+    if (start == std::string_view::npos) {
+      return {};
+    }
+    ++start;
+  }
+  while (output.size() - start > room) {
+    const std::size_t lineEnd = output.find('\n', start);
+    if (lineEnd == std::string_view::npos) {
+      return {};
+    }
+    start = lineEnd + 1;
+  }
+  return output.substr(start);
+}
+
 [[noreturn]] void RunHelper(int outputFd) {
   ::dup2(outputFd, STDOUT_FILENO);
   const int nothing = ::open("/dev/null", O_RDWR);
@@ -80,12 +102,12 @@ void AppendSymbolizedStack(const StackTrace& trace, ReportText& report) {
     ::close(pipeFds[0]);
     return;
   }
-  std::size_t size = 0;
-  const bool closed = ReadUntilClosed(pipeFds[0], helperOutput, sizeof helperOutput, size,
-                                      kHelperTimeoutMilliseconds);
+  OutputTail tail;
+  const bool closed = ReadTailUntilClosed(pipeFds[0], helperOutput, sizeof helperOutput, tail,
+                                          kHelperTimeoutMilliseconds);
   ::close(pipeFds[0]);
   if (ReapChild(helper, closed)) {
-    report.Append(std::string_view(helperOutput, size));
+    report.Append(LastLinesThatFit(std::string_view(helperOutput, tail.size), tail, report.Room()));
   }
 }
 

@@ -15,8 +15,9 @@ inline constexpr std::string_view kSymbolizerFileName = "reelkit-symbolize";
 bool PrepareSymbolizer(std::string_view executableDirectory);
 
 // Starts the helper on the waiting process's addresses, outermost frame first, and appends the
-// lines it prints to the report. Nothing is appended when the helper is missing, fails, or does
-// not finish in time. Safe in a signal handler.
+// lines it prints to the report; when they do not all fit, the outermost ones are left out.
+// Nothing is appended when the helper is missing, fails, or does not finish in time. Safe in a
+// signal handler.
 void AppendSymbolizedStack(const StackTrace& trace, ReportText& report);
 
 }  // namespace reelkit

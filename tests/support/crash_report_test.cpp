@@ -49,12 +49,32 @@ std::string ExpectedSystemLine() {
          system.version;
 }
 
+std::string Stamp(const std::tm& time) {
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &time);
+  return text;
+}
+
 std::string LocalStamp(std::time_t when) {
   std::tm local{};
   ::localtime_r(&when, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
+  return Stamp(local);
+}
+
+std::string UtcStamp(std::time_t when) {
+  std::tm utc{};
+  ::gmtime_r(&when, &utc);
+  return Stamp(utc);
+}
+
+// The report's time line in the form of a file name's time stamp.
+std::string TimeLineStamp(const std::vector<std::string>& lines) {
+  if (lines.empty() || lines[0].size() < 19) {
+    return {};
+  }
+  const std::string& shown = lines[0];
+  return shown.substr(0, 4) + shown.substr(5, 2) + shown.substr(8, 2) + "-" + shown.substr(11, 2) +
+         shown.substr(14, 2) + shown.substr(17, 2);
 }
 
 // The address a stack line shows, or an empty text.
@@ -218,13 +238,33 @@ TEST_F(CrashReportTest, FilesAreNamedAfterTheExecutableAndTheCrashTime) {
     withinTheRun = withinTheRun || LocalStamp(second) == stamp;
   }
   EXPECT_TRUE(withinTheRun) << stamp;
-  // The report's time line shows the same moment.
-  const std::vector<std::string> lines = ReportLines(ReadFileBytes(files[1]));
-  ASSERT_FALSE(lines.empty());
-  const std::string shown = lines[0].substr(0, 19);
-  EXPECT_EQ(shown.substr(0, 4) + shown.substr(5, 2) + shown.substr(8, 2) + "-" +
-                shown.substr(11, 2) + shown.substr(14, 2) + shown.substr(17, 2),
-            stamp);
+  EXPECT_EQ(TimeLineStamp(ReportLines(ReadFileBytes(files[1]))), stamp);
+}
+
+TEST_F(CrashReportTest, CrashAfterADaylightSavingChangeShowsTheNewLocalTime) {
+  Install();
+  // A zone on UTC that goes one hour ahead two seconds from now: after the child has started and
+  // before it crashes.
+  const std::time_t change = std::time(nullptr) + 2;
+  std::tm utc{};
+  ::gmtime_r(&change, &utc);
+  char zone[64];
+  std::snprintf(zone, sizeof zone, "RKS0RKD-1,%d/%02d:%02d:%02d,%d", utc.tm_yday, utc.tm_hour,
+                utc.tm_min, utc.tm_sec, (utc.tm_yday + 180) % 365);
+  ChildOptions options;
+  options.timeZone = zone;
+  Crash("late-null-write", options);
+  const std::time_t after = std::time(nullptr);
+
+  const std::vector<fs::path> reports = DiagFiles(".txt");
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string stamp = TimeLineStamp(ReportLines(ReadFileBytes(reports[0])));
+  EXPECT_EQ(reports[0].filename().string(), "crash_trigger-0053-" + stamp + ".txt");
+  bool oneHourAhead = false;
+  for (std::time_t second = change; second <= after; ++second) {
+    oneHourAhead = oneHourAhead || UtcStamp(second + 3600) == stamp;
+  }
+  EXPECT_TRUE(oneHourAhead) << stamp;
 }
 
 TEST_F(CrashReportTest, DumpIsAnElfCoreOfModestSize) {
@@ -273,6 +313,34 @@ TEST_F(CrashReportTest, StackOverflowIsReportedFromTheAlternateStack) {
   ExpectStackLines(lines, kHeaderLines);
   EXPECT_EQ(lines.size(), kHeaderLines + 32) << "the innermost 32 frames";
   EXPECT_THAT(lines.back(), HasSubstr("RecurseUntilTheStackEnds"));
+}
+
+TEST_F(CrashReportTest, LongStackIsCutKeepingTheFramesNearestTheCrash) {
+  Install();
+  const ChildOutcome outcome = Crash("long-names");
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+  const std::vector<fs::path> reports = DiagFiles(".txt");
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string text = ReadFileBytes(reports[0]);
+  EXPECT_LT(text.size(), 8192u);
+  EXPECT_TRUE(text.ends_with("\r\n"));
+  const std::vector<std::string> lines = ReportLines(text);
+  ExpectHeaderLines(lines, "access violation (write 0x0)", outcome.pid);
+  ExpectStackLines(lines, kHeaderLines);
+  ASSERT_GT(lines.size(), kHeaderLines + 2);
+  EXPECT_THAT(lines.back(), HasSubstr("CrashWithNullWrite"));
+  EXPECT_THAT(lines[lines.size() - 2], HasSubstr("DescendThroughLongNames(int, std::map<"));
+}
+
+TEST_F(CrashReportTest, ClosedStandardOutputDoesNotStopTheReport) {
+  Install();
+  ChildOptions readerGone;
+  readerGone.stdoutReaderGone = true;
+  const ChildOutcome outcome = Crash("null-write", readerGone);
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+  const std::vector<std::string> lines = OnlyReport();
+  ExpectHeaderLines(lines, "access violation (write 0x0)", outcome.pid);
+  ExpectStackLines(lines, kHeaderLines);
 }
 
 TEST_F(CrashReportTest, SmashedStackStillGivesTheCrashingFrame) {

@@ -2,6 +2,7 @@
 
 #include "tests/testing/process.h"
 
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +19,15 @@ namespace {
 [[noreturn]] void BecomeChild(const std::vector<std::string>& argv, const ChildOptions& options,
                               int outputFd) {
   ::dup2(outputFd, STDOUT_FILENO);
+  int unread[2];
+  if (options.stdoutReaderGone && ::pipe(unread) == 0) {
+    ::close(unread[0]);
+    ::dup2(unread[1], STDOUT_FILENO);
+    ::signal(SIGPIPE, SIG_DFL);
+  }
+  if (!options.timeZone.empty()) {
+    ::setenv("TZ", options.timeZone.c_str(), 1);
+  }
   const rlimit noCore{0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
   if (options.stackLimitBytes != 0) {

@@ -16,6 +16,8 @@ struct ChildOutcome {
 
 struct ChildOptions {
   std::size_t stackLimitBytes = 0;  // 0 keeps the inherited limit
+  bool stdoutReaderGone = false;    // standard output is a pipe whose reader has closed it
+  std::string timeZone;             // TZ, when not empty
 };
 
 // Runs a program with system core dumps switched off, so only the reporter's dump appears.

@@ -4,12 +4,16 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "support/crash_reporter.h"
 
@@ -59,6 +63,28 @@ std::atomic<bool> loaderLockHeld{false};
   return RecurseUntilTheStackEnds(depth + 1) + frame[0];
 }
 
+// Each frame of this recursion has a demangled name of several hundred characters.
+using LongNamedTable = std::map<std::string, std::vector<std::string>>;
+
+[[gnu::noinline]] int DescendThroughLongNames(int depth, const LongNamedTable& table) {
+  volatile char frame[16];
+  frame[0] = static_cast<char>(depth);
+  if (depth == 40) {
+    CrashWithNullWrite();
+    return 0;
+  }
+  return DescendThroughLongNames(depth + 1, table) + frame[0];
+}
+
+[[gnu::noinline]] void CrashBelowLongNames() {
+  std::printf("%d", DescendThroughLongNames(0, LongNamedTable()));
+}
+
+[[gnu::noinline]] void CrashWithNullWriteLater() {
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  CrashWithNullWrite();
+}
+
 [[gnu::noinline]] void CrashWithStackOverflow() {
   std::printf("%d", RecurseUntilTheStackEnds(0));
 }
@@ -100,6 +126,8 @@ constexpr Crash kCrashes[] = {
     {"stack-overflow", CrashWithStackOverflow},
     {"smashed-stack", CrashWithSmashedStack},
     {"loader-lock", CrashWhileTheLoaderLockIsHeld},
+    {"long-names", CrashBelowLongNames},
+    {"late-null-write", CrashWithNullWriteLater},
 };
 
 }  // namespace

@@ -11,6 +11,7 @@ namespace {
 
 using testing::ClientLog;
 using testing::FactoryFor;
+using testing::FormatAnnouncement;
 using testing::RawRecordingBytes;
 using testing::RecorderScript;
 using testing::TempDir;
@@ -82,8 +83,9 @@ TEST(RecordingJob, PassThroughWorkedExample) {
     EXPECT_EQ(frames[i].kind, expected[i].first) << i;
     EXPECT_EQ(frames[i].time, expected[i].second) << i;
   }
-  // The first INIT travels as a FINT; the second stays INIT.
-  EXPECT_EQ(frames[0].packet, SubPacket("FINT", {1}, {2, 3}));
+  // The first INIT travels as a FINT, one that announces the stream's format, since its own
+  // payload announces none; the second stays INIT.
+  EXPECT_EQ(frames[0].packet, SubPacket("FINT", FormatAnnouncement(8, 8), {}));
   EXPECT_EQ(frames[1].packet, SubPacket("MOUS", {4}, {}));
   EXPECT_EQ(frames[2].packet, Concat({SubPacket("KFRM", {5}, {6}), SubPacket("DLTA", {}, {}),
                                       SubPacket("MPOS", {}, {7}), SubPacket("DLTA", {8}, {})}));
@@ -93,6 +95,51 @@ TEST(RecordingJob, PassThroughWorkedExample) {
   EXPECT_EQ(run.client.calls.back(), "finish 8 6 1 1 0");
   EXPECT_TRUE(run.recorder.closed);
 }
+
+struct OpeningCase {
+  const char* name;
+  const char* fourcc;
+  std::vector<std::uint8_t> payload;
+  std::vector<std::uint8_t> firstPacket;  // empty: the conversion fails as invalid data
+};
+
+void PrintTo(const OpeningCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class RecordingJobOpening : public ::testing::TestWithParam<OpeningCase> {};
+
+// A reader of the file takes the stream's format from the FINT that opens its first sample.
+TEST_P(RecordingJobOpening, FirstSampleAnnouncesTheStreamFormat) {
+  const OpeningCase& c = GetParam();
+  RawRecordingBytes recording(8, 8, 32);
+  recording.Record(c.fourcc, T, c.payload).Record("MPOS", T + D30);
+  JobRun run;
+  try {
+    Convert(recording, OutputFormat::ScreenCodec, run);
+  } catch (const CReelkitException& e) {
+    EXPECT_TRUE(c.firstPacket.empty());
+    EXPECT_EQ(e.Error(), 13u);
+    return;
+  }
+  ASSERT_EQ(run.recorder.frames.size(), 2u);
+  EXPECT_EQ(run.recorder.frames[0].kind, kKbnd);
+  EXPECT_EQ(run.recorder.frames[0].packet, c.firstPacket);
+  EXPECT_EQ(run.recorder.frames[1].packet, SubPacket("MPOS", {}, {}));
+}
+
+const auto kAnnouncement = SubPacket("FINT", FormatAnnouncement(8, 8), {});
+
+INSTANTIATE_TEST_SUITE_P(
+    Openings, RecordingJobOpening,
+    ::testing::Values(
+        OpeningCase{"FormatWithoutPayload", "FINT", {}, kAnnouncement},
+        OpeningCase{"KeyImage", "KFRM", {5}, Concat({kAnnouncement, SubPacket("KFRM", {5}, {})})},
+        OpeningCase{"Cursor", "MOUS", {6}, Concat({kAnnouncement, SubPacket("MOUS", {6}, {})})},
+        OpeningCase{"OwnAnnouncement", "FINT", FormatAnnouncement(6, 4),
+                    SubPacket("FINT", FormatAnnouncement(6, 4), {})},
+        OpeningCase{"AnnouncementOfNoPicture", "FINT", FormatAnnouncement(0, 4), {}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(RecordingJob, ReportsStartProgressAndFinishInOrder) {
   RawRecordingBytes recording(8, 8, 32);

@@ -39,6 +39,9 @@ bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outp
     }
   }
   input_.Close();
+  if (pictureIsPending_) {
+    RecordDecodedPicture();
+  }
   CompleteOutput();
   ReportFinish(client);
   return true;
@@ -119,6 +122,7 @@ void CAviInputJob::DecodeChunk() {
     ++keyFrames_;
   }
   DecodeIntoFrame(chunk_.span());
+  pictureIsPending_ = true;
   if (inputTime_ > nextFrameTime_ + frameDuration_) {
     RecordDecodedPicture();
   }
@@ -129,6 +133,7 @@ void CAviInputJob::RecordDecodedPicture() {
   RecordPicture();
   nextFrameTime_ += frameDuration_;
   ++frames_;
+  pictureIsPending_ = false;
 }
 
 }  // namespace reelkit

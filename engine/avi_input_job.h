@@ -33,6 +33,8 @@ class CAviInputJob : public CConversionJob {
   ByteBlock chunk_;
   Time inputTime_ = 0;
   bool streamFormatKnown_ = false;
+  // A decoded chunk has changed the picture since it was last recorded.
+  bool pictureIsPending_ = false;
 };
 
 }  // namespace reelkit

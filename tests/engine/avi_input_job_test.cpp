@@ -145,12 +145,20 @@ TEST(AviInputJob, PassesEveryChunkThroughUnderItsTagAtItsOwnTime) {
   EXPECT_EQ(run.client.calls.back(), "finish 6 6 2 0 0");
 }
 
-TEST(AviInputJob, PicturesAreTakenEveryThirdChunk) {
-  // At 10 per second the first four chunks make no picture, then every third does.
-  const JobRun ten = Convert(Avi(KeyThenBundles(10)), OutputFormat::MicrosoftRle);
-  ASSERT_EQ(ten.recorder.frames.size(), 3u);  // chunks 5, 8 and 11
-  EXPECT_EQ(ten.recorder.frames[2].time, 2'000'000);
-  EXPECT_EQ(ten.client.calls.back(), "finish 11 3 1 0 0");
+TEST(AviInputJob, PicturesAreTakenEveryThirdChunkAndTheLastIsKept) {
+  // At 10 per second the first four chunks make no picture, then every third does (the fifth,
+  // eighth and eleventh); the chunks after the last of those make one more at the end.
+  for (const std::size_t chunks : {11u, 12u, 13u}) {
+    const JobRun run = Convert(Avi(KeyThenBundles(chunks - 1)), OutputFormat::MicrosoftRle);
+    const std::size_t pictures = chunks == 11 ? 3 : 4;
+    ASSERT_EQ(run.recorder.frames.size(), pictures) << chunks;
+    for (std::size_t i = 0; i < pictures; ++i) {
+      EXPECT_EQ(run.recorder.frames[i].time, static_cast<Time>(i) * 1'000'000) << chunks;
+      EXPECT_EQ(run.recorder.frames[i].kind, 0u) << chunks;
+    }
+    EXPECT_EQ(run.client.calls.back(),
+              "finish " + std::to_string(chunks) + " " + std::to_string(pictures) + " 1 0 0");
+  }
 }
 
 TEST(AviInputJob, PassThroughRefusesAStreamFormatOfNoPicture) {
@@ -167,7 +175,7 @@ TEST(AviInputJob, OddChunkIsDecodedWithItsPadByte) {
   movi.Chunk("00dc", Bundle(101)).Chunk("00dc", Bundle()).Chunk("00dc", Bundle());
   const JobRun run = Convert(Avi(movi), OutputFormat::MicrosoftRle);
   ASSERT_TRUE(run.result);
-  EXPECT_EQ(run.client.calls.back(), "finish 4 0 1 0 0");
+  EXPECT_EQ(run.client.calls.back(), "finish 4 1 1 0 0");
 }
 
 struct FirstChunkCase {

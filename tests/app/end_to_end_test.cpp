@@ -289,10 +289,10 @@ TEST_P(EndToEndRoundTrip, PassThroughConvertsAgainAndBackToTheLastPicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     Openings, EndToEndRoundTrip,
-    ::testing::Values(
-        RoundTripCase{"FormatFirst", Opening::FormatFirst, PixelLayout::Rgb32},
-        RoundTripCase{"FormatWithoutPayload", Opening::FormatWithoutPayload, PixelLayout::Rgb24},
-        RoundTripCase{"KeyImageFirst", Opening::KeyImageFirst, PixelLayout::Indexed8}),
+    ::testing::Values(RoundTripCase{"FormatFirst", Opening::FormatFirst, PixelLayout::Rgb32},
+                      RoundTripCase{"FormatWithoutPayload", Opening::FormatWithoutPayload,
+                                    PixelLayout::Indexed8},
+                      RoundTripCase{"KeyImageFirst", Opening::KeyImageFirst, PixelLayout::Rgb24}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(EndToEnd, ConvertingTwiceGivesIdenticalFiles) {

@@ -3,6 +3,7 @@
 #include "common/endian.h"
 #include "common/error_codes.h"
 #include "common/reelkit_exception.h"
+#include "engine/format_announcement.h"
 
 namespace reelkit {
 
@@ -38,6 +39,9 @@ bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outp
     }
   }
   input_.Close();
+  if (pictureIsPending_) {
+    RecordDecodedPicture();
+  }
   CompleteOutput();
   ReportFinish(client);
   return true;
@@ -64,16 +68,51 @@ CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsum
   chunk_.ResizeForOverwrite(size);
   input_.ReadExactly(chunk_.span());
   ++packets_;
-  if (!decoderReady_) {
+  if (!streamFormatKnown_) {
     if (!IsValidFirstChunk(chunk_.span())) {
       return ChunkOutcome::Invalid;
     }
-    streamFormat_ = StreamFormatOfFirstChunk(chunk_.span());
-    CreateDecoder();
-    decoderReady_ = true;
+    TakeStreamFormat();
+    streamFormatKnown_ = true;
   }
-  DecodeChunk();
+  if (ProducesPictures()) {
+    DecodeChunk();
+  } else {
+    PassChunkThrough(chunk_.span().first(header.size));
+  }
   return ChunkOutcome::Continue;
+}
+
+void CAviInputJob::TakeStreamFormat() {
+  streamFormat_ = StreamFormatOfFirstChunk(chunk_.span());
+  if (ProducesPictures()) {
+    CreateDecoder();
+    return;
+  }
+  // Nothing decodes a pass-through stream on its way, so the format the output declares is
+  // checked here. It is the one the first chunk announces, at whatever depth; without an
+  // announcement, the 32-bit format of the chunk's size.
+  const auto announced = AnnouncedFormatBlock(chunk_.span().subspan(4));
+  streamFormat_ = AnnouncedStreamFormat(announced.empty() ? streamFormat_.Bytes() : announced);
+  DeclareStreamFormatForOutput();
+}
+
+void CAviInputJob::PassChunkThrough(std::span<const std::uint8_t> chunk) {
+  // A chunk already is one sample of the stream, one frame interval long at 30 per second: its
+  // bundle goes out unchanged under its own tag, at its own time.
+  const PacketKind tag =
+      chunk.size() >= 4 ? PacketKindOfFourCC(LoadU32LE(chunk.data())) : PacketKind::None;
+  if (tag == PacketKind::Kbnd || tag == PacketKind::Bndl) {
+    if (tag == PacketKind::Kbnd) {
+      ++keyFrames_;
+    }
+    RecordSample(tag, chunk.subspan(4));
+  } else {
+    // Nothing in it that a decoder reads: the picture stays as it was, as after a spacer.
+    RecordSample(PacketKind::Empt, {});
+  }
+  nextFrameTime_ += frameDuration_;
+  ++frames_;
 }
 
 void CAviInputJob::DecodeChunk() {
@@ -83,12 +122,18 @@ void CAviInputJob::DecodeChunk() {
     ++keyFrames_;
   }
   DecodeIntoFrame(chunk_.span());
+  pictureIsPending_ = true;
   if (inputTime_ > nextFrameTime_ + frameDuration_) {
-    RecordPicture();
-    nextFrameTime_ += frameDuration_;
-    ++frames_;
+    RecordDecodedPicture();
   }
   inputTime_ += kInputChunkDuration;
+}
+
+void CAviInputJob::RecordDecodedPicture() {
+  RecordPicture();
+  nextFrameTime_ += frameDuration_;
+  ++frames_;
+  pictureIsPending_ = false;
 }
 
 }  // namespace reelkit

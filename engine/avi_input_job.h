@@ -7,8 +7,9 @@
 
 namespace reelkit {
 
-// Converts an AVI that carries the screen stream: every data chunk is decoded in turn, taken to
-// run at 30 chunks per second, and re-recorded in the chosen output format.
+// Converts an AVI that carries the screen stream, taken to run at 30 chunks per second: every
+// data chunk is decoded in turn and the pictures re-recorded in the chosen output format, or, for
+// the screen codec, every chunk is passed through as one sample.
 class CAviInputJob : public CConversionJob {
  public:
   explicit CAviInputJob(RecorderFactory makeRecorder = DefaultRecorderFactory());
@@ -22,13 +23,18 @@ class CAviInputJob : public CConversionJob {
   enum class ChunkOutcome { Continue, Invalid };
 
   ChunkOutcome ReadNextChunk(std::uint64_t& listConsumed);
+  void TakeStreamFormat();
+  void PassChunkThrough(std::span<const std::uint8_t> chunk);
   void DecodeChunk();
+  void RecordDecodedPicture();
 
   static constexpr Time kInputChunkDuration = 333'333;
 
   ByteBlock chunk_;
   Time inputTime_ = 0;
-  bool decoderReady_ = false;
+  bool streamFormatKnown_ = false;
+  // A decoded chunk has changed the picture since it was last recorded.
+  bool pictureIsPending_ = false;
 };
 
 }  // namespace reelkit

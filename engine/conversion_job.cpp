@@ -57,6 +57,13 @@ void CConversionJob::SelectOutputFormat() {
   recorder_ = makeRecorder_(static_cast<double>(framesPerSecond), FourCCOf(format_));
 }
 
+void CConversionJob::DeclareStreamFormatForOutput() {
+  outputFormat_ = streamFormat_;
+  if (IsPlainRgb32BitFields(streamFormat_)) {
+    outputFormat_.SetPictureFormat(32, kCompressionRgb);
+  }
+}
+
 void CConversionJob::CreateDecoder() {
   const BitmapInfoHeader stream = streamFormat_.Header();
   // The frame buffer holds a 32-bit picture at the output size whatever the stream's depth, so a

@@ -43,6 +43,9 @@ class CConversionJob {
   // Creates the recorder for the output format index and sets the frame duration. An index other
   // than 0, 2 and 3 throws CReelkitException(UnsupportedOutputFormat, 0).
   void SelectOutputFormat();
+  // Pass-through output declares the stream's own format; plain RGB dressed as bit fields is
+  // declared as plain RGB.
+  void DeclareStreamFormatForOutput();
   // Derives the output picture format from the stream format and prepares a decoder for it.
   void CreateDecoder();
   // Hands the frame buffer to the recorder at the next frame time. A busy recorder is waited

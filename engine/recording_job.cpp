@@ -3,6 +3,7 @@
 #include "common/endian.h"
 #include "common/error_codes.h"
 #include "common/reelkit_exception.h"
+#include "engine/format_announcement.h"
 
 namespace reelkit {
 namespace {
@@ -42,10 +43,7 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
   }
   inputSize_ = input_.Size();
   consumed_ = ReadRecordingHeader(input_, streamFormat_);
-  outputFormat_ = streamFormat_;
-  if (IsPlainRgb32BitFields(streamFormat_)) {
-    outputFormat_.SetPictureFormat(32, kCompressionRgb);
-  }
+  DeclareStreamFormatForOutput();
   if (ProducesPictures()) {
     CreateDecoder();
   }
@@ -131,17 +129,40 @@ void CRecordingJob::FlushBundle() {
     ++frames_;
     ++spacers_;
   }
-  const PacketKind bundleKind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
   if (ProducesPictures()) {
-    StoreU32LE(bundle_.data(), FourCCOfPacketKind(bundleKind));
+    const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
+    StoreU32LE(bundle_.data(), FourCCOfPacketKind(kind));
     DecodeIntoFrame(bundle_.span());
     RecordPicture();
   } else {
-    RecordSample(bundleKind, bundle_.span().subspan(kBundleHeaderSize));
+    if (!streamFormatAnnounced_) {
+      AnnounceStreamFormat();
+    }
+    const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
+    RecordSample(kind, bundle_.span().subspan(kBundleHeaderSize));
   }
   nextFrameTime_ += frameDuration_;
   ++frames_;
   ClearBundle();
+}
+
+void CRecordingJob::AnnounceStreamFormat() {
+  const auto subPackets = bundle_.span().subspan(kBundleHeaderSize);
+  if (const auto announced = AnnouncedFormatBlock(subPackets); !announced.empty()) {
+    // Whoever reads the file back takes this format for the stream's: it must be a picture's.
+    AnnouncedStreamFormat(announced);
+  } else {
+    // The announcement goes in front. A FINT without a format resets to the stream's format,
+    // as the announcement does; such a FINT stands alone in its bundle and is replaced.
+    ByteBlock announcing(kBundleHeaderSize);
+    AppendFormatAnnouncement(announcing, streamFormat_);
+    if (!OpensWithFormatReset(subPackets)) {
+      announcing.Append(subPackets);
+    }
+    bundle_ = std::move(announcing);
+    bundleIsKey_ = true;
+  }
+  streamFormatAnnounced_ = true;
 }
 
 void CRecordingJob::ClearBundle() {

@@ -23,6 +23,9 @@ class CRecordingJob : public CConversionJob {
   void ProcessPacket(RecordingPacket& packet);
   void FlushBundle();
   void AppendToBundle(const RecordingPacket& packet);
+  // Makes the first pass-through sample open with a FINT that announces the stream's format, the
+  // one thing a reader of the file needs before the first picture.
+  void AnnounceStreamFormat();
   bool BundleIsEmpty() const { return bundle_.size() == kBundleHeaderSize; }
   void ClearBundle();
 
@@ -35,6 +38,7 @@ class CRecordingJob : public CConversionJob {
   Time bundleStart_ = 0;
   bool bundleIsKey_ = false;
   bool initSeen_ = false;
+  bool streamFormatAnnounced_ = false;
 };
 
 }  // namespace reelkit

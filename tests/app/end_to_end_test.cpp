@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <utility>
 
 #include "tests/testing/ffmpeg_tool.h"
 #include "tests/testing/process.h"
@@ -220,6 +221,79 @@ TEST_F(EndToEnd, PassThroughConvertsBackToTheSamePictures) {
   // Every chunk decoded so far shows in the last frame: the final picture of the recording.
   EXPECT_EQ(Visible(decoded.frames.back(), decoded.width, 64, 48), Scene(64, 48, 15).pixels);
 }
+
+enum class Opening { FormatFirst, FormatWithoutPayload, KeyImageFirst };
+
+// Writes a recording that opens as given, shows its key image, then changes once per 10 fps
+// interval four times. Returns the last two pictures.
+std::pair<Picture, Picture> WriteOpening(const std::string& path, Opening opening,
+                                         PixelLayout layout) {
+  CRecordingWriter writer(path, recording::MakeStreamFormat(64, 48, layout));
+  const BitmapFormat format = writer.Model().NativeFormat();
+  const auto packed = [layout](const Picture& picture) {
+    return recording::PackPicture(picture.pixels, picture.width, picture.height, layout);
+  };
+  Picture previous;
+  Picture picture = Scene(64, 48, 0);
+  if (opening == Opening::KeyImageFirst) {
+    recording::KeyFrameOptions options;
+    options.announcedFormat = &format;
+    writer.WriteKeyFrame(kStart, packed(picture), options);
+  } else {
+    writer.WriteInit(kStart, opening == Opening::FormatFirst ? &format : nullptr);
+    writer.WriteKeyFrame(kStart + 1, packed(picture));
+  }
+  for (int step = 1; step <= 4; ++step) {
+    previous = std::exchange(picture, Scene(64, 48, step * 3));
+    writer.WriteDelta(kStart + step * kD, packed(picture));
+  }
+  writer.Finish();
+  return {previous, picture};
+}
+
+struct RoundTripCase {
+  const char* name;
+  Opening opening;
+  PixelLayout layout;
+};
+
+void PrintTo(const RoundTripCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class EndToEndRoundTrip : public EndToEnd, public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(EndToEndRoundTrip, PassThroughConvertsAgainAndBackToTheLastPicture) {
+  const std::string input = dir_.File("in.rcrec");
+  const auto [previous, last] = WriteOpening(input, GetParam().opening, GetParam().layout);
+  const Conversion pass = Convert(input, dir_.File("pass.avi"), "VQSC");
+  ASSERT_EQ(pass.run.exitStatus, 0) << pass.run.output;
+  // The chunks already are the stream: passed through again, the file comes out as it went in.
+  const Conversion again = Convert(pass.output, dir_.File("again.avi"), "VQSC");
+  ASSERT_EQ(again.run.exitStatus, 0) << again.run.output;
+  EXPECT_TRUE(ReadFileBytes(again.output) == ReadFileBytes(pass.output));
+
+  const auto fromPass = DecodeVideo(Convert(pass.output, dir_.File("pass-rle.avi"), "MRLE").output);
+  const auto fromAgain =
+      DecodeVideo(Convert(again.output, dir_.File("again-rle.avi"), "MRLE").output);
+  EXPECT_EQ(fromAgain.errors, "");
+  ASSERT_FALSE(fromPass.frames.empty());
+  EXPECT_TRUE(fromAgain.frames == fromPass.frames);
+  // The last change falls between two 10 fps frames of the chunk pacing; it still ends the video.
+  EXPECT_EQ(Visible(fromPass.frames.back(), fromPass.width, 64, 48), last.pixels);
+  const auto video1 = DecodeVideo(Convert(pass.output, dir_.File("pass-v1.avi"), "MSVC").output);
+  ASSERT_FALSE(video1.frames.empty());
+  const auto shown = Visible(video1.frames.back(), video1.width, 64, 48);
+  EXPECT_GT(Psnr(shown, last.pixels), Psnr(shown, previous.pixels));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Openings, EndToEndRoundTrip,
+    ::testing::Values(RoundTripCase{"FormatFirst", Opening::FormatFirst, PixelLayout::Rgb32},
+                      RoundTripCase{"FormatWithoutPayload", Opening::FormatWithoutPayload,
+                                    PixelLayout::Indexed8},
+                      RoundTripCase{"KeyImageFirst", Opening::KeyImageFirst, PixelLayout::Rgb24}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(EndToEnd, ConvertingTwiceGivesIdenticalFiles) {
   const std::string input = dir_.File("in.rcrec");

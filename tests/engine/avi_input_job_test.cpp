@@ -43,8 +43,8 @@ class Riff {
   ByteBlock bytes_;
 };
 
-std::vector<std::uint8_t> KeyBundle() {
-  const auto fint = FormatAnnouncement(4, 4);
+std::vector<std::uint8_t> KeyBundle(std::int32_t width = 4) {
+  const auto fint = FormatAnnouncement(width, 4);
   ByteBlock block;
   block.AppendU32LE(FourCCFromText("KBND"));
   block.AppendU32LE(FourCCFromText("FINT"));
@@ -53,9 +53,9 @@ std::vector<std::uint8_t> KeyBundle() {
   return {block.span().begin(), block.span().end()};
 }
 
-std::vector<std::uint8_t> Bundle(std::size_t size = 4) {
+std::vector<std::uint8_t> Bundle(std::size_t size = 4, const char* tag = "BNDL") {
   std::vector<std::uint8_t> bytes(size, 0);
-  std::memcpy(bytes.data(), "BNDL", 4);
+  std::memcpy(bytes.data(), tag, 4);
   return bytes;
 }
 
@@ -98,49 +98,67 @@ Riff KeyThenBundles(std::size_t bundles) {
   return movi;
 }
 
-TEST(AviInputJob, FindsMoviBehindJunkAndDecodesEveryDataChunk) {
+TEST(AviInputJob, FindsMoviBehindJunkAndTakesEveryDataChunk) {
   Riff movi = KeyThenBundles(0);
   movi.Chunk("00db", Bundle()).Chunk("01dc", Bundle()).Chunk("01wb", Bundle(7));
   const JobRun run = Convert(Avi(movi));
   ASSERT_TRUE(run.result);
-  EXPECT_EQ(run.client.calls.back(), "finish 3 1 1 0 0");
+  EXPECT_EQ(run.client.calls.back(), "finish 3 3 1 0 0");
   EXPECT_EQ(run.client.progress.back(), 100.0);
 }
 
 TEST(AviInputJob, FindsMoviWithoutJunkToo) {
   const JobRun run = Convert(Avi(KeyThenBundles(2), false));
   EXPECT_TRUE(run.result);
-  EXPECT_EQ(run.client.calls.back(), "finish 3 1 1 0 0");
+  EXPECT_EQ(run.client.calls.back(), "finish 3 3 1 0 0");
 }
 
 TEST(AviInputJob, RecListsAreSkippedWhole) {
   Riff movi = KeyThenBundles(0);
   movi.List("LIST", "rec ", Riff().Chunk("00dc", Bundle()).Chunk("00dc", Bundle()));
   const JobRun run = Convert(Avi(movi));
-  EXPECT_EQ(run.client.calls.back(), "finish 1 0 1 0 0");
+  EXPECT_EQ(run.client.calls.back(), "finish 1 1 1 0 0");
 }
 
-TEST(AviInputJob, PacesThirtyChunksPerSecond) {
-  // At 30 per second the first two chunks make no frame; at 10 the first four make none, then
-  // every third does.
-  const JobRun thirty = Convert(Avi(KeyThenBundles(9)), OutputFormat::ScreenCodec);
-  ASSERT_EQ(thirty.recorder.frames.size(), 8u);
-  for (std::size_t i = 0; i < 8; ++i) {
-    EXPECT_EQ(thirty.recorder.frames[i].time, static_cast<Time>(i) * 333'333);
-    EXPECT_EQ(thirty.recorder.frames[i].kind, 0u);
+TEST(AviInputJob, PassesEveryChunkThroughUnderItsTagAtItsOwnTime) {
+  Riff movi = KeyThenBundles(1);
+  movi.Chunk("00dc", Bundle(101)).Chunk("00dc", Bundle(6, "EMPT")).Chunk("00dc", Bundle(8, "SAMP"));
+  const JobRun run = Convert(Avi(movi));
+  const auto& frames = run.recorder.frames;
+  ASSERT_EQ(frames.size(), 5u);
+  const auto key = KeyBundle();
+  // The odd chunk goes out without its pad byte; what no decoder reads goes out as a spacer.
+  const std::vector<std::pair<std::uint32_t, std::size_t>> expected = {
+      {9, key.size() - 4}, {8, 0}, {8, 97}, {10, 0}, {10, 0}};
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_EQ(frames[i].time, static_cast<Time>(i) * 333'333) << i;
+    EXPECT_EQ(frames[i].kind, expected[i].first) << i;
+    EXPECT_EQ(frames[i].packet.size(), expected[i].second) << i;
   }
-  const JobRun ten = Convert(Avi(KeyThenBundles(10)), OutputFormat::MicrosoftRle);
-  ASSERT_EQ(ten.recorder.frames.size(), 3u);  // chunks 5, 8 and 11
-  EXPECT_EQ(ten.recorder.frames[2].time, 2'000'000);
-  EXPECT_EQ(ten.client.calls.back(), "finish 11 3 1 0 0");
+  EXPECT_EQ(frames[0].packet, std::vector<std::uint8_t>(key.begin() + 4, key.end()));
+  EXPECT_EQ(run.client.calls.back(), "finish 5 5 1 0 0");
+}
+
+TEST(AviInputJob, PicturesAreTakenEveryThirdChunkAndTheLastIsKept) {
+  // At 10 per second the first four chunks make no picture, then every third does (the fifth,
+  // eighth, eleventh); chunks after the last of those make one more picture at the end.
+  for (const std::size_t chunks : {11u, 12u}) {
+    const JobRun run = Convert(Avi(KeyThenBundles(chunks - 1)), OutputFormat::MicrosoftRle);
+    ASSERT_EQ(run.recorder.frames.size(), chunks - 8) << chunks;
+    EXPECT_EQ(run.recorder.frames.back().time, static_cast<Time>(chunks - 9) * 1'000'000);
+  }
+}
+
+TEST(AviInputJob, PassThroughRefusesAStreamFormatOfNoPicture) {
+  EXPECT_THROW(Convert(Avi(Riff().Chunk("00dc", KeyBundle(0)))), CReelkitException);
 }
 
 TEST(AviInputJob, OddChunkIsDecodedWithItsPadByte) {
   Riff movi = KeyThenBundles(0);
   movi.Chunk("00dc", Bundle(101)).Chunk("00dc", Bundle()).Chunk("00dc", Bundle());
-  const JobRun run = Convert(Avi(movi), OutputFormat::ScreenCodec);
+  const JobRun run = Convert(Avi(movi), OutputFormat::MicrosoftRle);
   ASSERT_TRUE(run.result);
-  EXPECT_EQ(run.client.calls.back(), "finish 4 2 1 0 0");
+  EXPECT_EQ(run.client.calls.back(), "finish 4 1 1 0 0");
 }
 
 struct FirstChunkCase {
@@ -205,7 +223,7 @@ TEST(AviInputJob, ContinuationRiffListsAreReadAsPartOfTheStream) {
   avi.Append(more.span());
   const JobRun run = Convert(avi);
   ASSERT_TRUE(run.result);
-  EXPECT_EQ(run.client.calls.back(), "finish 5 3 2 0 0");
+  EXPECT_EQ(run.client.calls.back(), "finish 5 5 2 0 0");
 }
 
 TEST(AviInputJob, OversizedChunkIsInvalidData) {

@@ -11,6 +11,7 @@ namespace {
 
 using testing::ClientLog;
 using testing::FactoryFor;
+using testing::FormatAnnouncement;
 using testing::RawRecordingBytes;
 using testing::RecorderScript;
 using testing::TempDir;
@@ -82,8 +83,9 @@ TEST(RecordingJob, PassThroughWorkedExample) {
     EXPECT_EQ(frames[i].kind, expected[i].first) << i;
     EXPECT_EQ(frames[i].time, expected[i].second) << i;
   }
-  // The first INIT travels as a FINT; the second stays INIT.
-  EXPECT_EQ(frames[0].packet, SubPacket("FINT", {1}, {2, 3}));
+  // The first INIT travels as a FINT, one that announces the stream's format, since its own
+  // payload announces none; the second stays INIT.
+  EXPECT_EQ(frames[0].packet, SubPacket("FINT", FormatAnnouncement(8, 8), {}));
   EXPECT_EQ(frames[1].packet, SubPacket("MOUS", {4}, {}));
   EXPECT_EQ(frames[2].packet, Concat({SubPacket("KFRM", {5}, {6}), SubPacket("DLTA", {}, {}),
                                       SubPacket("MPOS", {}, {7}), SubPacket("DLTA", {8}, {})}));
@@ -92,6 +94,22 @@ TEST(RecordingJob, PassThroughWorkedExample) {
   EXPECT_EQ(frames[5].packet, SubPacket("INIT", {10}, {}));
   EXPECT_EQ(run.client.calls.back(), "finish 8 6 1 1 0");
   EXPECT_TRUE(run.recorder.closed);
+}
+
+// Readers take the stream's format from the FINT that opens a pass-through file.
+TEST(RecordingJob, FirstSampleOpensWithAFormatAnnouncement) {
+  const auto firstSample = [](const char* fourcc, std::vector<std::uint8_t> payload) {
+    RawRecordingBytes recording(8, 8, 32);
+    recording.Record(fourcc, T, std::move(payload));
+    JobRun run;
+    Convert(recording, OutputFormat::ScreenCodec, run);
+    return run.recorder.frames.at(0);
+  };
+  const auto cursorFirst = firstSample("MOUS", {6});
+  EXPECT_EQ(cursorFirst.kind, kKbnd);
+  EXPECT_EQ(cursorFirst.packet,
+            Concat({SubPacket("FINT", FormatAnnouncement(8, 8), {}), SubPacket("MOUS", {6}, {})}));
+  EXPECT_THROW(firstSample("FINT", FormatAnnouncement(0, 4)), CReelkitException);
 }
 
 TEST(RecordingJob, ReportsStartProgressAndFinishInOrder) {

@@ -8,9 +8,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace reelkit;
   fuzzing::MemoryFile file(data, size);
   fuzzing::SilentClient client;
+  // The last byte picks the output, so both pass-through and decoding are reached.
+  const OutputFormat format =
+      size > 0 && (data[size - 1] & 1) ? OutputFormat::ScreenCodec : OutputFormat::MicrosoftRle;
   try {
     CAviInputJob job(fuzzing::DiscardingRecorders());
-    job.Execute(file.Path(), "/dev/null", OutputFormat::MicrosoftRle, client);
+    job.Execute(file.Path(), "/dev/null", format, client);
   } catch (const CReelkitException&) {
   } catch (const CAviException&) {
   }

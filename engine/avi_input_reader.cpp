@@ -47,7 +47,8 @@ bool FindMoviInRiff(InputFile& file, std::uint64_t end, MoviList& movi) {
     if (chunk.id == kList && chunk.size >= 4) {
       if (file.ReadU32() == kFormMovi) {
         movi.offset = file.Position();
-        movi.size = std::min<std::uint64_t>(chunk.size - 4, file.Size() - movi.offset);
+        // As declared: a list that runs past the end of the file is a truncated file.
+        movi.size = chunk.size - 4;
         return true;
       }
     }

@@ -1,6 +1,7 @@
 // Broken and hostile inputs through the real program. Every row names the exact text the console
 // prints, the exit status, and what became of an output file that existed before the run: it is
-// replaced only once a conversion writes its first frame.
+// replaced only once a conversion writes its first frame, and then, even when the conversion
+// fails later, it is a complete video that ffmpeg plays without a message.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "common/endian.h"
+#include "tests/testing/ffmpeg_tool.h"
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
 #include "tools/recording_writer/recording_writer.h"
@@ -17,6 +19,8 @@ namespace reelkit {
 namespace {
 
 using namespace recording;
+using testing::DecodedVideo;
+using testing::DecodeVideo;
 using testing::ReadFileBytes;
 using testing::RunProcess;
 using testing::TempDir;
@@ -39,6 +43,17 @@ const std::string kOutsideThePicture =
 std::string Done(int frames, int packets) {
   return "Done.\nRecorded " + std::to_string(frames) + " video frames from " +
          std::to_string(packets) + " input packets, total video length is 0 seconds\n";
+}
+
+// A written output holds at least one picture and decodes without a message.
+void ExpectPlaysCleanly(const std::string& path) {
+  if (!testing::FfmpegToolsAvailable()) {
+    return;
+  }
+  const DecodedVideo video = DecodeVideo(path);
+  EXPECT_EQ(video.errors, "") << path;
+  EXPECT_EQ(video.exitStatus, 0) << path;
+  EXPECT_FALSE(video.frames.empty()) << path;
 }
 
 // ---- Raw recordings -------------------------------------------------------------------------
@@ -130,6 +145,10 @@ Bytes WithTime(const Session& session, std::size_t record, Time time) {
   StoreU64LE(bytes.data() + session.records[record].fileOffset + 4,
              static_cast<std::uint64_t>(time));
   return bytes;
+}
+
+Bytes ToBytes(const ByteBlock& block) {
+  return Bytes(block.data(), block.data() + block.size());
 }
 
 Bytes Cut(Bytes bytes, std::size_t size) {
@@ -226,10 +245,6 @@ Bytes Avi(const Riff& movi) {
   return Riff().List("RIFF", "AVI ", body).bytes();
 }
 
-Bytes ToBytes(const ByteBlock& block) {
-  return Bytes(block.data(), block.data() + block.size());
-}
-
 Bytes KeyBundle(std::int32_t width = kWidth, std::int32_t height = kHeight) {
   BitmapInfoHeader header;
   header.width = width;
@@ -259,6 +274,12 @@ Riff Chunks(int bundles = 7) {
     movi.Chunk("00dc", DeltaBundle());
   }
   return movi;
+}
+
+// The file as far as its last chunk, which ends the 'movi' list: the list now runs past the end.
+Bytes WithoutLastChunk(const Bytes& avi) {
+  const std::size_t lastChunk = 8 + DeltaBundle().size() + DeltaBundle().size() % 2;
+  return Cut(avi, avi.size() - lastChunk);
 }
 
 // ---- The table ----------------------------------------------------------------------------------
@@ -295,6 +316,9 @@ TEST_P(BadInputThroughBinary, PrintsItsMessageAndKeepsWhatItMust) {
     EXPECT_EQ(after, kPrecious);
   } else {
     EXPECT_EQ(after.substr(0, 4), "RIFF");
+    if (row.exitStatus != 0) {
+      ExpectPlaysCleanly(output);
+    }
   }
 }
 
@@ -313,6 +337,13 @@ INSTANTIATE_TEST_SUITE_P(
                  kInvalidFormat, 1, Existing::Kept, false},
         BadInput{"UnknownVersion", [] { return Patched(Plain().bytes, 4, 2); }, kInvalidFormat, 1,
                  Existing::Kept, false},
+        BadInput{"CutInsideItsPalette",
+                 [] {
+                   CRecordingWriter writer(
+                       MakeStreamFormat(kWidth, kHeight, PixelLayout::Indexed8));
+                   return Cut(ToBytes(writer.Bytes()), kFormatBlock + 40 + 512);
+                 },
+                 kEndOfFile, 1, Existing::Kept},
         BadInput{"FormatBlockOfZeroBytes", [] { return Patched(Plain().bytes, kFormatSize, 0); },
                  kInvalidData, 1, Existing::Kept},
         BadInput{"FormatBlockOf39Bytes", [] { return Patched(Plain().bytes, kFormatSize, 39); },
@@ -650,6 +681,8 @@ INSTANTIATE_TEST_SUITE_P(
                    return Avi(Riff(Chunks(1)).ChunkOfSize("00dc", (256u << 20) + 1, DeltaBundle()));
                  },
                  kInvalidData, 1, Existing::Kept},
+        BadInput{"MoviListRunsPastTheEndBetweenChunks",
+                 [] { return WithoutLastChunk(Avi(Chunks())); }, kEndOfFile, 1, Existing::Replaced},
         BadInput{"SkippedChunkPastTheEnd",
                  [] { return Avi(Riff(Chunks(1)).ChunkOfSize("01wb", 100000, Bytes(6))); },
                  kEndOfFile, 1, Existing::Kept}),
@@ -662,7 +695,9 @@ std::string Refusal(const std::string& input, std::size_t size, const std::strin
 }
 
 // A recording cut exactly after any record is a shorter recording; cut anywhere inside one, it
-// ends with the end-of-file message. Before the first record completes nothing is written.
+// ends with the end-of-file message. Before the first record completes nothing is written; after
+// it, the output is a complete video of the frames written before the cut (decoded for every
+// place of a cut in the last record).
 TEST(TruncatedRecordings, EndCleanlyBetweenRecordsAndWithEndOfFileInsideThem) {
   const Session& session = Plain();
   TempDir dir;
@@ -682,6 +717,9 @@ TEST(TruncatedRecordings, EndCleanlyBetweenRecordsAndWithEndOfFileInsideThem) {
       EXPECT_EQ(run.output, Refusal(input, size, kEndOfFile)) << "record " << k << " cut at " << at;
       EXPECT_EQ(run.exitStatus, 1);
       EXPECT_EQ(ReadFileBytes(output) == kPrecious, k == 0) << "record " << k << " cut at " << at;
+      if (k + 1 == session.records.size()) {
+        ExpectPlaysCleanly(output);
+      }
     }
   }
   // The frames of whole bundles: the INIT's, then MOUS and MPOS when the KFRM arrives, then the
@@ -696,6 +734,25 @@ TEST(TruncatedRecordings, EndCleanlyBetweenRecordsAndWithEndOfFileInsideThem) {
     EXPECT_EQ(run.output, input + "\n" + Done(frames[k], static_cast<int>(k))) << k << " records";
     EXPECT_EQ(run.exitStatus, 0);
   }
+}
+
+// An AVI input that ends before its 'movi' list does keeps every picture of the chunks it has:
+// the same ones a whole file of those chunks gives.
+TEST(TruncatedAvi, KeepsThePicturesOfTheChunksBeforeTheCut) {
+  if (!testing::FfmpegToolsAvailable()) {
+    GTEST_SKIP() << "the ffmpeg tools are not installed";
+  }
+  TempDir dir;
+  const std::string whole = dir.Write("whole.avi", Avi(Chunks(12)));
+  const std::string cut = dir.Write("cut.avi", WithoutLastChunk(Avi(Chunks(13))));
+  const auto wholeRun = RunProcess({REELKIT_BINARY, "-in", whole, "-out", dir.File("w.avi")});
+  const auto cutRun = RunProcess({REELKIT_BINARY, "-in", cut, "-out", dir.File("c.avi")});
+  ASSERT_EQ(wholeRun.output, whole + "\n" + Done(3, 13));
+  ASSERT_EQ(cutRun.output, cut + "\n" + kEndOfFile);
+  const DecodedVideo expected = DecodeVideo(dir.File("w.avi"));
+  const DecodedVideo kept = DecodeVideo(dir.File("c.avi"));
+  EXPECT_EQ(kept.errors, "");
+  EXPECT_EQ(kept.frames, expected.frames);
 }
 
 }  // namespace

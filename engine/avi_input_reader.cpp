@@ -29,7 +29,7 @@ struct RiffHeader {
 
 // Reads the next 12 bytes as a RIFF or list header when the file holds that many.
 bool ReadRiffHeader(InputFile& file, RiffHeader& header) {
-  if (file.Size() - std::min(file.Size(), file.Position()) < 12) {
+  if (file.Remaining() < 12) {
     return false;
   }
   header.id = file.ReadU32();

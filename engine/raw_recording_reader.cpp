@@ -44,29 +44,32 @@ bool DescribesAPicture(const BitmapInfoHeader& header) {
 constexpr std::size_t kTimestampEnd = 12;    // kind and timestamp
 constexpr std::size_t kRecordHeadSize = 16;  // and the first block's length
 
+// A record that the file ends inside. When the file has grown since it was opened, the recorder
+// is still writing that record: the recording ends, as it stood, after the last whole record.
+// Otherwise the file is truncated.
+std::uint64_t EndAtCutRecord(const InputFile& file) {
+  if (file.HasGrown()) {
+    return 0;
+  }
+  throw CReelkitException(ReelkitFailure::ReadInput, kErrorHandleEof);
+}
+
 // Reads a block of length bytes and, in the same call, the bytes that follow it into trailer; the
-// block keeps only its own bytes.
-void ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::uint8_t> trailer,
+// block keeps only its own bytes. False, with nothing read, when the file ends first.
+bool ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::uint8_t> trailer,
                          ByteBlock& block) {
   if (length > kMaxRecordBlockSize) {
     ThrowInvalidData();
   }
-  file.RequireAvailable(std::uint64_t{length} + trailer.size());
-  block.ResizeForOverwrite(std::size_t{length} + trailer.size());
+  const std::uint64_t size = std::uint64_t{length} + trailer.size();
+  if (file.Remaining() < size) {
+    return false;
+  }
+  block.ResizeForOverwrite(static_cast<std::size_t>(size));
   file.ReadExactly(block.span());
   std::copy_n(block.data() + length, trailer.size(), trailer.begin());
   block.Resize(length);
-}
-
-void ReadBlock(InputFile& file, std::uint32_t length, ByteBlock& block) {
-  ReadBlockAndTrailer(file, length, {}, block);
-}
-
-// Reads a block and the 32-bit length that follows it in one call; returns that length.
-std::uint32_t ReadBlockAndLength(InputFile& file, std::uint32_t length, ByteBlock& block) {
-  std::uint8_t next[4];
-  ReadBlockAndTrailer(file, length, next, block);
-  return LoadU32LE(next);
+  return true;
 }
 
 }  // namespace
@@ -140,12 +143,18 @@ std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet) {
     }
   }
   if (got < sizeof head) {
-    throw CReelkitException(ReelkitFailure::ReadInput, kErrorHandleEof);
+    return EndAtCutRecord(file);
   }
   packet.kind = PacketKindOfFourCC(LoadU32LE(head));
   const std::uint32_t firstLength = LoadU32LE(head + kTimestampEnd);
-  const std::uint32_t secondLength = ReadBlockAndLength(file, firstLength, packet.firstBlock);
-  ReadBlock(file, secondLength, packet.secondBlock);
+  std::uint8_t next[4];
+  if (!ReadBlockAndTrailer(file, firstLength, next, packet.firstBlock)) {
+    return EndAtCutRecord(file);
+  }
+  const std::uint32_t secondLength = LoadU32LE(next);
+  if (!ReadBlockAndTrailer(file, secondLength, {}, packet.secondBlock)) {
+    return EndAtCutRecord(file);
+  }
   return std::uint64_t{kRecordFramingSize} + firstLength + secondLength;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "common/reelkit_exception.h"
 #include "tests/engine/engine_doubles.h"
 #include "tests/testing/temp_dir.h"
@@ -190,6 +192,48 @@ TEST(RawRecordingRecords, TruncationAnywhereInARecordIsAnEndOfFileError) {
     ByteBlock truncated = recording.bytes;
     truncated.Resize(cut);
     EXPECT_EQ(ReadAllRecords(truncated).error, 38) << "cut at " << cut;
+  }
+}
+
+// The size of the next record, 0 at the end of the records, or minus the error of the failure.
+std::int64_t NextRecord(InputFile& file, RecordingPacket& packet) {
+  try {
+    return static_cast<std::int64_t>(ReadRecord(file, packet));
+  } catch (const CReelkitException& e) {
+    return -static_cast<std::int64_t>(e.Error());
+  }
+}
+
+// A recording still being written is read as it stood when it was opened: to its last whole
+// record, and none of what arrives later. Cut the same way but not growing, it is truncated.
+TEST(RawRecordingRecords, GrowingFileEndsAtItsLastWholeRecordAndAStillOneIsTruncated) {
+  RawRecordingBytes recording(4, 4, 32);
+  recording.Record("DLTA", 1, {1, 2, 3}, {4, 5}).Record("MPOS", 2, {6, 7});
+  const std::size_t thirdRecord = recording.bytes.size();
+  recording.Record("DLTA", 3, {8, 9, 10, 11}, {12});
+  const std::span<const std::uint8_t> bytes = recording.bytes.span();
+  // Between records, inside the head of one, inside its first block, inside its second length
+  // and inside its second block.
+  for (const std::size_t at : {0, 7, 18, 22, 24}) {
+    const std::size_t cut = thirdRecord + at;
+    for (const bool grows : {true, false}) {
+      TempDir dir;
+      const std::string path = dir.Write("in.rcrec", bytes.first(cut));
+      InputFile file;
+      ASSERT_EQ(file.Open(path), 0);
+      BitmapFormat format;
+      RecordingPacket packet;
+      ReadRecordingHeader(file, format);
+      ASSERT_EQ(NextRecord(file, packet), 25);
+      if (grows) {
+        std::ofstream(path, std::ios::binary | std::ios::app)
+            .write(reinterpret_cast<const char*>(bytes.data() + cut),
+                   static_cast<std::streamsize>(bytes.size() - cut));
+      }
+      ASSERT_EQ(NextRecord(file, packet), 22);
+      EXPECT_EQ(NextRecord(file, packet), grows || at == 0 ? 0 : -38)
+          << "cut at " << at << (grows ? ", growing" : "");
+    }
   }
 }
 

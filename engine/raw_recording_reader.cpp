@@ -15,6 +15,10 @@ namespace {
   throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
 }
 
+[[noreturn]] void ThrowLimit(InputLimit limit, std::uint64_t asked, std::uint64_t allowed) {
+  throw CReelkitException(LimitRefusal{limit, asked, allowed});
+}
+
 // Colours used of 0 means the full table at 1, 4 and 8 bits.
 std::uint32_t ImpliedColorsUsed(std::uint16_t bitCount) {
   switch (bitCount) {
@@ -30,15 +34,27 @@ std::uint32_t ImpliedColorsUsed(std::uint16_t bitCount) {
 }
 
 // Pass-through output hands the format to the video file unseen by the decoder, so the reader
-// refuses what no screen can be: an empty or top-down picture, sides past 65535, or a depth that
-// no bitmap has.
+// refuses what no screen can be: an empty or top-down picture, or a depth that no bitmap has.
 bool DescribesAPicture(const BitmapInfoHeader& header) {
-  const bool widthOk = header.width >= 1 && header.width <= kMaxPictureSide;
-  const bool heightOk = header.height >= 1 && header.height <= kMaxPictureSide;
   const std::uint16_t depth = header.bitCount;
   const bool depthOk =
       depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
-  return widthOk && heightOk && depthOk;
+  return header.width >= 1 && header.height >= 1 && depthOk;
+}
+
+void CheckPictureLimits(const BitmapInfoHeader& header) {
+  for (const std::int32_t side : {header.width, header.height}) {
+    if (side > kMaxPictureSide) {
+      ThrowLimit(InputLimit::PictureSide, static_cast<std::uint64_t>(side), kMaxPictureSide);
+    }
+  }
+  if (!DescribesAPicture(header)) {
+    ThrowInvalidData();
+  }
+  const std::uint64_t pictureBytes = DibImageSize(header.width, header.height, 32);
+  if (pictureBytes > kMaxPictureBytes) {
+    ThrowLimit(InputLimit::PictureBytes, pictureBytes, kMaxPictureBytes);
+  }
 }
 
 constexpr std::size_t kTimestampEnd = 12;    // kind and timestamp
@@ -59,7 +75,7 @@ std::uint64_t EndAtCutRecord(const InputFile& file) {
 bool ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::uint8_t> trailer,
                          ByteBlock& block) {
   if (length > kMaxRecordBlockSize) {
-    ThrowInvalidData();
+    ThrowLimit(InputLimit::RecordBlockSize, length, kMaxRecordBlockSize);
   }
   const std::uint64_t size = std::uint64_t{length} + trailer.size();
   if (file.Remaining() < size) {
@@ -83,10 +99,7 @@ void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamF
   if (headerSize < kBitmapInfoHeaderSize || headerSize > block.size()) {
     ThrowInvalidData();
   }
-  if (!DescribesAPicture(header) ||
-      DibImageSize(header.width, header.height, 32) > kMaxPictureBytes) {
-    ThrowInvalidData();
-  }
+  CheckPictureLimits(header);
   const auto tail = block.subspan(headerSize);
   std::vector<std::uint8_t> normalised(kBitmapInfoHeaderSize, 0);
   if (header.compression == kCompressionBitFields) {
@@ -119,7 +132,10 @@ std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat) {
     ThrowInvalidData();
   }
   const std::uint32_t blockSize = file.ReadU32();
-  if (blockSize > kMaxFormatBlockSize || blockSize < kBitmapInfoHeaderSize) {
+  if (blockSize > kMaxFormatBlockSize) {
+    ThrowLimit(InputLimit::FormatBlockSize, blockSize, kMaxFormatBlockSize);
+  }
+  if (blockSize < kBitmapInfoHeaderSize) {
     ThrowInvalidData();
   }
   std::vector<std::uint8_t> block(blockSize);
@@ -138,8 +154,11 @@ std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet) {
   }
   if (got >= kTimestampEnd) {
     packet.timestamp = static_cast<Time>(LoadU64LE(head + 4));
-    if (packet.timestamp > kMaxTimestamp || packet.timestamp < -kMaxTimestamp) {
-      ThrowInvalidData();
+    const std::uint64_t distance = packet.timestamp < 0
+                                       ? 0 - static_cast<std::uint64_t>(packet.timestamp)
+                                       : static_cast<std::uint64_t>(packet.timestamp);
+    if (distance > kMaxTimestamp) {
+      ThrowLimit(InputLimit::Timestamp, distance, kMaxTimestamp);
     }
   }
   if (got < sizeof head) {

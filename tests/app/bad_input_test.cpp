@@ -40,6 +40,15 @@ const std::string kOutsideThePicture =
     "Error 0xc000008c while reading input file.\nThe recording's screen data is damaged: The "
     "screen stream named a position outside its picture.\n";
 
+// Invalid data refused by one of the program's limits, and the sentence naming the limit.
+std::string Refused(const std::string& limit) {
+  return kInvalidData + limit + "\n";
+}
+const std::string kOverOneGibibyte =
+    Refused("A picture of 17179344900 bytes at 32 bits per pixel exceeds the limit of 1 GiB.");
+const std::string kSideOver65535 =
+    Refused("A picture side of 65536 pixels exceeds the limit of 65535 pixels.");
+
 std::string Done(int frames, int packets) {
   return "Done.\nRecorded " + std::to_string(frames) + " video frames from " +
          std::to_string(packets) + " input packets, total video length is 0 seconds\n";
@@ -351,12 +360,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FormatBlockAtItsBoundPastTheEnd",
                  [] { return Patched(Plain().bytes, kFormatSize, 1u << 20); }, kEndOfFile, 1,
                  Existing::Kept},
-        BadInput{"FormatBlockJustPastItsBound",
-                 [] { return Patched(Plain().bytes, kFormatSize, (1u << 20) + 1); }, kInvalidData,
-                 1, Existing::Kept},
-        BadInput{"FormatBlockOfFourGibibytes",
-                 [] { return Patched(Plain().bytes, kFormatSize, 0xFFFFFFFF); }, kInvalidData, 1,
-                 Existing::Kept},
+        BadInput{
+            "FormatBlockJustPastItsBound",
+            [] { return Patched(Plain().bytes, kFormatSize, (1u << 20) + 1); },
+            Refused("The recording's format block of 1048577 bytes exceeds the limit of 1 MiB."), 1,
+            Existing::Kept},
+        BadInput{
+            "FormatBlockOfFourGibibytes",
+            [] { return Patched(Plain().bytes, kFormatSize, 0xFFFFFFFF); },
+            Refused("The recording's format block of 4294967295 bytes exceeds the limit of 1 MiB."),
+            1, Existing::Kept},
         BadInput{"HeaderSizeZeroMeansForty", [] { return Patched(Plain().bytes, kFormatBlock, 0); },
                  kSessionDone, 0, Existing::Replaced},
         BadInput{"HeaderSizePastTheBlock", [] { return Patched(Plain().bytes, kFormatBlock, 44); },
@@ -366,17 +379,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"WidthZero", [] { return WithSize(0, kHeight); }, kInvalidData, 1, Existing::Kept},
         BadInput{"WidthNegative", [] { return WithSize(-kWidth, kHeight); }, kInvalidData, 1,
                  Existing::Kept},
-        BadInput{"WidthPast65535", [] { return WithSize(65536, 1); }, kInvalidData, 1,
+        BadInput{"WidthPast65535", [] { return WithSize(65536, 1); }, kSideOver65535, 1,
                  Existing::Kept},
         BadInput{"HeightZero", [] { return WithSize(kWidth, 0); }, kInvalidData, 1, Existing::Kept},
         BadInput{"HeightNegativeIsTopDown", [] { return WithSize(kWidth, -kHeight); }, kInvalidData,
                  1, Existing::Kept},
-        BadInput{"HeightPast65535", [] { return WithSize(1, 65536); }, kInvalidData, 1,
+        BadInput{"HeightPast65535", [] { return WithSize(1, 65536); }, kSideOver65535, 1,
                  Existing::Kept},
-        BadInput{"PictureOverOneGibibyte", [] { return WithSize(65535, 65535); }, kInvalidData, 1,
-                 Existing::Kept},
-        BadInput{"PictureTooLargeToDecode", [] { return WithSize(16384, 8192); }, kDamagedData, 1,
-                 Existing::Kept},
+        BadInput{"PictureOverOneGibibyte", [] { return WithSize(65535, 65535); }, kOverOneGibibyte,
+                 1, Existing::Kept},
+        BadInput{
+            "PictureTooLargeToDecode", [] { return WithSize(16384, 8192); },
+            Refused(
+                "A picture of 134217728 pixels exceeds the decoder's limit of 67108864 pixels."),
+            1, Existing::Kept},
         BadInput{"DepthZero", [] { return WithBitCount(0); }, kInvalidData, 1, Existing::Kept},
         BadInput{"DepthNoBitmapHas", [] { return WithBitCount(7); }, kInvalidData, 1,
                  Existing::Kept},
@@ -413,17 +429,22 @@ INSTANTIATE_TEST_SUITE_P(
                    const Session& s = Plain();
                    return Patched(s.bytes, s.Nth(kFourCCDlta, 1).fileOffset + 12, (256u << 20) + 1);
                  },
-                 kInvalidData, 1, Existing::Replaced},
+                 Refused("A record block of 268435457 bytes exceeds the limit of 256 MiB."), 1,
+                 Existing::Replaced},
         BadInput{"SecondBlockLengthOfFourGibibytes",
                  [] {
                    const Session& s = Plain();
                    return Patched(s.bytes, s.HeadField(kFourCCDlta, 0, 1) - 4, 0xFFFFFFFF);
                  },
-                 kInvalidData, 1, Existing::Replaced},
+                 Refused("A record block of 4294967295 bytes exceeds the limit of 256 MiB."), 1,
+                 Existing::Replaced},
         BadInput{"TimeLeapingCenturiesAhead",
                  [] { return WithTime(Plain(), kSessionPackets - 1, kStart + (Time{1} << 54)); },
-                 kInvalidData, 1, Existing::Replaced},
-        BadInput{"TimeAtTheEndOfTime", [] { return WithTime(Plain(), 0, INT64_MAX); }, kInvalidData,
+                 Refused("The recording asks for more than 24 hours of video."), 1,
+                 Existing::Replaced},
+        BadInput{"TimeAtTheEndOfTime", [] { return WithTime(Plain(), 0, INT64_MAX); },
+                 Refused("A record's timestamp lies more than 7311 years from the recording "
+                         "clock's origin."),
                  1, Existing::Kept},
         BadInput{"RecordWithBothBlocksEmpty",
                  [] { return WithRecord(kFourCCDlta, RecordPayload{}).bytes; }, kOneMoreDone, 0,
@@ -668,8 +689,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { return Avi(Riff().Chunk("00dc", KeyBundle(kWidth, -kHeight))); },
                  kDamagedData, 1, Existing::Kept},
         BadInput{"FirstChunkPictureOverOneGibibyte",
-                 [] { return Avi(Riff().Chunk("00dc", KeyBundle(65535, 65535))); }, kInvalidData, 1,
-                 Existing::Kept},
+                 [] { return Avi(Riff().Chunk("00dc", KeyBundle(65535, 65535))); },
+                 kOverOneGibibyte, 1, Existing::Kept},
         BadInput{"ChunkPastTheEndOfTheFile",
                  [] { return Avi(Riff(Chunks(1)).ChunkOfSize("00dc", 100000, DeltaBundle())); },
                  kEndOfFile, 1, Existing::Kept},
@@ -680,7 +701,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [] {
                    return Avi(Riff(Chunks(1)).ChunkOfSize("00dc", (256u << 20) + 1, DeltaBundle()));
                  },
-                 kInvalidData, 1, Existing::Kept},
+                 Refused("A chunk of 268435457 bytes exceeds the limit of 256 MiB."), 1,
+                 Existing::Kept},
         BadInput{"MoviListRunsPastTheEndBetweenChunks",
                  [] { return WithoutLastChunk(Avi(Chunks())); }, kEndOfFile, 1, Existing::Replaced},
         BadInput{"SkippedChunkPastTheEnd",

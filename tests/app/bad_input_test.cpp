@@ -758,24 +758,5 @@ TEST(TruncatedRecordings, EndCleanlyBetweenRecordsAndWithEndOfFileInsideThem) {
   }
 }
 
-// An AVI input that ends before its 'movi' list does keeps every picture of the chunks it has:
-// the same ones a whole file of those chunks gives.
-TEST(TruncatedAvi, KeepsThePicturesOfTheChunksBeforeTheCut) {
-  if (!testing::FfmpegToolsAvailable()) {
-    GTEST_SKIP() << "the ffmpeg tools are not installed";
-  }
-  TempDir dir;
-  const std::string whole = dir.Write("whole.avi", Avi(Chunks(12)));
-  const std::string cut = dir.Write("cut.avi", WithoutLastChunk(Avi(Chunks(13))));
-  const auto wholeRun = RunProcess({REELKIT_BINARY, "-in", whole, "-out", dir.File("w.avi")});
-  const auto cutRun = RunProcess({REELKIT_BINARY, "-in", cut, "-out", dir.File("c.avi")});
-  ASSERT_EQ(wholeRun.output, whole + "\n" + Done(3, 13));
-  ASSERT_EQ(cutRun.output, cut + "\n" + kEndOfFile);
-  const DecodedVideo expected = DecodeVideo(dir.File("w.avi"));
-  const DecodedVideo kept = DecodeVideo(dir.File("c.avi"));
-  EXPECT_EQ(kept.errors, "");
-  EXPECT_EQ(kept.frames, expected.frames);
-}
-
 }  // namespace
 }  // namespace reelkit

@@ -35,6 +35,9 @@ void ReportJobFailure(const CReelkitException& failure, IReelkitClient& client) 
   switch (failure.Failure()) {
     case ReelkitFailure::ReadInput:
       client.OnError(ConvertErrorKind::ReadInputFailed, failure.Error(), {});
+      if (failure.Refusal().limit != InputLimit::None) {
+        client.OnLimitRefusal(failure.Refusal());
+      }
       break;
     case ReelkitFailure::WriteOutput:
       client.OnError(ConvertErrorKind::WriteOutputFailed, failure.Error(),

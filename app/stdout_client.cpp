@@ -46,6 +46,10 @@ void CStdOutConverterClient::OnProgress(double percent) {
   cellsDrawn_ = cells;
 }
 
+void CStdOutConverterClient::OnLimitRefusal(const LimitRefusal& refusal) {
+  std::fprintf(out_, "%s\n", DescribeLimitRefusal(refusal).c_str());
+}
+
 void CStdOutConverterClient::OnFinish(std::uint32_t packets, std::uint32_t frames,
                                       std::uint32_t keyFrames, std::uint32_t spacers,
                                       std::uint32_t seconds) {

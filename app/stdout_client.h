@@ -25,6 +25,7 @@ class CStdOutConverterClient final : public IReelkitClient {
   void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
   void OnProgress(double percent) override;
   bool IsCancelRequested() override { return false; }
+  void OnLimitRefusal(const LimitRefusal& refusal) override;
 
   bool IsInteractive() const { return interactive_; }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/input_limit.h"
+
 namespace reelkit {
 
 // Why a conversion failed, as reported to IReelkitClient::OnError.
@@ -31,6 +33,9 @@ class IReelkitClient {
   virtual void OnProgress(double percent) = 0;
   // Asked after every progress report; true stops the job at once.
   virtual bool IsCancelRequested() = 0;
+  // Follows OnError (ReadInputFailed, 13) when one of the program's own limits refused the input,
+  // and names it. Clients that word only the kind and code need not override it.
+  virtual void OnLimitRefusal(const LimitRefusal&) {}
 
  protected:
   IReelkitClient() = default;

@@ -55,7 +55,7 @@ CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsum
     return ChunkOutcome::Invalid;
   }
   if (header.size > kMaxAviChunkSize) {
-    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+    throw CReelkitException(LimitRefusal{InputLimit::ChunkSize, header.size, kMaxAviChunkSize});
   }
   const std::uint32_t size = header.size + (header.size & 1);
   listConsumed += size;

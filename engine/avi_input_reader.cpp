@@ -29,7 +29,7 @@ struct RiffHeader {
 
 // Reads the next 12 bytes as a RIFF or list header when the file holds that many.
 bool ReadRiffHeader(InputFile& file, RiffHeader& header) {
-  if (file.Size() - std::min(file.Size(), file.Position()) < 12) {
+  if (file.Remaining() < 12) {
     return false;
   }
   header.id = file.ReadU32();
@@ -47,7 +47,8 @@ bool FindMoviInRiff(InputFile& file, std::uint64_t end, MoviList& movi) {
     if (chunk.id == kList && chunk.size >= 4) {
       if (file.ReadU32() == kFormMovi) {
         movi.offset = file.Position();
-        movi.size = std::min<std::uint64_t>(chunk.size - 4, file.Size() - movi.offset);
+        // As declared: a list that runs past the end of the file is a truncated file.
+        movi.size = chunk.size - 4;
         return true;
       }
     }

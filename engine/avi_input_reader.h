@@ -25,8 +25,9 @@ struct ChunkHeader {
 };
 
 // Finds the 'movi' list of the first RIFF 'AVI ' and of every 'AVIX' continuation that follows
-// it. Chunks other than lists at the RIFF level ('JUNK' and the like) are passed over. Leaves
-// the file position unspecified; an empty result means the file has no 'movi' list.
+// it. Chunks other than lists at the RIFF level ('JUNK' and the like) are passed over. Sizes are
+// as the lists declare them, so reading a list that runs past the end of the file ends in a short
+// read. Leaves the file position unspecified; an empty result means the file has no 'movi' list.
 std::vector<MoviList> LocateMoviLists(InputFile& file);
 
 ChunkHeader ReadChunkHeader(InputFile& file);

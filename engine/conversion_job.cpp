@@ -5,6 +5,7 @@
 #include "common/error_codes.h"
 #include "common/packet_kind.h"
 #include "common/reelkit_exception.h"
+#include "decoder/native_format.h"
 #include "engine/raw_recording_reader.h"
 
 namespace reelkit {
@@ -70,7 +71,12 @@ void CConversionJob::CreateDecoder() {
   // depth change later in the recording still decodes whole pictures.
   const std::uint64_t largestPicture = DibImageSize(stream.width, stream.height, 32);
   if (largestPicture > kMaxPictureBytes) {
-    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+    throw CReelkitException(
+        LimitRefusal{InputLimit::PictureBytes, largestPicture, kMaxPictureBytes});
+  }
+  const std::uint64_t pixels = largestPicture / 4;  // rows of 32-bit pixels need no padding
+  if (pixels > kMaxNativePixels) {
+    throw CReelkitException(LimitRefusal{InputLimit::DecodedPixels, pixels, kMaxNativePixels});
   }
   outputFormat_ = streamFormat_;
   if (DecodesTo32Bits(stream.bitCount)) {

@@ -54,9 +54,10 @@ void InputFile::Close() {
 }
 
 std::size_t InputFile::ReadUpTo(std::span<std::uint8_t> bytes) {
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), Remaining()));
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd_, bytes.data() + done, bytes.size() - done);
+  while (done < wanted) {
+    const ssize_t n = ::read(fd_, bytes.data() + done, wanted - done);
     if (n < 0) {
       if (errno == EINTR) {
         continue;
@@ -89,8 +90,16 @@ void InputFile::Skip(std::uint64_t count) {
   SeekTo(position_ + count);
 }
 
+bool InputFile::HasGrown() const {
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) {
+    ThrowReadFailure(static_cast<std::uint32_t>(errno));
+  }
+  return static_cast<std::uint64_t>(info.st_size) > size_;
+}
+
 void InputFile::RequireAvailable(std::uint64_t count) const {
-  if (count > size_ - std::min(size_, position_)) {
+  if (count > Remaining()) {
     ThrowReadFailure(kErrorHandleEof);
   }
 }

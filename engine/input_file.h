@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -8,7 +9,9 @@
 namespace reelkit {
 
 // An input file opened for reading, read strictly forwards. Read failures throw
-// CReelkitException(ReadInput, errno); a read that ends early throws it with 38.
+// CReelkitException(ReadInput, errno); a read that ends early throws it with 38. Reads never pass
+// the size the file had when it was opened: a file that is still being written is read as it
+// stood then.
 class InputFile {
  public:
   InputFile() = default;
@@ -23,6 +26,10 @@ class InputFile {
 
   std::uint64_t Size() const { return size_; }
   std::uint64_t Position() const { return position_; }
+  // Bytes left before the size at opening.
+  std::uint64_t Remaining() const { return size_ - std::min(size_, position_); }
+  // True when the file is now longer than when it was opened: something is still writing it.
+  bool HasGrown() const;
 
   // Reads exactly bytes.size() bytes; a count of 0 reads nothing.
   void ReadExactly(std::span<std::uint8_t> bytes);

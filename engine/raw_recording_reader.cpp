@@ -15,6 +15,10 @@ namespace {
   throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
 }
 
+[[noreturn]] void ThrowLimit(InputLimit limit, std::uint64_t asked, std::uint64_t allowed) {
+  throw CReelkitException(LimitRefusal{limit, asked, allowed});
+}
+
 // Colours used of 0 means the full table at 1, 4 and 8 bits.
 std::uint32_t ImpliedColorsUsed(std::uint16_t bitCount) {
   switch (bitCount) {
@@ -30,43 +34,58 @@ std::uint32_t ImpliedColorsUsed(std::uint16_t bitCount) {
 }
 
 // Pass-through output hands the format to the video file unseen by the decoder, so the reader
-// refuses what no screen can be: an empty or top-down picture, sides past 65535, or a depth that
-// no bitmap has.
+// refuses what no screen can be: an empty or top-down picture, or a depth that no bitmap has.
 bool DescribesAPicture(const BitmapInfoHeader& header) {
-  const bool widthOk = header.width >= 1 && header.width <= kMaxPictureSide;
-  const bool heightOk = header.height >= 1 && header.height <= kMaxPictureSide;
   const std::uint16_t depth = header.bitCount;
   const bool depthOk =
       depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
-  return widthOk && heightOk && depthOk;
+  return header.width >= 1 && header.height >= 1 && depthOk;
+}
+
+void CheckPictureLimits(const BitmapInfoHeader& header) {
+  for (const std::int32_t side : {header.width, header.height}) {
+    if (side > kMaxPictureSide) {
+      ThrowLimit(InputLimit::PictureSide, static_cast<std::uint64_t>(side), kMaxPictureSide);
+    }
+  }
+  if (!DescribesAPicture(header)) {
+    ThrowInvalidData();
+  }
+  const std::uint64_t pictureBytes = DibImageSize(header.width, header.height, 32);
+  if (pictureBytes > kMaxPictureBytes) {
+    ThrowLimit(InputLimit::PictureBytes, pictureBytes, kMaxPictureBytes);
+  }
 }
 
 constexpr std::size_t kTimestampEnd = 12;    // kind and timestamp
 constexpr std::size_t kRecordHeadSize = 16;  // and the first block's length
 
+// A record that the file ends inside. When the file has grown since it was opened, the recorder
+// is still writing that record: the recording ends, as it stood, after the last whole record.
+// Otherwise the file is truncated.
+std::uint64_t EndAtCutRecord(const InputFile& file) {
+  if (file.HasGrown()) {
+    return 0;
+  }
+  throw CReelkitException(ReelkitFailure::ReadInput, kErrorHandleEof);
+}
+
 // Reads a block of length bytes and, in the same call, the bytes that follow it into trailer; the
-// block keeps only its own bytes.
-void ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::uint8_t> trailer,
+// block keeps only its own bytes. False, with nothing read, when the file ends first.
+bool ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::uint8_t> trailer,
                          ByteBlock& block) {
   if (length > kMaxRecordBlockSize) {
-    ThrowInvalidData();
+    ThrowLimit(InputLimit::RecordBlockSize, length, kMaxRecordBlockSize);
   }
-  file.RequireAvailable(std::uint64_t{length} + trailer.size());
-  block.ResizeForOverwrite(std::size_t{length} + trailer.size());
+  const std::uint64_t size = std::uint64_t{length} + trailer.size();
+  if (file.Remaining() < size) {
+    return false;
+  }
+  block.ResizeForOverwrite(static_cast<std::size_t>(size));
   file.ReadExactly(block.span());
   std::copy_n(block.data() + length, trailer.size(), trailer.begin());
   block.Resize(length);
-}
-
-void ReadBlock(InputFile& file, std::uint32_t length, ByteBlock& block) {
-  ReadBlockAndTrailer(file, length, {}, block);
-}
-
-// Reads a block and the 32-bit length that follows it in one call; returns that length.
-std::uint32_t ReadBlockAndLength(InputFile& file, std::uint32_t length, ByteBlock& block) {
-  std::uint8_t next[4];
-  ReadBlockAndTrailer(file, length, next, block);
-  return LoadU32LE(next);
+  return true;
 }
 
 }  // namespace
@@ -80,10 +99,7 @@ void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamF
   if (headerSize < kBitmapInfoHeaderSize || headerSize > block.size()) {
     ThrowInvalidData();
   }
-  if (!DescribesAPicture(header) ||
-      DibImageSize(header.width, header.height, 32) > kMaxPictureBytes) {
-    ThrowInvalidData();
-  }
+  CheckPictureLimits(header);
   const auto tail = block.subspan(headerSize);
   std::vector<std::uint8_t> normalised(kBitmapInfoHeaderSize, 0);
   if (header.compression == kCompressionBitFields) {
@@ -116,7 +132,10 @@ std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat) {
     ThrowInvalidData();
   }
   const std::uint32_t blockSize = file.ReadU32();
-  if (blockSize > kMaxFormatBlockSize || blockSize < kBitmapInfoHeaderSize) {
+  if (blockSize > kMaxFormatBlockSize) {
+    ThrowLimit(InputLimit::FormatBlockSize, blockSize, kMaxFormatBlockSize);
+  }
+  if (blockSize < kBitmapInfoHeaderSize) {
     ThrowInvalidData();
   }
   std::vector<std::uint8_t> block(blockSize);
@@ -135,17 +154,26 @@ std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet) {
   }
   if (got >= kTimestampEnd) {
     packet.timestamp = static_cast<Time>(LoadU64LE(head + 4));
-    if (packet.timestamp > kMaxTimestamp || packet.timestamp < -kMaxTimestamp) {
-      ThrowInvalidData();
+    const std::uint64_t distance = packet.timestamp < 0
+                                       ? 0 - static_cast<std::uint64_t>(packet.timestamp)
+                                       : static_cast<std::uint64_t>(packet.timestamp);
+    if (distance > kMaxTimestamp) {
+      ThrowLimit(InputLimit::Timestamp, distance, kMaxTimestamp);
     }
   }
   if (got < sizeof head) {
-    throw CReelkitException(ReelkitFailure::ReadInput, kErrorHandleEof);
+    return EndAtCutRecord(file);
   }
   packet.kind = PacketKindOfFourCC(LoadU32LE(head));
   const std::uint32_t firstLength = LoadU32LE(head + kTimestampEnd);
-  const std::uint32_t secondLength = ReadBlockAndLength(file, firstLength, packet.firstBlock);
-  ReadBlock(file, secondLength, packet.secondBlock);
+  std::uint8_t next[4];
+  if (!ReadBlockAndTrailer(file, firstLength, next, packet.firstBlock)) {
+    return EndAtCutRecord(file);
+  }
+  const std::uint32_t secondLength = LoadU32LE(next);
+  if (!ReadBlockAndTrailer(file, secondLength, {}, packet.secondBlock)) {
+    return EndAtCutRecord(file);
+  }
   return std::uint64_t{kRecordFramingSize} + firstLength + secondLength;
 }
 

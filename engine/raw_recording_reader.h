@@ -41,8 +41,9 @@ std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
 void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat);
 
 // Reads the next record into packet, reusing its blocks; returns the bytes consumed, or 0 when
-// the file ends cleanly between records. A timestamp beyond kMaxTimestamp either side is invalid
-// data (13).
+// the records end: the file ends cleanly between records, or inside a record that is still being
+// written (the file has grown since it was opened). A file that ends inside a record and has not
+// grown is truncated (38). A timestamp beyond kMaxTimestamp either side is invalid data (13).
 std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet);
 
 // True when a 32-bit bit-fields format has the ordinary masks and is in fact plain 32-bit RGB.

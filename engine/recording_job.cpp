@@ -103,8 +103,8 @@ void CRecordingJob::AppendToBundle(const RecordingPacket& packet) {
     bundleIsKey_ = true;
   }
   const std::size_t payload = packet.firstBlock.size() + packet.secondBlock.size();
-  if (bundle_.size() + 8 + payload > kMaxBundleSize) {
-    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+  if (const std::size_t size = bundle_.size() + 8 + payload; size > kMaxBundleSize) {
+    throw CReelkitException(LimitRefusal{InputLimit::BundleSize, size, kMaxBundleSize});
   }
   // A sub-packet's payload is the second block followed by the first.
   bundle_.AppendU32LE(FourCCOfPacketKind(packet.kind));
@@ -117,7 +117,8 @@ void CRecordingJob::FlushBundle() {
   const std::uint64_t spacers = SkippedIntervals(bundleStart_, nextFrameTime_, frameDuration_);
   const auto framesAllowed = static_cast<std::uint64_t>(kMaxVideoLength / frameDuration_);
   if (std::uint64_t{frames_} + spacers >= framesAllowed) {
-    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+    const std::uint64_t asked = (std::uint64_t{frames_} + spacers + 1) * frameDuration_;
+    throw CReelkitException(LimitRefusal{InputLimit::VideoLength, asked, kMaxVideoLength});
   }
   while (bundleStart_ > nextFrameTime_ + frameDuration_) {
     if (ProducesPictures()) {

@@ -1,6 +1,7 @@
 // Broken and hostile inputs through the real program. Every row names the exact text the console
 // prints, the exit status, and what became of an output file that existed before the run: it is
-// replaced only once a conversion writes its first frame.
+// replaced only once a conversion writes its first frame, and then, even when the conversion
+// fails later, it is a complete video that ffmpeg plays without a message.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "common/endian.h"
+#include "tests/testing/ffmpeg_tool.h"
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
 #include "tools/recording_writer/recording_writer.h"
@@ -17,6 +19,8 @@ namespace reelkit {
 namespace {
 
 using namespace recording;
+using testing::DecodedVideo;
+using testing::DecodeVideo;
 using testing::ReadFileBytes;
 using testing::RunProcess;
 using testing::TempDir;
@@ -36,9 +40,29 @@ const std::string kOutsideThePicture =
     "Error 0xc000008c while reading input file.\nThe recording's screen data is damaged: The "
     "screen stream named a position outside its picture.\n";
 
+// Invalid data refused by one of the program's limits, and the sentence naming the limit.
+std::string Refused(const std::string& limit) {
+  return kInvalidData + limit + "\n";
+}
+const std::string kOverOneGibibyte =
+    Refused("A picture of 17179344900 bytes at 32 bits per pixel exceeds the limit of 1 GiB.");
+const std::string kSideOver65535 =
+    Refused("A picture side of 65536 pixels exceeds the limit of 65535 pixels.");
+
 std::string Done(int frames, int packets) {
   return "Done.\nRecorded " + std::to_string(frames) + " video frames from " +
          std::to_string(packets) + " input packets, total video length is 0 seconds\n";
+}
+
+// A written output holds at least one picture and decodes without a message.
+void ExpectPlaysCleanly(const std::string& path) {
+  if (!testing::FfmpegToolsAvailable()) {
+    return;
+  }
+  const DecodedVideo video = DecodeVideo(path);
+  EXPECT_EQ(video.errors, "") << path;
+  EXPECT_EQ(video.exitStatus, 0) << path;
+  EXPECT_FALSE(video.frames.empty()) << path;
 }
 
 // ---- Raw recordings -------------------------------------------------------------------------
@@ -130,6 +154,10 @@ Bytes WithTime(const Session& session, std::size_t record, Time time) {
   StoreU64LE(bytes.data() + session.records[record].fileOffset + 4,
              static_cast<std::uint64_t>(time));
   return bytes;
+}
+
+Bytes ToBytes(const ByteBlock& block) {
+  return Bytes(block.data(), block.data() + block.size());
 }
 
 Bytes Cut(Bytes bytes, std::size_t size) {
@@ -226,10 +254,6 @@ Bytes Avi(const Riff& movi) {
   return Riff().List("RIFF", "AVI ", body).bytes();
 }
 
-Bytes ToBytes(const ByteBlock& block) {
-  return Bytes(block.data(), block.data() + block.size());
-}
-
 Bytes KeyBundle(std::int32_t width = kWidth, std::int32_t height = kHeight) {
   BitmapInfoHeader header;
   header.width = width;
@@ -259,6 +283,12 @@ Riff Chunks(int bundles = 7) {
     movi.Chunk("00dc", DeltaBundle());
   }
   return movi;
+}
+
+// The file as far as its last chunk, which ends the 'movi' list: the list now runs past the end.
+Bytes WithoutLastChunk(const Bytes& avi) {
+  const std::size_t lastChunk = 8 + DeltaBundle().size() + DeltaBundle().size() % 2;
+  return Cut(avi, avi.size() - lastChunk);
 }
 
 // ---- The table ----------------------------------------------------------------------------------
@@ -295,6 +325,9 @@ TEST_P(BadInputThroughBinary, PrintsItsMessageAndKeepsWhatItMust) {
     EXPECT_EQ(after, kPrecious);
   } else {
     EXPECT_EQ(after.substr(0, 4), "RIFF");
+    if (row.exitStatus != 0) {
+      ExpectPlaysCleanly(output);
+    }
   }
 }
 
@@ -313,6 +346,13 @@ INSTANTIATE_TEST_SUITE_P(
                  kInvalidFormat, 1, Existing::Kept, false},
         BadInput{"UnknownVersion", [] { return Patched(Plain().bytes, 4, 2); }, kInvalidFormat, 1,
                  Existing::Kept, false},
+        BadInput{"CutInsideItsPalette",
+                 [] {
+                   CRecordingWriter writer(
+                       MakeStreamFormat(kWidth, kHeight, PixelLayout::Indexed8));
+                   return Cut(ToBytes(writer.Bytes()), kFormatBlock + 40 + 512);
+                 },
+                 kEndOfFile, 1, Existing::Kept},
         BadInput{"FormatBlockOfZeroBytes", [] { return Patched(Plain().bytes, kFormatSize, 0); },
                  kInvalidData, 1, Existing::Kept},
         BadInput{"FormatBlockOf39Bytes", [] { return Patched(Plain().bytes, kFormatSize, 39); },
@@ -320,12 +360,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FormatBlockAtItsBoundPastTheEnd",
                  [] { return Patched(Plain().bytes, kFormatSize, 1u << 20); }, kEndOfFile, 1,
                  Existing::Kept},
-        BadInput{"FormatBlockJustPastItsBound",
-                 [] { return Patched(Plain().bytes, kFormatSize, (1u << 20) + 1); }, kInvalidData,
-                 1, Existing::Kept},
-        BadInput{"FormatBlockOfFourGibibytes",
-                 [] { return Patched(Plain().bytes, kFormatSize, 0xFFFFFFFF); }, kInvalidData, 1,
-                 Existing::Kept},
+        BadInput{
+            "FormatBlockJustPastItsBound",
+            [] { return Patched(Plain().bytes, kFormatSize, (1u << 20) + 1); },
+            Refused("The recording's format block of 1048577 bytes exceeds the limit of 1 MiB."), 1,
+            Existing::Kept},
+        BadInput{
+            "FormatBlockOfFourGibibytes",
+            [] { return Patched(Plain().bytes, kFormatSize, 0xFFFFFFFF); },
+            Refused("The recording's format block of 4294967295 bytes exceeds the limit of 1 MiB."),
+            1, Existing::Kept},
         BadInput{"HeaderSizeZeroMeansForty", [] { return Patched(Plain().bytes, kFormatBlock, 0); },
                  kSessionDone, 0, Existing::Replaced},
         BadInput{"HeaderSizePastTheBlock", [] { return Patched(Plain().bytes, kFormatBlock, 44); },
@@ -335,17 +379,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"WidthZero", [] { return WithSize(0, kHeight); }, kInvalidData, 1, Existing::Kept},
         BadInput{"WidthNegative", [] { return WithSize(-kWidth, kHeight); }, kInvalidData, 1,
                  Existing::Kept},
-        BadInput{"WidthPast65535", [] { return WithSize(65536, 1); }, kInvalidData, 1,
+        BadInput{"WidthPast65535", [] { return WithSize(65536, 1); }, kSideOver65535, 1,
                  Existing::Kept},
         BadInput{"HeightZero", [] { return WithSize(kWidth, 0); }, kInvalidData, 1, Existing::Kept},
         BadInput{"HeightNegativeIsTopDown", [] { return WithSize(kWidth, -kHeight); }, kInvalidData,
                  1, Existing::Kept},
-        BadInput{"HeightPast65535", [] { return WithSize(1, 65536); }, kInvalidData, 1,
+        BadInput{"HeightPast65535", [] { return WithSize(1, 65536); }, kSideOver65535, 1,
                  Existing::Kept},
-        BadInput{"PictureOverOneGibibyte", [] { return WithSize(65535, 65535); }, kInvalidData, 1,
-                 Existing::Kept},
-        BadInput{"PictureTooLargeToDecode", [] { return WithSize(16384, 8192); }, kDamagedData, 1,
-                 Existing::Kept},
+        BadInput{"PictureOverOneGibibyte", [] { return WithSize(65535, 65535); }, kOverOneGibibyte,
+                 1, Existing::Kept},
+        BadInput{
+            "PictureTooLargeToDecode", [] { return WithSize(16384, 8192); },
+            Refused(
+                "A picture of 134217728 pixels exceeds the decoder's limit of 67108864 pixels."),
+            1, Existing::Kept},
         BadInput{"DepthZero", [] { return WithBitCount(0); }, kInvalidData, 1, Existing::Kept},
         BadInput{"DepthNoBitmapHas", [] { return WithBitCount(7); }, kInvalidData, 1,
                  Existing::Kept},
@@ -382,17 +429,22 @@ INSTANTIATE_TEST_SUITE_P(
                    const Session& s = Plain();
                    return Patched(s.bytes, s.Nth(kFourCCDlta, 1).fileOffset + 12, (256u << 20) + 1);
                  },
-                 kInvalidData, 1, Existing::Replaced},
+                 Refused("A record block of 268435457 bytes exceeds the limit of 256 MiB."), 1,
+                 Existing::Replaced},
         BadInput{"SecondBlockLengthOfFourGibibytes",
                  [] {
                    const Session& s = Plain();
                    return Patched(s.bytes, s.HeadField(kFourCCDlta, 0, 1) - 4, 0xFFFFFFFF);
                  },
-                 kInvalidData, 1, Existing::Replaced},
+                 Refused("A record block of 4294967295 bytes exceeds the limit of 256 MiB."), 1,
+                 Existing::Replaced},
         BadInput{"TimeLeapingCenturiesAhead",
                  [] { return WithTime(Plain(), kSessionPackets - 1, kStart + (Time{1} << 54)); },
-                 kInvalidData, 1, Existing::Replaced},
-        BadInput{"TimeAtTheEndOfTime", [] { return WithTime(Plain(), 0, INT64_MAX); }, kInvalidData,
+                 Refused("The recording asks for more than 24 hours of video."), 1,
+                 Existing::Replaced},
+        BadInput{"TimeAtTheEndOfTime", [] { return WithTime(Plain(), 0, INT64_MAX); },
+                 Refused("A record's timestamp lies more than 7311 years from the recording "
+                         "clock's origin."),
                  1, Existing::Kept},
         BadInput{"RecordWithBothBlocksEmpty",
                  [] { return WithRecord(kFourCCDlta, RecordPayload{}).bytes; }, kOneMoreDone, 0,
@@ -637,8 +689,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { return Avi(Riff().Chunk("00dc", KeyBundle(kWidth, -kHeight))); },
                  kDamagedData, 1, Existing::Kept},
         BadInput{"FirstChunkPictureOverOneGibibyte",
-                 [] { return Avi(Riff().Chunk("00dc", KeyBundle(65535, 65535))); }, kInvalidData, 1,
-                 Existing::Kept},
+                 [] { return Avi(Riff().Chunk("00dc", KeyBundle(65535, 65535))); },
+                 kOverOneGibibyte, 1, Existing::Kept},
         BadInput{"ChunkPastTheEndOfTheFile",
                  [] { return Avi(Riff(Chunks(1)).ChunkOfSize("00dc", 100000, DeltaBundle())); },
                  kEndOfFile, 1, Existing::Kept},
@@ -649,7 +701,10 @@ INSTANTIATE_TEST_SUITE_P(
                  [] {
                    return Avi(Riff(Chunks(1)).ChunkOfSize("00dc", (256u << 20) + 1, DeltaBundle()));
                  },
-                 kInvalidData, 1, Existing::Kept},
+                 Refused("A chunk of 268435457 bytes exceeds the limit of 256 MiB."), 1,
+                 Existing::Kept},
+        BadInput{"MoviListRunsPastTheEndBetweenChunks",
+                 [] { return WithoutLastChunk(Avi(Chunks())); }, kEndOfFile, 1, Existing::Replaced},
         BadInput{"SkippedChunkPastTheEnd",
                  [] { return Avi(Riff(Chunks(1)).ChunkOfSize("01wb", 100000, Bytes(6))); },
                  kEndOfFile, 1, Existing::Kept}),
@@ -662,7 +717,9 @@ std::string Refusal(const std::string& input, std::size_t size, const std::strin
 }
 
 // A recording cut exactly after any record is a shorter recording; cut anywhere inside one, it
-// ends with the end-of-file message. Before the first record completes nothing is written.
+// ends with the end-of-file message. Before the first record completes nothing is written; after
+// it, the output is a complete video of the frames written before the cut (decoded for every
+// place of a cut in the last record).
 TEST(TruncatedRecordings, EndCleanlyBetweenRecordsAndWithEndOfFileInsideThem) {
   const Session& session = Plain();
   TempDir dir;
@@ -682,6 +739,9 @@ TEST(TruncatedRecordings, EndCleanlyBetweenRecordsAndWithEndOfFileInsideThem) {
       EXPECT_EQ(run.output, Refusal(input, size, kEndOfFile)) << "record " << k << " cut at " << at;
       EXPECT_EQ(run.exitStatus, 1);
       EXPECT_EQ(ReadFileBytes(output) == kPrecious, k == 0) << "record " << k << " cut at " << at;
+      if (k + 1 == session.records.size()) {
+        ExpectPlaysCleanly(output);
+      }
     }
   }
   // The frames of whole bundles: the INIT's, then MOUS and MPOS when the KFRM arrives, then the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "common/reelkit_exception.h"
 #include "tests/engine/engine_doubles.h"
 #include "tests/testing/temp_dir.h"
@@ -147,10 +149,12 @@ struct RecordRead {
   std::int64_t error = -1;
 };
 
-RecordRead ReadAllRecords(const ByteBlock& bytes) {
+// Reads every record of bytes; appended, if any, is added to the file once the first is read.
+RecordRead ReadAllRecords(const ByteBlock& bytes, std::span<const std::uint8_t> appended = {}) {
   TempDir dir;
   InputFile file;
-  EXPECT_EQ(file.Open(dir.Write("in.rcrec", bytes.span())), 0);
+  const std::string path = dir.Write("in.rcrec", bytes.span());
+  EXPECT_EQ(file.Open(path), 0);
   RecordRead read;
   BitmapFormat format;
   try {
@@ -159,6 +163,11 @@ RecordRead ReadAllRecords(const ByteBlock& bytes) {
     while (const std::uint64_t size = ReadRecord(file, packet)) {
       read.sizes.push_back(size);
       read.packets.push_back(packet);
+      if (read.sizes.size() == 1 && !appended.empty()) {
+        std::ofstream(path, std::ios::binary | std::ios::app)
+            .write(reinterpret_cast<const char*>(appended.data()),
+                   static_cast<std::streamsize>(appended.size()));
+      }
     }
   } catch (const CReelkitException& e) {
     read.error = e.Error();
@@ -190,6 +199,24 @@ TEST(RawRecordingRecords, TruncationAnywhereInARecordIsAnEndOfFileError) {
     ByteBlock truncated = recording.bytes;
     truncated.Resize(cut);
     EXPECT_EQ(ReadAllRecords(truncated).error, 38) << "cut at " << cut;
+  }
+}
+
+// A recording still being written is read as it stood when it was opened: to its last whole
+// record, and none of what arrives later. Cut the same way but not growing, it is truncated.
+TEST(RawRecordingRecords, GrowingFileEndsAtItsLastWholeRecordAndAStillOneIsTruncated) {
+  RawRecordingBytes recording(4, 4, 32);
+  recording.Record("DLTA", 1, {1, 2, 3}, {4, 5}).Record("MPOS", 2, {6, 7});
+  const std::size_t thirdRecord = recording.bytes.size();
+  recording.Record("DLTA", 3, {8, 9, 10, 11}, {12});
+  // Between records, inside the head of one, its first block, its second length, its second block.
+  for (const std::size_t at : {0, 7, 18, 22, 24}) {
+    ByteBlock cut = recording.bytes;
+    cut.Resize(thirdRecord + at);
+    const RecordRead growing = ReadAllRecords(cut, recording.bytes.span().subspan(cut.size()));
+    EXPECT_EQ(growing.error, -1) << "cut at " << at;
+    EXPECT_EQ(growing.sizes, (std::vector<std::uint64_t>{25, 22})) << "cut at " << at;
+    EXPECT_EQ(ReadAllRecords(cut).error, at == 0 ? -1 : 38) << "cut at " << at;
   }
 }
 

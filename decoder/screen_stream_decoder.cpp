@@ -295,7 +295,7 @@ void CScreenStreamDecoder::KeepPlanesWithoutFormat(bool fullReset, const BitmapF
   const auto size = static_cast<std::size_t>(native_.FrameSize());
   currentPlane_.Resize(size);
   previousPlane_.Resize(size);
-  scratch_.Resize(size);
+  ResizeScratch(size);
   previousPlane_.Zero();
   if (fullReset) {
     screenImage_.Resize(size);
@@ -366,8 +366,7 @@ void CScreenStreamDecoder::DecodeDelta(std::span<const std::uint8_t> payload) {
       LoadI32LE(payload.data() + kDeltaWidth), LoadI32LE(payload.data() + kDeltaHeight)};
   const auto method = static_cast<Compression>(LoadU32LE(payload.data() + kDeltaMethod));
   const auto data = payload.subspan(kDeltaHeaderSize);
-  const auto room = scratch_.span().first(
-      static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize_, scratch_.size())));
+  const auto room = scratch_.span();
   const std::uint32_t carried = method == Compression::Stored ? streamLength : compressedLength;
   const std::size_t produced = DecompressInto(
       method, data.first(std::min<std::size_t>(carried, data.size())), room, inflater_);
@@ -380,20 +379,25 @@ void CScreenStreamDecoder::DecodeDelta(std::span<const std::uint8_t> payload) {
 }
 
 void CScreenStreamDecoder::ApplyMoves(std::span<const std::uint8_t> payload) {
-  const auto room = scratch_.span().first(
-      static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize_, scratch_.size())));
   ApplyScreenMoves(payload, native_,
-                   {currentPlane_.span(), previousPlane_.span(), screenImage_.span()}, room,
-                   inflater_);
+                   {currentPlane_.span(), previousPlane_.span(), screenImage_.span()},
+                   scratch_.span(), inflater_);
 }
 
 void CScreenStreamDecoder::ResizeBuffers(std::uint64_t size) {
   const auto bytes = static_cast<std::size_t>(size);
   currentPlane_.Resize(bytes);
   previousPlane_.Resize(bytes);
-  scratch_.Resize(bytes);
+  ResizeScratch(size);
   screenImage_.Resize(bytes);
   bufferSize_ = size;
+}
+
+void CScreenStreamDecoder::ResizeScratch(std::uint64_t planeSize) {
+  // A delta that rewrites the whole picture in literals is longer than the picture: cut to the
+  // picture's size, its last rows would be lost (or, with LZF, which refuses to overflow, all of
+  // it).
+  scratch_.Resize(static_cast<std::size_t>(std::max(planeSize, LongestWholePictureDelta(native_))));
 }
 
 void CScreenStreamDecoder::ReleaseAndReset() {

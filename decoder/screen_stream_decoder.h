@@ -74,11 +74,14 @@ class CScreenStreamDecoder {
   void ApplyMoves(std::span<const std::uint8_t> payload);
 
   void ResizeBuffers(std::uint64_t size);
+  void ResizeScratch(std::uint64_t planeSize);
   void ReleaseAndReset();
 
   ByteBlock currentPlane_;
   ByteBlock previousPlane_;
+  // Decompressed opcodes or move records; never shorter than the planes.
   ByteBlock scratch_;
+  // The size the planes and the screen image were last given; bounds every write into them.
   std::uint64_t bufferSize_ = 0;
   ByteBlock screenImage_;
   // The picture at native depth when it is converted afterwards. It keeps the last picture, cursor

@@ -429,6 +429,22 @@ TEST(ScreenStreamDecoder, CompressedDeltasDecodeLikeStoredOnes) {
   }
 }
 
+// Every byte literal: with its run heads the stream is longer than the picture.
+TEST(ScreenStreamDecoder, WholePictureOfLiteralsAppliesWholeWithEveryMethod) {
+  const Bytes image = testing::PatternImage(kFrame32, 5);
+  Bytes opcodes;
+  for (auto row = image.begin(); row != image.end(); row += 16) {
+    opcodes.insert(opcodes.end(), {3, 16});
+    opcodes.insert(opcodes.end(), row, row + 16);
+  }
+  for (const std::uint32_t method : {0u, 1u, 2u}) {
+    Session session(testing::MakeFormat(4, 3, 32));
+    session.Decode(KeyBundle(session, Bytes(kFrame32, 0), Bytes(kFrame32, 0)));
+    session.Decode(Bundle().Add("DLTA", testing::DeltaPayload(0, 0, 4, 3, opcodes, method)));
+    EXPECT_EQ(session.Screen(), image) << method;
+  }
+}
+
 TEST(ScreenStreamDecoder, StaleScratchBytesAreNeverDecoded) {
   Session session(testing::MakeFormat(4, 3, 32));
   session.Decode(KeyBundle(session, Bytes(kFrame32, 0x11), Bytes(kFrame32, 0x22)));

@@ -72,6 +72,11 @@ void CCursorOverlay::SetShape(std::span<const std::uint8_t> payload, CInflater& 
   hotspotY_ = header.hotspotY;
   if (header.width < 1 || header.height < 1 || header.width > kMaxCursorSide ||
       header.height > kMaxCursorSide) {
+    // An empty shape is how a session hides the cursor; one the decoder refuses hides it too
+    // rather than leave the last one drawn for the rest of the video.
+    width_ = header.width;
+    height_ = header.height;
+    std::vector<CursorPixel>().swap(shape_);
     return;
   }
   const std::uint64_t imageBytes = std::uint64_t{3} * static_cast<std::uint64_t>(header.width) *

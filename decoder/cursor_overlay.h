@@ -31,7 +31,8 @@ inline constexpr std::uint64_t kMaxCursorImageBytes =
 // Draw and the Restore that starts the next bundle.
 class CCursorOverlay {
  public:
-  // MOUS payload. A shape that does not inflate to width x height pixels keeps the previous one.
+  // MOUS payload. A shape that does not inflate to width x height pixels keeps the previous one;
+  // a size of 0 (or one too large to accept) leaves no cursor to draw.
   void SetShape(std::span<const std::uint8_t> payload, CInflater& inflater);
   // MPOS payload.
   void SetPosition(std::span<const std::uint8_t> payload);

@@ -194,6 +194,14 @@ class CDeltaRun {
 
 }  // namespace
 
+std::uint64_t LongestWholePictureDelta(const PlaneLayout& layout) {
+  constexpr std::uint64_t kLongestRun = 255;
+  constexpr std::uint64_t kRunHead = 2;
+  const auto rowBytes = static_cast<std::uint64_t>(ByteWidth(layout.width, layout.bitCount));
+  const std::uint64_t runsPerRow = (rowBytes + kLongestRun - 1) / kLongestRun;
+  return std::uint64_t{layout.height} * (rowBytes + kRunHead * runsPerRow);
+}
+
 std::uint32_t DecodeDeltaRectangle(const DeltaPlanes& planes, std::span<const std::uint8_t> opcodes,
                                    const DeltaRectangle& rectangle, const PlaneLayout& layout) {
   if (rectangle.height <= 0) {

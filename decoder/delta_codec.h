@@ -38,6 +38,10 @@ inline constexpr std::uint8_t kSwapWords = 12;
 inline constexpr std::uint8_t kLiteralWords = 13;
 }  // namespace delta_opcode
 
+// The longest opcode stream a whole-picture rectangle needs: every byte literal, in runs of at
+// most 255 bytes behind their 2-byte head. Slightly longer than the picture itself.
+std::uint64_t LongestWholePictureDelta(const PlaneLayout& layout);
+
 // Applies the opcode stream to the rectangle, bottom row first, and returns the rows completed.
 // A truncated stream or a run starting outside a plane ends the rectangle quietly; a run whose
 // end passes a buffer is cut at that end. Throws CAviException_AccessViolation when a run would

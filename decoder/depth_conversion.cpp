@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+
+#include "common/endian.h"
 
 namespace reelkit {
 namespace {
@@ -61,6 +64,38 @@ void ConvertRow24(const std::uint8_t* source, std::uint8_t* target, std::uint32_
   out[3] = 0;
 }
 
+// One colour channel of a masked pixel: where it lies and how many bits it has.
+struct Channel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+
+  explicit Channel(std::uint32_t channelMask) : mask(channelMask) {
+    if (mask != 0) {
+      shift = std::countr_zero(mask);
+      bits = std::bit_width(mask >> shift);
+    }
+  }
+
+  std::uint32_t Level(std::uint32_t pixel) const {
+    const std::uint32_t value = (pixel & mask) >> shift;
+    if (bits >= 8) {
+      return value >> (bits - 8);
+    }
+    return bits == 0 ? 0 : value * 255 / ((1u << bits) - 1);
+  }
+};
+
+void ConvertRowMasked(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width,
+                      const std::array<Channel, 3>& channels) {
+  for (std::uint32_t x = 0; x < width; ++x) {
+    const std::uint32_t pixel = LoadU32LE(source + 4 * std::size_t{x});
+    StoreU32LE(target + 4 * std::size_t{x}, channels[0].Level(pixel) << 16 |
+                                                channels[1].Level(pixel) << 8 |
+                                                channels[2].Level(pixel));
+  }
+}
+
 bool Converts(std::uint32_t nativeBitCount, std::uint32_t outputBitCount) {
   return nativeBitCount == 4 ||
          (nativeBitCount == 8 && (outputBitCount == 8 || outputBitCount == 32)) ||
@@ -103,6 +138,21 @@ void ConvertToRgb32(std::span<const std::uint8_t> working, const CPictureGeometr
         ConvertRow24(source, target, width);
         break;
     }
+  }
+}
+
+void ConvertMaskedRgb32(std::span<const std::uint8_t> working, const CPictureGeometry& geometry,
+                        const ColorMasks& masks, std::span<std::uint8_t> frame) {
+  const std::uint32_t width = geometry.OutputWidth();
+  const std::uint64_t stride = 4 * std::uint64_t{width};
+  if (geometry.Native().bitCount != 32 || stride == 0) {
+    return;
+  }
+  const std::uint64_t rows = std::min<std::uint64_t>(
+      {geometry.OutputHeight(), working.size() / stride, frame.size() / stride});
+  const std::array<Channel, 3> channels{Channel(masks[0]), Channel(masks[1]), Channel(masks[2])};
+  for (std::uint64_t row = 0; row < rows; ++row) {
+    ConvertRowMasked(working.data() + row * stride, frame.data() + row * stride, width, channels);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "decoder/native_format.h"
 #include "decoder/picture_geometry.h"
 
 namespace reelkit {
@@ -18,5 +19,11 @@ bool ConversionApplies(std::uint32_t nativeBitCount, std::uint32_t outputBitCoun
 void ConvertToRgb32(std::span<const std::uint8_t> working, const CPictureGeometry& geometry,
                     std::uint32_t outputBitCount, std::span<const std::uint8_t, 1024> colorTable,
                     std::span<std::uint8_t> frame);
+
+// Reads the working frame's 32-bit pixels through their colour masks into plain 32-bit pixels
+// (blue, green, red, 0) in the frame, rows of 4 x output width bytes, bottom-up. Channels narrower
+// than 8 bits are widened so that full scale stays full scale.
+void ConvertMaskedRgb32(std::span<const std::uint8_t> working, const CPictureGeometry& geometry,
+                        const ColorMasks& masks, std::span<std::uint8_t> frame);
 
 }  // namespace reelkit

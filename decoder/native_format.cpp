@@ -4,6 +4,17 @@
 
 namespace reelkit {
 
+ColorMasks NativeMasks(const BitmapInfoHeader& header, const std::optional<ColorMasks>& carried) {
+  const bool bitFields = header.compression == kCompressionBitFields;
+  if (bitFields && carried) {
+    return *carried;
+  }
+  if (header.bitCount == 16) {
+    return bitFields ? kMasks565 : kMasks555;
+  }
+  return kMasksPlain32;
+}
+
 bool IsSupportedNativeBitCount(std::uint32_t bitCount) {
   return bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
 #include "common/bitmap_format.h"
 
@@ -39,6 +41,16 @@ struct PlaneLayout {
 
   friend bool operator==(const PlaneLayout&, const PlaneLayout&) = default;
 };
+
+// Where red, green and blue lie in a 16- or 32-bit pixel, in that order.
+using ColorMasks = std::array<std::uint32_t, 3>;
+inline constexpr ColorMasks kMasks555{0x7C00, 0x03E0, 0x001F};
+inline constexpr ColorMasks kMasks565{0xF800, 0x07E0, 0x001F};
+inline constexpr ColorMasks kMasksPlain32{0x00FF0000, 0x0000FF00, 0x000000FF};
+
+// The masks pixels of this header use: the carried ones with bit fields, when there are any; else
+// 5-5-5 for plain 16 bits, 5-6-5 for 16-bit bit fields, and the plain order at 32 bits.
+ColorMasks NativeMasks(const BitmapInfoHeader& header, const std::optional<ColorMasks>& carried);
 
 bool IsSupportedNativeBitCount(std::uint32_t bitCount);
 

@@ -42,6 +42,34 @@ std::optional<BitmapInfoHeader> AnnouncedFormat(std::span<const std::uint8_t> pa
   return ReadBitmapInfoHeader(payload.data() + kEmbeddedHeaderOffset);
 }
 
+// Masks that select no colour at all are as good as none.
+std::optional<ColorMasks> SelectingMasks(const ColorMasks& masks) {
+  return masks == ColorMasks{} ? std::nullopt : std::optional(masks);
+}
+
+std::optional<ColorMasks> CarriedMasks(const BitmapFormat& format) {
+  if (format.Header().compression != kCompressionBitFields) {
+    return std::nullopt;
+  }
+  return SelectingMasks(format.Masks());
+}
+
+// The masks of an announced header: those right behind it when the part of the payload that
+// describes the format (up to formatEnd) holds them, else the recording's own when it has the
+// announced depth (announcements commonly leave them out).
+ColorMasks AnnouncedMasks(std::span<const std::uint8_t> payload, std::uint64_t formatEnd,
+                          const BitmapInfoHeader& header, const BitmapFormat& streamFormat) {
+  std::optional<ColorMasks> carried;
+  if (std::min<std::uint64_t>(formatEnd, payload.size()) >= kEmbeddedColorTableOffset + 12) {
+    const std::uint8_t* masks = payload.data() + kEmbeddedColorTableOffset;
+    carried = SelectingMasks({LoadU32LE(masks), LoadU32LE(masks + 4), LoadU32LE(masks + 8)});
+  }
+  if (!carried && streamFormat.Header().bitCount == header.bitCount) {
+    carried = CarriedMasks(streamFormat);
+  }
+  return NativeMasks(header, carried);
+}
+
 std::uint32_t PositiveOrZero(std::int32_t value) {
   return value > 0 ? static_cast<std::uint32_t>(value) : 0;
 }
@@ -88,7 +116,8 @@ CScreenStreamDecoder::CScreenStreamDecoder() = default;
 
 CScreenStreamDecoder::~CScreenStreamDecoder() = default;
 
-void CScreenStreamDecoder::Initialize(const BitmapFormat& streamFormat, BitmapFormat&, FourCC) {
+void CScreenStreamDecoder::Initialize(const BitmapFormat& streamFormat, BitmapFormat& outputFormat,
+                                      FourCC) {
   if (initialized_) {
     return;
   }
@@ -99,6 +128,8 @@ void CScreenStreamDecoder::Initialize(const BitmapFormat& streamFormat, BitmapFo
     native_ = {static_cast<std::uint32_t>(header.width), static_cast<std::uint32_t>(header.height),
                header.bitCount};
     nativeColorsImportant_ = header.clrImportant;
+    nativeMasks_ = NativeMasks(header, CarriedMasks(streamFormat));
+    DescribeWrittenPixels(outputFormat);
     screenImage_.Clear();
     converting_ = false;
   } catch (...) {
@@ -124,7 +155,7 @@ void CScreenStreamDecoder::DecodeBundle(const BitmapFormat& streamFormat,
                                         std::span<const std::uint8_t> packet,
                                         std::span<std::uint8_t> frame) {
   const std::uint64_t frameLength = FrameLength(outputFormat, frame);
-  const bool converting = ConversionApplies(native_.bitCount, outputFormat.Header().bitCount);
+  const bool converting = ConvertsPictures(outputFormat.Header().bitCount);
   converting_ = converting;
   std::span<std::uint8_t> picture = DestinationPicture(converting, frameLength, frame);
   cursor_.Restore(picture);
@@ -135,7 +166,7 @@ void CScreenStreamDecoder::DecodeBundle(const BitmapFormat& streamFormat,
   // how long it is.
   const BitmapInfoHeader output = outputFormat.Header();
   const std::uint64_t newFrameLength = FrameLength(outputFormat, frame);
-  converting_ = ConversionApplies(native_.bitCount, output.bitCount);
+  converting_ = ConvertsPictures(output.bitCount);
   if (converting_ != converting || newFrameLength != frameLength) {
     picture = DestinationPicture(converting_, newFrameLength, frame);
     if (converting_ != converting) {
@@ -151,8 +182,32 @@ void CScreenStreamDecoder::DecodeBundle(const BitmapFormat& streamFormat,
   }
   cursor_.Draw(picture, geometry_);
   if (converting_) {
-    ConvertToRgb32(workingFrame_.span(), geometry_, output.bitCount, outputFormat.ColorTable(),
-                   frame.first(static_cast<std::size_t>(newFrameLength)));
+    const auto whole = frame.first(static_cast<std::size_t>(newFrameLength));
+    if (RemapsChannels()) {
+      ConvertMaskedRgb32(workingFrame_.span(), geometry_, nativeMasks_, whole);
+    } else {
+      ConvertToRgb32(workingFrame_.span(), geometry_, output.bitCount, outputFormat.ColorTable(),
+                     whole);
+    }
+  }
+}
+
+bool CScreenStreamDecoder::RemapsChannels() const {
+  return native_.bitCount == 32 && nativeMasks_ != kMasksPlain32;
+}
+
+bool CScreenStreamDecoder::ConvertsPictures(std::uint32_t outputBitCount) const {
+  return ConversionApplies(native_.bitCount, outputBitCount) ||
+         (RemapsChannels() && outputBitCount == 32);
+}
+
+void CScreenStreamDecoder::DescribeWrittenPixels(BitmapFormat& outputFormat) const {
+  BitmapInfoHeader output = outputFormat.Header();
+  if (output.bitCount == 32) {
+    output.compression = kCompressionRgb;
+    outputFormat.SetHeader(output);
+  } else if (output.bitCount == 16 && output.compression == kCompressionBitFields) {
+    outputFormat.SetMasks(nativeMasks_);
   }
 }
 
@@ -208,7 +263,7 @@ void CScreenStreamDecoder::HandleSubPacket(FourCC kind, std::span<const std::uin
     case PacketKind::Fint:
       ClearIfResized(picture);
       effects.rescale = true;
-      ResetFormat(payload, true, streamFormat, outputFormat);
+      ResetFormat(payload, payload.size(), true, streamFormat, outputFormat);
       break;
     case PacketKind::Kfrm:
       ClearIfResized(picture);
@@ -216,7 +271,7 @@ void CScreenStreamDecoder::HandleSubPacket(FourCC kind, std::span<const std::uin
       DecodeKeyImage(payload, streamFormat, outputFormat);
       break;
     case PacketKind::Init:
-      ResetFormat({}, false, streamFormat, outputFormat);
+      ResetFormat({}, 0, false, streamFormat, outputFormat);
       break;
     case PacketKind::Dlta:
       effects.rescale = true;
@@ -244,11 +299,13 @@ void CScreenStreamDecoder::ClearIfResized(std::span<std::uint8_t> picture) {
   screenImage_.Zero();
 }
 
-void CScreenStreamDecoder::ResetFormat(std::span<const std::uint8_t> payload, bool fullReset,
+void CScreenStreamDecoder::ResetFormat(std::span<const std::uint8_t> payload,
+                                       std::uint64_t formatEnd, bool fullReset,
                                        const BitmapFormat& streamFormat,
                                        BitmapFormat& outputFormat) {
   if (const auto header = AnnouncedFormat(payload)) {
-    TakeAnnouncedFormat(payload, *header, outputFormat);
+    TakeAnnouncedFormat(payload, *header, AnnouncedMasks(payload, formatEnd, *header, streamFormat),
+                        outputFormat);
   } else {
     KeepPlanesWithoutFormat(fullReset, streamFormat, outputFormat);
   }
@@ -256,6 +313,7 @@ void CScreenStreamDecoder::ResetFormat(std::span<const std::uint8_t> payload, bo
 
 void CScreenStreamDecoder::TakeAnnouncedFormat(std::span<const std::uint8_t> payload,
                                                const BitmapInfoHeader& header,
+                                               const ColorMasks& masks,
                                                BitmapFormat& outputFormat) {
   CheckNativeFormat(header);
   ResizeBuffers(native_.FrameSize());
@@ -265,11 +323,12 @@ void CScreenStreamDecoder::TakeAnnouncedFormat(std::span<const std::uint8_t> pay
   // The same true-colour format again only clears the screen: the planes stay, so the deltas
   // that follow may still swap back to them. Palette formats always reload.
   if (announced == native_ && header.clrImportant == nativeColorsImportant_ &&
-      header.bitCount > 8) {
+      masks == nativeMasks_ && header.bitCount > 8) {
     return;
   }
   native_ = announced;
   nativeColorsImportant_ = header.clrImportant;
+  nativeMasks_ = masks;
 
   BitmapInfoHeader output = outputFormat.Header();
   output.bitCount = WrittenBitCount(native_.bitCount);
@@ -283,6 +342,7 @@ void CScreenStreamDecoder::TakeAnnouncedFormat(std::span<const std::uint8_t> pay
   }
   SetImageSize(output);
   outputFormat.SetHeader(output);
+  DescribeWrittenPixels(outputFormat);
 
   ResizeBuffers(std::uint64_t{native_.width} * native_.height * 4);
   screenImage_.Zero();
@@ -295,7 +355,7 @@ void CScreenStreamDecoder::KeepPlanesWithoutFormat(bool fullReset, const BitmapF
   const auto size = static_cast<std::size_t>(native_.FrameSize());
   currentPlane_.Resize(size);
   previousPlane_.Resize(size);
-  scratch_.Resize(size);
+  ResizeScratch(size);
   previousPlane_.Zero();
   if (fullReset) {
     screenImage_.Resize(size);
@@ -322,6 +382,8 @@ void CScreenStreamDecoder::KeepPlanesWithoutFormat(bool fullReset, const BitmapF
   output.compression = IsExpandedDepth(native_.bitCount) ? kCompressionRgb : kept.compression;
   SetImageSize(output);
   outputFormat.SetHeader(output);
+  // The stream's masks or colour table may have landed where the current masks belong.
+  DescribeWrittenPixels(outputFormat);
 }
 
 void CScreenStreamDecoder::DecodeKeyImage(std::span<const std::uint8_t> payload,
@@ -329,9 +391,9 @@ void CScreenStreamDecoder::DecodeKeyImage(std::span<const std::uint8_t> payload,
                                           BitmapFormat& outputFormat) {
   std::uint64_t imageOffset = 0;
   if (const auto header = AnnouncedFormat(payload)) {
-    ResetFormat(payload, true, streamFormat, outputFormat);
     imageOffset =
         kEmbeddedHeaderOffset + std::uint64_t{header->size} + 4 * std::uint64_t{header->clrUsed};
+    ResetFormat(payload, imageOffset, true, streamFormat, outputFormat);
   }
   if (currentPlane_.empty() || previousPlane_.empty()) {
     return;
@@ -366,8 +428,7 @@ void CScreenStreamDecoder::DecodeDelta(std::span<const std::uint8_t> payload) {
       LoadI32LE(payload.data() + kDeltaWidth), LoadI32LE(payload.data() + kDeltaHeight)};
   const auto method = static_cast<Compression>(LoadU32LE(payload.data() + kDeltaMethod));
   const auto data = payload.subspan(kDeltaHeaderSize);
-  const auto room = scratch_.span().first(
-      static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize_, scratch_.size())));
+  const auto room = scratch_.span();
   const std::uint32_t carried = method == Compression::Stored ? streamLength : compressedLength;
   const std::size_t produced = DecompressInto(
       method, data.first(std::min<std::size_t>(carried, data.size())), room, inflater_);
@@ -380,20 +441,25 @@ void CScreenStreamDecoder::DecodeDelta(std::span<const std::uint8_t> payload) {
 }
 
 void CScreenStreamDecoder::ApplyMoves(std::span<const std::uint8_t> payload) {
-  const auto room = scratch_.span().first(
-      static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize_, scratch_.size())));
   ApplyScreenMoves(payload, native_,
-                   {currentPlane_.span(), previousPlane_.span(), screenImage_.span()}, room,
-                   inflater_);
+                   {currentPlane_.span(), previousPlane_.span(), screenImage_.span()},
+                   scratch_.span(), inflater_);
 }
 
 void CScreenStreamDecoder::ResizeBuffers(std::uint64_t size) {
   const auto bytes = static_cast<std::size_t>(size);
   currentPlane_.Resize(bytes);
   previousPlane_.Resize(bytes);
-  scratch_.Resize(bytes);
+  ResizeScratch(size);
   screenImage_.Resize(bytes);
   bufferSize_ = size;
+}
+
+void CScreenStreamDecoder::ResizeScratch(std::uint64_t planeSize) {
+  // A delta that rewrites the whole picture in literals is longer than the picture: cut to the
+  // picture's size, its last rows would be lost (or, with LZF, which refuses to overflow, all of
+  // it).
+  scratch_.Resize(static_cast<std::size_t>(std::max(planeSize, LongestWholePictureDelta(native_))));
 }
 
 void CScreenStreamDecoder::ReleaseAndReset() {

@@ -56,14 +56,22 @@ class CScreenStreamDecoder {
   void HandleSubPacket(FourCC kind, std::span<const std::uint8_t> payload,
                        const BitmapFormat& streamFormat, BitmapFormat& outputFormat,
                        std::span<std::uint8_t> picture, BundleEffects& effects);
+  // 32-bit pixels whose channels are not in the plain order are read through their masks.
+  bool RemapsChannels() const;
+  bool ConvertsPictures(std::uint32_t outputBitCount) const;
+  // Makes the output format say how the pixels handed out are laid out: 32-bit ones always in
+  // the plain order, 16-bit bit fields by the native masks.
+  void DescribeWrittenPixels(BitmapFormat& outputFormat) const;
   std::span<std::uint8_t> DestinationPicture(bool converting, std::uint64_t frameLength,
                                              std::span<std::uint8_t> frame);
 
   void ClearIfResized(std::span<std::uint8_t> picture);
-  void ResetFormat(std::span<const std::uint8_t> payload, bool fullReset,
+  // formatEnd: where the part of the payload that describes the format ends (a key image's
+  // pixels follow it).
+  void ResetFormat(std::span<const std::uint8_t> payload, std::uint64_t formatEnd, bool fullReset,
                    const BitmapFormat& streamFormat, BitmapFormat& outputFormat);
   void TakeAnnouncedFormat(std::span<const std::uint8_t> payload, const BitmapInfoHeader& header,
-                           BitmapFormat& outputFormat);
+                           const ColorMasks& masks, BitmapFormat& outputFormat);
   void KeepPlanesWithoutFormat(bool fullReset, const BitmapFormat& streamFormat,
                                BitmapFormat& outputFormat);
   void DecodeKeyImage(std::span<const std::uint8_t> payload, const BitmapFormat& streamFormat,
@@ -74,11 +82,14 @@ class CScreenStreamDecoder {
   void ApplyMoves(std::span<const std::uint8_t> payload);
 
   void ResizeBuffers(std::uint64_t size);
+  void ResizeScratch(std::uint64_t planeSize);
   void ReleaseAndReset();
 
   ByteBlock currentPlane_;
   ByteBlock previousPlane_;
+  // Decompressed opcodes or move records; never shorter than the planes.
   ByteBlock scratch_;
+  // The size the planes and the screen image were last given; bounds every write into them.
   std::uint64_t bufferSize_ = 0;
   ByteBlock screenImage_;
   // The picture at native depth when it is converted afterwards. It keeps the last picture, cursor
@@ -87,6 +98,7 @@ class CScreenStreamDecoder {
   bool converting_ = false;
   PlaneLayout native_;
   std::uint32_t nativeColorsImportant_ = 0;
+  ColorMasks nativeMasks_{};
   CPictureGeometry geometry_;
   CCursorOverlay cursor_;
   CInflater inflater_;

@@ -199,6 +199,30 @@ INSTANTIATE_TEST_SUITE_P(Depths, EndToEndVideo1,
                                            LayoutCase{"Rgb32", PixelLayout::Rgb32}),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// A session that starts at 32 bits and drops to 16 mid-recording: the later pictures keep their
+// colours, by the 16-bit masks the announcement implies.
+TEST_F(EndToEnd, SixteenBitPicturesAfterThirtyTwoKeepTheirColours) {
+  for (const PixelLayout layout : {PixelLayout::Rgb565, PixelLayout::Rgb555}) {
+    const std::string input = dir_.File("in.rcrec");
+    CRecordingWriter writer(input, recording::MakeStreamFormat(64, 48, PixelLayout::Rgb32));
+    writer.WriteInit(kStart, &writer.Model().NativeFormat());
+    writer.WriteKeyFrame(
+        kStart + 1, recording::PackPicture(Scene(64, 48, 0).pixels, 64, 48, PixelLayout::Rgb32));
+    const BitmapFormat sixteen = recording::MakeStreamFormat(64, 48, layout);
+    writer.WriteFormat(kStart + 2 * kD, &sixteen);
+    writer.WriteDelta(kStart + 3 * kD,
+                      recording::PackPicture(Scene(64, 48, 6).pixels, 64, 48, layout));
+    writer.Finish();
+    const Conversion converted = Convert(input, dir_.File("out.avi"), "MRLE");
+    ASSERT_EQ(converted.run.exitStatus, 0) << converted.run.output;
+    const auto decoded = DecodeVideo(converted.output);
+    ASSERT_FALSE(decoded.frames.empty());
+    EXPECT_GE(Psnr(Visible(decoded.frames.back(), decoded.width, 64, 48), Scene(64, 48, 6).pixels),
+              30.0)
+        << recording::PixelLayoutName(layout);
+  }
+}
+
 TEST_F(EndToEnd, PassThroughConvertsBackToTheSamePictures) {
   const std::string input = dir_.File("in.rcrec");
   WriteRecording(input, 64, 48, PixelLayout::Rgb32);

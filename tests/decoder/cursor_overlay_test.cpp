@@ -97,6 +97,20 @@ TEST(CursorOverlay, ImageShorterThanItsSizeKeepsThePreviousShape) {
   EXPECT_EQ(overlay.cursor.PixelAt(0, 0), CursorPixel::Black);
 }
 
+// Hiding the cursor is an empty shape; a size the decoder refuses hides it as well.
+TEST(CursorOverlay, EmptyOrRefusedSizeHidesTheCursor) {
+  CPictureGeometry geometry;
+  geometry.Update({2, 2, 8}, 2, 2);
+  for (const auto& [width, height] : {std::pair{0, 0}, {1, 0}, {-1, 1}, {kMaxCursorSide + 1, 1}}) {
+    Overlay overlay;
+    overlay.Shape(1, 1, 0, 0, Solid(1, 1, 0, 0, 0));
+    overlay.cursor.SetShape(testing::CursorShapePayload(width, height, 0, 0, {}), overlay.inflater);
+    Bytes picture(4, 9);
+    overlay.cursor.Draw(picture, geometry);
+    EXPECT_EQ(picture, Bytes(4, 9)) << width << " x " << height;
+  }
+}
+
 // A 1 x 1 image whose stream goes on with zeros: accepted while they end within the raw length,
 // refused once they pass the largest image a cursor can have, whatever raw length is claimed.
 TEST(CursorOverlay, StreamMustEndWithinTheRawLengthAndTheLargestCursorImage) {

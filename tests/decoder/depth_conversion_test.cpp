@@ -95,6 +95,15 @@ TEST(DepthConversion, TwentyFourBitPixelsGetAZeroFourthByte) {
   EXPECT_EQ(frame, (Bytes{1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 10, 11, 12, 0}));
 }
 
+// 5-6-5 in the low half, red lowest: full scale stays full scale, half green widens to 0x81.
+TEST(DepthConversion, MaskedPixelsWidenNarrowChannels) {
+  CPictureGeometry geometry;
+  geometry.Update({1, 1, 32}, 1, 1);
+  Bytes frame(4, 0xCC);
+  ConvertMaskedRgb32(Bytes{0x1F, 0x04, 0, 0}, geometry, {0x1F, 0x7E0, 0xF800}, frame);
+  EXPECT_EQ(frame, (Bytes{0, 0x81, 0xFF, 0}));
+}
+
 TEST(DepthConversion, CombinationsThatDoNotConvertLeaveTheFrame) {
   CPictureGeometry geometry;
   geometry.Update({2, 1, 24}, 2, 1);

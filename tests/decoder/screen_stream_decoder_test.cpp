@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "common/avi_exception.h"
 #include "tests/decoder/decoder_test_support.h"
@@ -98,6 +99,34 @@ TEST(ScreenStreamDecoder, TwentyFourBitPicturesGetAZeroFourthByte) {
   Session session(testing::MakeFormat(1, 2, 24));
   session.Decode(KeyBundle(session, {1, 2, 3, 0, 4, 5, 6, 0}, Bytes(8, 0)));
   EXPECT_EQ(session.frame, (Bytes{1, 2, 3, 0, 4, 5, 6, 0}));
+}
+
+// Red in the low byte, blue in the third: the picture comes out blue, green, red, 0 all the same,
+// and the output format says so.
+TEST(ScreenStreamDecoder, ThirtyTwoBitMasksInAnotherOrderComeOutInThePlainOrder) {
+  BitmapInfoHeader header = testing::MakeHeader(1, 2, 32);
+  header.compression = kCompressionBitFields;
+  BitmapFormat stream(header);
+  stream.SetMasks({0x000000FF, 0x0000FF00, 0x00FF0000});
+  Session session(stream);
+  session.Decode(KeyBundle(session, {1, 2, 3, 4, 5, 6, 7, 8}, Bytes(8, 0)));
+  EXPECT_EQ(HeaderOf(session.output).compression, kCompressionRgb);
+  EXPECT_EQ(session.frame, (Bytes{3, 2, 1, 0, 7, 6, 5, 0}));
+}
+
+// A switch to 16-bit bit fields takes the masks behind the header, 5-6-5 when there are none, and
+// a later reset without a format (which copies the stream's colour table over them) keeps them.
+TEST(ScreenStreamDecoder, SixteenBitFieldsGetTheirMasksAndKeepThem) {
+  BitmapInfoHeader sixteen = testing::MakeHeader(4, 2, 16);
+  sixteen.compression = kCompressionBitFields;
+  const Bytes masks555{0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0};
+  for (const auto& [carried, expected] : {std::pair(Bytes{}, kMasks565), {masks555, kMasks555}}) {
+    Session session(testing::MakeFormat(4, 2, 8, 256));
+    session.Decode(Bundle().Add("FINT", testing::FormatPayload(sixteen, carried)));
+    EXPECT_EQ(session.output.Masks(), expected);
+    session.Decode(Bundle().Add("INIT", {}));
+    EXPECT_EQ(session.output.Masks(), expected);
+  }
 }
 
 // Opcodes showing (opcode 10) the current plane over a whole 4 x 3 picture at 32 bits.
@@ -426,6 +455,22 @@ TEST(ScreenStreamDecoder, CompressedDeltasDecodeLikeStoredOnes) {
     } else {
       EXPECT_EQ(session.frame, reference) << method;
     }
+  }
+}
+
+// Every byte literal: with its run heads the stream is longer than the picture.
+TEST(ScreenStreamDecoder, WholePictureOfLiteralsAppliesWholeWithEveryMethod) {
+  const Bytes image = testing::PatternImage(kFrame32, 5);
+  Bytes opcodes;
+  for (auto row = image.begin(); row != image.end(); row += 16) {
+    opcodes.insert(opcodes.end(), {3, 16});
+    opcodes.insert(opcodes.end(), row, row + 16);
+  }
+  for (const std::uint32_t method : {0u, 1u, 2u}) {
+    Session session(testing::MakeFormat(4, 3, 32));
+    session.Decode(KeyBundle(session, Bytes(kFrame32, 0), Bytes(kFrame32, 0)));
+    session.Decode(Bundle().Add("DLTA", testing::DeltaPayload(0, 0, 4, 3, opcodes, method)));
+    EXPECT_EQ(session.Screen(), image) << method;
   }
 }
 

@@ -38,7 +38,7 @@ void ReportJobFailure(const CReelkitException& failure, IReelkitClient& client) 
       break;
     case ReelkitFailure::WriteOutput:
       client.OnError(ConvertErrorKind::WriteOutputFailed, failure.Error(),
-                     "The output file could not be written: " + DescribeErrorCode(failure.Error()));
+                     DescribeWriteFailure(failure.Error()));
       break;
     case ReelkitFailure::UnsupportedOutputFormat:
       client.OnError(ConvertErrorKind::UnsupportedOutputFormat, 0, {});
@@ -47,6 +47,14 @@ void ReportJobFailure(const CReelkitException& failure, IReelkitClient& client) 
 }
 
 }  // namespace
+
+std::string DescribeWriteFailure(std::uint32_t code) {
+  // The recorder gives up a frame that its streaming thread did not take in time with this code.
+  if (code == kErrorAccessDenied) {
+    return "The video pipeline stopped answering, so the output file could not be completed.";
+  }
+  return "The output file could not be written: " + DescribeErrorCode(code);
+}
 
 bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                  IReelkitClient& client) {

@@ -29,10 +29,13 @@ class CStdOutConverterClient final : public IReelkitClient {
   bool IsInteractive() const { return interactive_; }
 
  private:
+  void EndBarLine();
+
   OutputFormat format_;
   std::FILE* out_;
   bool interactive_;
   std::uint32_t cellsDrawn_ = 0;
+  bool barLineOpen_ = false;  // a bar was drawn and nothing has ended its line yet
 };
 
 }  // namespace reelkit

@@ -1,10 +1,10 @@
 #include "app/convert_file.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <new>
 
 #include "app/input_detection.h"
+#include "app/output_claim.h"
 #include "common/avi_exception.h"
 #include "common/error_codes.h"
 #include "common/reelkit_exception.h"
@@ -13,11 +13,6 @@
 
 namespace reelkit {
 namespace {
-
-bool NamesTheSameFile(const std::string& inputPath, const std::string& outputPath) {
-  std::error_code ignored;
-  return std::filesystem::equivalent(inputPath, outputPath, ignored);
-}
 
 // The job lives only inside this call, so a failure leaving it has already completed the output
 // file written so far by the time the client hears of it.
@@ -63,12 +58,19 @@ bool ConvertFile(const std::string& inputPath, const std::string& outputPath, Ou
     client.OnError(ConvertErrorKind::InvalidInputFormat, 0, {});
     return false;
   }
-  if (NamesTheSameFile(inputPath, outputPath)) {
+  const COutputClaim output(outputPath);
+  if (!output.IsHeld()) {
+    client.OnError(ConvertErrorKind::OutputRefused, static_cast<std::uint32_t>(output.Error()),
+                   output.Refusal());
+    return false;
+  }
+  if (output.IsSameFileAs(inputPath)) {
     client.OnError(ConvertErrorKind::OutputIsInput, 0, {});
     return false;
   }
   try {
-    return RunJob(kind, inputPath, outputPath, format, client);
+    // The resolved path: what the claim checked and locked is what the recorder writes.
+    return RunJob(kind, inputPath, output.Path(), format, client);
   } catch (const CReelkitException& failure) {
     ReportJobFailure(failure, client);
   } catch (const CAviException& failure) {

@@ -1,5 +1,9 @@
 // Start-up: with arguments the program converts one file on the command line; without, it opens
 // the wizard.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -13,6 +17,19 @@ namespace {
 constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// A standard stream closed by whoever started us would hand its number to the next file opened,
+// and the console text would then be written into the video. Each one gets /dev/null instead.
+void KeepStandardStreamsSafe() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) < 0) {
+      // The lowest free number is taken, and that is fd: the ones below it are open by now.
+      ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+  }
+  // A console reader that went away must not end the conversion and cost the video.
+  ::signal(SIGPIPE, SIG_IGN);
+}
 
 int RunCommandLine(int argc, char** argv) {
   using namespace reelkit;
@@ -39,7 +56,8 @@ int RunWizard() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // First of all, so that a failure anywhere later still leaves a report behind.
+  KeepStandardStreamsSafe();
+  // Before anything that can fail, so that a failure anywhere later still leaves a report behind.
   reelkit::InstallCrashReporter();
   if (argc > 1) {
     return RunCommandLine(argc, argv);

@@ -120,6 +120,8 @@ void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
       std::fputs("The output file is the input file itself; choose another output file name.\n",
                  out_);
       break;
+    case ConvertErrorKind::OutputRefused:
+      break;  // the text is the whole message
     default:
       return;
   }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/interruption.h"
 #include "common/error_codes.h"
 
 namespace reelkit {
@@ -128,6 +129,21 @@ void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
   if (!text.empty()) {
     std::fprintf(out_, "%s\n", text.c_str());
   }
+  std::fflush(out_);
+}
+
+bool CStdOutConverterClient::IsCancelRequested() {
+  return InterruptingSignal() != 0;
+}
+
+void CStdOutConverterClient::OnInterrupted(bool outputChanged) {
+  EndBarLine();
+  std::fputs(outputChanged
+                 ? "The conversion was interrupted; the output file holds the video converted "
+                   "until then.\n"
+                 : "The conversion was interrupted before its first frame; nothing was "
+                   "written.\n",
+             out_);
   std::fflush(out_);
 }
 

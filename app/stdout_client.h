@@ -24,7 +24,11 @@ class CStdOutConverterClient final : public IReelkitClient {
                 std::uint32_t spacers, std::uint32_t seconds) override;
   void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
   void OnProgress(double percent) override;
-  bool IsCancelRequested() override { return false; }
+  // True once a stop signal arrived (see interruption.h).
+  bool IsCancelRequested() override;
+
+  // Says that a stop signal ended the conversion, and whether the output file had been written.
+  void OnInterrupted(bool outputChanged);
 
   bool IsInteractive() const { return interactive_; }
 

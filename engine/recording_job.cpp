@@ -40,6 +40,7 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
   if (!StartRun(inputPath, outputPath, format, client)) {
     return false;
   }
+  client_ = &client;
   inputSize_ = input_.Size();
   consumed_ = ReadRecordingHeader(input_, streamFormat_);
   outputFormat_ = streamFormat_;
@@ -69,6 +70,9 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
   input_.Close();
   if (!BundleIsEmpty()) {
     FlushBundle();
+  }
+  if (client.IsCancelRequested()) {
+    return false;
   }
   CompleteOutput();
   ReportFinish(client);
@@ -122,6 +126,9 @@ void CRecordingJob::FlushBundle() {
     throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
   }
   while (bundleStart_ > nextFrameTime_ + frameDuration_) {
+    if (client_->IsCancelRequested()) {
+      return;  // the run stops at its next look at the client
+    }
     if (ProducesPictures()) {
       RecordRepeatedPicture();
     } else {

@@ -35,6 +35,8 @@ class CRecordingJob : public CConversionJob {
   Time bundleStart_ = 0;
   bool bundleIsKey_ = false;
   bool initSeen_ = false;
+  // The run's client, asked during long runs of spacers too: a gap of hours is millions of frames.
+  IReelkitClient* client_ = nullptr;
 };
 
 }  // namespace reelkit

@@ -344,7 +344,7 @@ TEST_F(OutputFile, ClosedOrAbandonedConsoleLeavesAWholeVideo) {
   }
 }
 
-// ---- Sharing an output ----------------------------------------------------------
+// ---- Stopping and sharing a conversion ----------------------------------------------------------
 
 // Starts a conversion that spends tens of seconds on spacers and waits until it writes them.
 pid_t StartLongConversion(const TempDir& dir, int console) {
@@ -358,6 +358,40 @@ pid_t StartLongConversion(const TempDir& dir, int console) {
   }
   return pid;
 }
+
+struct StopSignal {
+  const char* name;
+  int number;
+};
+
+void PrintTo(const StopSignal& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class Interrupted : public OutputFile, public ::testing::WithParamInterface<StopSignal> {};
+
+TEST_P(Interrupted, ConversionStopsSoonAndLeavesAPlayableFile) {
+  const std::string consolePath = dir_.File("console.txt");
+  const int console = ::open(consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const pid_t pid = StartLongConversion(dir_, console);
+  ::close(console);
+  const auto signalled = std::chrono::steady_clock::now();
+  ::kill(pid, GetParam().number);
+  const int status = WaitForExit(pid);
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5));
+  EXPECT_EQ(status, 128 + GetParam().number);
+  EXPECT_EQ(ReadFileBytes(consolePath),
+            "long.rcrec\nThe conversion was interrupted; the output file holds the video "
+            "converted until then.\n");
+  EXPECT_EQ(DecodingComplaints(dir_.File("long.avi")), "");
+  EXPECT_GT(testing::ProbeVideo(dir_.File("long.avi")).frameCount, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
+                         ::testing::Values(StopSignal{"Interrupt", SIGINT},
+                                           StopSignal{"Terminate", SIGTERM},
+                                           StopSignal{"HangUp", SIGHUP}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(OutputFile, SecondWriterOfTheSameFileIsRefusedUntilTheFirstEnds) {
   const int console = ::open("/dev/null", O_WRONLY);
@@ -374,6 +408,7 @@ TEST_F(OutputFile, SecondWriterOfTheSameFileIsRefusedUntilTheFirstEnds) {
   }
   ::kill(first, SIGTERM);
   EXPECT_EQ(WaitForExit(first), 128 + SIGTERM);
+  EXPECT_EQ(DecodingComplaints(dir_.File("long.avi")), "");
   const Finished after = RunReelkit(dir_, {"-in", "in.rcrec", "-out", "long.avi"});
   EXPECT_EQ(after.console, "in.rcrec\nDone.\n" + std::string(kStatistics));
   EXPECT_EQ(after.exitStatus, 0);

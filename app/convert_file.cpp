@@ -1,6 +1,7 @@
 #include "app/convert_file.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <new>
 
 #include "app/input_detection.h"
@@ -13,6 +14,11 @@
 
 namespace reelkit {
 namespace {
+
+bool NamesTheSameFile(const std::string& inputPath, const std::string& outputPath) {
+  std::error_code ignored;
+  return std::filesystem::equivalent(inputPath, outputPath, ignored);
+}
 
 // The job lives only inside this call, so a failure leaving it has already completed the output
 // file written so far by the time the client hears of it.
@@ -58,14 +64,15 @@ bool ConvertFile(const std::string& inputPath, const std::string& outputPath, Ou
     client.OnError(ConvertErrorKind::InvalidInputFormat, 0, {});
     return false;
   }
+  // Compared by device and inode, links followed: the file the claim below would open.
+  if (NamesTheSameFile(inputPath, outputPath)) {
+    client.OnError(ConvertErrorKind::OutputIsInput, 0, {});
+    return false;
+  }
   const COutputClaim output(outputPath);
   if (!output.IsHeld()) {
     client.OnError(ConvertErrorKind::OutputRefused, static_cast<std::uint32_t>(output.Error()),
                    output.Refusal());
-    return false;
-  }
-  if (output.IsSameFileAs(inputPath)) {
-    client.OnError(ConvertErrorKind::OutputIsInput, 0, {});
     return false;
   }
   try {

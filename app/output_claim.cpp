@@ -80,13 +80,6 @@ COutputClaim::~COutputClaim() {
   Close();
 }
 
-bool COutputClaim::IsSameFileAs(const std::string& path) const {
-  struct stat claimed {};
-  struct stat other {};
-  return IsHeld() && ::fstat(fd_, &claimed) == 0 && ::stat(path.c_str(), &other) == 0 &&
-         IsSameFile(claimed, other);
-}
-
 COutputClaim::Attempt COutputClaim::TryClaim(const std::string& outputPath) {
   struct stat link {};
   if (::lstat(outputPath.c_str(), &link) != 0) {

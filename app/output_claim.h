@@ -24,8 +24,6 @@ class COutputClaim {
   int Error() const { return error_; }
   // The claimed file's absolute path with every link resolved: the file that will be written.
   const std::string& Path() const { return path_; }
-  // True when the file at path is the claimed file itself (same device and inode).
-  bool IsSameFileAs(const std::string& path) const;
 
  private:
   enum class Attempt { Held, Refused, PathChanged };

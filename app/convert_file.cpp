@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/input_detection.h"
+#include "app/output_claim.h"
 #include "common/avi_exception.h"
 #include "common/error_codes.h"
 #include "common/reelkit_exception.h"
@@ -41,7 +42,7 @@ void ReportJobFailure(const CReelkitException& failure, IReelkitClient& client) 
       break;
     case ReelkitFailure::WriteOutput:
       client.OnError(ConvertErrorKind::WriteOutputFailed, failure.Error(),
-                     "The output file could not be written: " + DescribeErrorCode(failure.Error()));
+                     DescribeWriteFailure(failure.Error()));
       break;
     case ReelkitFailure::UnsupportedOutputFormat:
       client.OnError(ConvertErrorKind::UnsupportedOutputFormat, 0, {});
@@ -51,6 +52,14 @@ void ReportJobFailure(const CReelkitException& failure, IReelkitClient& client) 
 
 }  // namespace
 
+std::string DescribeWriteFailure(std::uint32_t code) {
+  // The recorder gives up a frame that its streaming thread did not take in time with this code.
+  if (code == kErrorAccessDenied) {
+    return "The video pipeline stopped answering, so the output file could not be completed.";
+  }
+  return "The output file could not be written: " + DescribeErrorCode(code);
+}
+
 bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                  IReelkitClient& client) {
   InputKind kind{};
@@ -58,12 +67,20 @@ bool ConvertFile(const std::string& inputPath, const std::string& outputPath, Ou
     client.OnError(ConvertErrorKind::InvalidInputFormat, 0, {});
     return false;
   }
+  // Compared by device and inode, links followed: the file the claim below would open.
   if (NamesTheSameFile(inputPath, outputPath)) {
     client.OnError(ConvertErrorKind::OutputIsInput, 0, {});
     return false;
   }
+  const COutputClaim output(outputPath);
+  if (!output.IsHeld()) {
+    client.OnError(ConvertErrorKind::OutputRefused, static_cast<std::uint32_t>(output.Error()),
+                   output.Refusal());
+    return false;
+  }
   try {
-    return RunJob(kind, inputPath, outputPath, format, client);
+    // The resolved path: what the claim checked and locked is what the recorder writes.
+    return RunJob(kind, inputPath, output.Path(), format, client);
   } catch (const CReelkitException& failure) {
     ReportJobFailure(failure, client);
   } catch (const CAviException& failure) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "common/output_format.h"
@@ -11,5 +12,9 @@ namespace reelkit {
 // input was consumed to its end and OnFinish was called.
 bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                  IReelkitClient& client);
+
+// The sentence shown under a failed write, for the code the job reported: system errors in the
+// words of the system, the pipeline's own codes in ours.
+std::string DescribeWriteFailure(std::uint32_t code);
 
 }  // namespace reelkit

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/interruption.h"
 #include "common/error_codes.h"
 
 namespace reelkit {
@@ -12,6 +13,19 @@ namespace {
 bool IsCharacterDevice(std::FILE* stream) {
   struct stat info {};
   return ::fstat(::fileno(stream), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// Cells of the bar for a share of the input. A file can claim more than it holds, which takes
+// the share past 100; the bar still has only its cells.
+std::uint32_t CellsFor(double percent) {
+  const double cells = percent * CStdOutConverterClient::kBarCells / 100.0;
+  if (!(cells >= 1.0)) {  // NaN included
+    return 0;
+  }
+  if (cells >= CStdOutConverterClient::kBarCells) {
+    return CStdOutConverterClient::kBarCells;
+  }
+  return static_cast<std::uint32_t>(cells);
 }
 
 }  // namespace
@@ -23,15 +37,18 @@ CStdOutConverterClient::CStdOutConverterClient(OutputFormat format, std::FILE* o
                                                bool interactive)
     : format_(format), out_(out), interactive_(interactive) {}
 
+// Each call writes whole lines (or the bar) and shows them at once: a conversion stopped by a
+// signal or a crash must not lose what it already said.
 void CStdOutConverterClient::OnStart(const std::string& inputPath) {
   std::fprintf(out_, "%s\n", inputPath.c_str());
+  std::fflush(out_);
 }
 
 void CStdOutConverterClient::OnProgress(double percent) {
   if (!interactive_) {
     return;
   }
-  const auto cells = static_cast<std::uint32_t>(percent * 40.0 / 100.0);
+  const std::uint32_t cells = CellsFor(percent);
   if (cells <= cellsDrawn_) {
     return;
   }
@@ -41,9 +58,9 @@ void CStdOutConverterClient::OnProgress(double percent) {
     bar.append(kBarCells - cells, '.');
   }
   std::fputs(bar.c_str(), out_);
-  // A terminal is line-buffered and the bar never ends its line: show it now.
   std::fflush(out_);
   cellsDrawn_ = cells;
+  barLineOpen_ = true;
 }
 
 void CStdOutConverterClient::OnLimitRefusal(const LimitRefusal& refusal) {
@@ -54,6 +71,7 @@ void CStdOutConverterClient::OnFinish(std::uint32_t packets, std::uint32_t frame
                                       std::uint32_t keyFrames, std::uint32_t spacers,
                                       std::uint32_t seconds) {
   std::fputs(interactive_ ? " - done.\n" : "Done.\n", out_);
+  barLineOpen_ = false;
   if (format_ == OutputFormat::ScreenCodec) {
     std::fprintf(out_,
                  "Recorded %u frames (%u key frames, %u spacers) from %u input packets, total "
@@ -65,10 +83,18 @@ void CStdOutConverterClient::OnFinish(std::uint32_t packets, std::uint32_t frame
                  "seconds\n",
                  frames, packets, seconds);
   }
+  std::fflush(out_);
 }
 
 void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
                                      const std::string& text) {
+  // Kinds 3 and 4 begin with a line break on a terminal whether or not a bar was drawn.
+  const bool breaksLineItself = interactive_ && (kind == ConvertErrorKind::ReadInputFailed ||
+                                                 kind == ConvertErrorKind::WriteOutputFailed);
+  if (!breaksLineItself) {
+    EndBarLine();
+  }
+  barLineOpen_ = false;
   switch (kind) {
     case ConvertErrorKind::InvalidInputFormat:
       std::fputs("Invalid input file format.\n", out_);
@@ -99,11 +125,37 @@ void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
       std::fputs("The output file is the input file itself; choose another output file name.\n",
                  out_);
       break;
+    case ConvertErrorKind::OutputRefused:
+      break;  // the text is the whole message
     default:
       return;
   }
   if (!text.empty()) {
     std::fprintf(out_, "%s\n", text.c_str());
+  }
+  std::fflush(out_);
+}
+
+bool CStdOutConverterClient::IsCancelRequested() {
+  return InterruptingSignal() != 0;
+}
+
+void CStdOutConverterClient::OnInterrupted(bool outputChanged) {
+  EndBarLine();
+  std::fputs(outputChanged
+                 ? "The conversion was interrupted; the output file holds the video converted "
+                   "until then.\n"
+                 : "The conversion was interrupted before its first frame; nothing was "
+                   "written.\n",
+             out_);
+  std::fflush(out_);
+}
+
+// A message after a partly drawn bar starts on a line of its own.
+void CStdOutConverterClient::EndBarLine() {
+  if (barLineOpen_) {
+    std::fputs("\n", out_);
+    barLineOpen_ = false;
   }
 }
 

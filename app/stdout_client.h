@@ -24,16 +24,23 @@ class CStdOutConverterClient final : public IReelkitClient {
                 std::uint32_t spacers, std::uint32_t seconds) override;
   void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
   void OnProgress(double percent) override;
-  bool IsCancelRequested() override { return false; }
+  // True once a stop signal arrived (see interruption.h).
+  bool IsCancelRequested() override;
   void OnLimitRefusal(const LimitRefusal& refusal) override;
+
+  // Says that a stop signal ended the conversion, and whether the output file had been written.
+  void OnInterrupted(bool outputChanged);
 
   bool IsInteractive() const { return interactive_; }
 
  private:
+  void EndBarLine();
+
   OutputFormat format_;
   std::FILE* out_;
   bool interactive_;
   std::uint32_t cellsDrawn_ = 0;
+  bool barLineOpen_ = false;  // a bar was drawn and nothing has ended its line yet
 };
 
 }  // namespace reelkit

@@ -155,7 +155,8 @@ std::uint32_t CAviRecorder::Build(const std::string& outputPath) {
   auto source = std::make_unique<CPushSourceBitmap>();
   source->SetFrameFormat(storedFormat_.Bytes(), storedMasks_, frameDuration_);
   pushSource_ = graph_->AddSource(std::move(source));
-  RemoveFile(outputPath);
+  // Nothing is removed first: the file is opened with truncation, which replaces an existing
+  // file's content in place, so its permissions, links and the lock a caller holds on it stay.
 
   std::uint32_t result = graph_->SetOutputFileName(outputPath, framesPerSecond_);
   if (result == 0) {

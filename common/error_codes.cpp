@@ -3,6 +3,21 @@
 #include <cstring>
 
 namespace reelkit {
+namespace {
+
+// The pipeline passes system errors up inside this facility, errno in the low 16 bits.
+constexpr std::uint32_t kSystemFacility = 0x80070000;
+constexpr std::uint32_t kFacilityMask = 0xFFFF0000;
+// The one code of that facility the pipeline makes itself rather than from an errno.
+constexpr std::uint32_t kPipelineInvalidArgument = 0x80070057;
+
+std::string SystemErrorText(std::uint32_t error) {
+  // strerror_r's GNU form returns the text, which may or may not live in the buffer.
+  char buffer[256];
+  return ::strerror_r(static_cast<int>(error), buffer, sizeof buffer);
+}
+
+}  // namespace
 
 std::string DescribeErrorCode(std::uint32_t code) {
   switch (code) {
@@ -22,13 +37,16 @@ std::string DescribeErrorCode(std::uint32_t code) {
       return "The video pipeline is not ready for this operation.";
     case kResultFail:
       return "The video pipeline reported a failure.";
+    case kPipelineInvalidArgument:
+      return "The video pipeline was given a value it does not accept.";
     default:
       break;
   }
   if (code < 4096) {
-    // strerror_r's GNU form returns the text, which may or may not live in the buffer.
-    char buffer[256];
-    return ::strerror_r(static_cast<int>(code), buffer, sizeof buffer);
+    return SystemErrorText(code);
+  }
+  if ((code & kFacilityMask) == kSystemFacility) {
+    return SystemErrorText(code & ~kFacilityMask);
   }
   return "Unknown error.";
 }

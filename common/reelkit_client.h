@@ -15,6 +15,8 @@ enum class ConvertErrorKind : std::int32_t {
   ReadInputFailed = 3,          // code: the system error, 38 for a short read, 13 for bad data
   WriteOutputFailed = 4,        // code: the recorder's or the system's error
   OutputIsInput = 5,            // the output path names the input file; nothing was written
+  OutputRefused = 6,            // the output path cannot be written as asked (the text says why:
+                                // not a file, write-protected, being written); nothing was written
 };
 
 // The observer of one conversion. All calls come from the thread that runs the conversion.

@@ -41,6 +41,7 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
   if (!StartRun(inputPath, outputPath, format, client)) {
     return false;
   }
+  client_ = &client;
   inputSize_ = input_.Size();
   consumed_ = ReadRecordingHeader(input_, streamFormat_);
   DeclareStreamFormatForOutput();
@@ -67,6 +68,9 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
   input_.Close();
   if (!BundleIsEmpty()) {
     FlushBundle();
+  }
+  if (client.IsCancelRequested()) {
+    return false;
   }
   CompleteOutput();
   ReportFinish(client);
@@ -121,6 +125,9 @@ void CRecordingJob::FlushBundle() {
     throw CReelkitException(LimitRefusal{InputLimit::VideoLength, asked, kMaxVideoLength});
   }
   while (bundleStart_ > nextFrameTime_ + frameDuration_) {
+    if (client_->IsCancelRequested()) {
+      return;  // the run stops at its next look at the client
+    }
     if (ProducesPictures()) {
       RecordRepeatedPicture();
     } else {

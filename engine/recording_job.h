@@ -39,6 +39,8 @@ class CRecordingJob : public CConversionJob {
   bool bundleIsKey_ = false;
   bool initSeen_ = false;
   bool streamFormatAnnounced_ = false;
+  // The run's client, asked during long runs of spacers too: a gap of hours is millions of frames.
+  IReelkitClient* client_ = nullptr;
 };
 
 }  // namespace reelkit

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/convert_file.h"
 #include "common/byte_block.h"
 #include "common/endian.h"
 #include "tests/testing/process.h"
@@ -107,6 +108,21 @@ TEST(ConvertFileThroughBinary, MissingInputIsAnInvalidInput) {
       RunProcess({REELKIT_BINARY, "-in", dir.File("none.rcrec"), "-out", dir.File("out.avi")});
   EXPECT_EQ(result.output, "Invalid input file format.\n");
   EXPECT_EQ(result.exitStatus, 1);
+}
+
+// Every code a write can fail with is worded; system errors arrive wrapped by the pipeline.
+TEST(WriteFailureText, NamesTheCauseOfEveryCodeTheProgramProduces) {
+  const std::vector<std::pair<std::uint32_t, std::string>> rows = {
+      {0x80070002, "No such file or directory"},
+      {0x8007000D, "Permission denied"},
+      {5, "The video pipeline stopped answering, so the output file could not be completed."},
+      {0x80004005, "The video pipeline reported a failure."},
+      {0x80070057, "The video pipeline was given a value it does not accept."}};
+  for (const auto& [code, cause] : rows) {
+    const std::string text = DescribeWriteFailure(code);
+    EXPECT_NE(text.find(cause), std::string::npos) << std::hex << code << ": " << text;
+    EXPECT_EQ(text.find("Unknown error"), std::string::npos) << std::hex << code;
+  }
 }
 
 }  // namespace

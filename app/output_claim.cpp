@@ -1,0 +1,185 @@
+#include "app/output_claim.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace reelkit {
+namespace {
+
+// A path that keeps changing under us between open and lock is given up after this many tries.
+constexpr int kClaimAttempts = 4;
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as any new file is
+
+bool IsSameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) {
+    return "a directory";
+  }
+  if (S_ISCHR(mode)) {
+    return "a character device";
+  }
+  if (S_ISBLK(mode)) {
+    return "a block device";
+  }
+  if (S_ISFIFO(mode)) {
+    return "a named pipe";
+  }
+  if (S_ISSOCK(mode)) {
+    return "a socket";
+  }
+  return "not a regular file";
+}
+
+std::string NotAFile(mode_t mode) {
+  return std::string("The output path is ") + KindOf(mode) +
+         ", not a file; only a regular file is replaced, and nothing was written.";
+}
+
+// The system's own words for errno: our shared codes give some of its numbers other meanings.
+std::string WithCause(const char* sentence, int error) {
+  char buffer[256];
+  return sentence + std::string(::strerror_r(error, buffer, sizeof buffer)) + ".";
+}
+
+std::string ResolvedPath(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? std::string(resolved.get()) : std::string();
+}
+
+}  // namespace
+
+COutputClaim::COutputClaim(const std::string& outputPath) {
+  for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
+    if (TryClaim(outputPath) != Attempt::PathChanged) {
+      return;
+    }
+  }
+  Refuse("The output path keeps changing while it is being opened; nothing was written.", EAGAIN);
+}
+
+COutputClaim::~COutputClaim() {
+  struct stat claimed {};
+  struct stat named {};
+  // Only while the path still names the file we created, and that file is still empty.
+  if (created_ && ::fstat(fd_, &claimed) == 0 && claimed.st_size == 0 &&
+      ::stat(path_.c_str(), &named) == 0 && IsSameFile(claimed, named)) {
+    ::unlink(path_.c_str());
+  }
+  Close();
+}
+
+COutputClaim::Attempt COutputClaim::TryClaim(const std::string& outputPath) {
+  struct stat link {};
+  if (::lstat(outputPath.c_str(), &link) != 0) {
+    if (errno != ENOENT) {
+      return Refuse(WithCause("The output file cannot be created: ", errno), errno);
+    }
+    return CreateNew(outputPath);
+  }
+  struct stat target {};
+  if (::stat(outputPath.c_str(), &target) != 0) {
+    if (S_ISLNK(link.st_mode) && errno == ENOENT) {
+      return Refuse(
+          "The output path is a symbolic link to a file that does not exist; nothing was written.",
+          ENOENT);
+    }
+    return Refuse(WithCause("The output file cannot be opened: ", errno), errno);
+  }
+  if (!S_ISREG(target.st_mode)) {
+    return Refuse(NotAFile(target.st_mode), S_ISDIR(target.st_mode) ? EISDIR : EINVAL);
+  }
+  return OpenExisting(outputPath);
+}
+
+// Opened for writing exactly as the file will be written, so the system's own permission rules
+// decide (a write-protected file is refused, as cp refuses it), but neither truncated nor created.
+COutputClaim::Attempt COutputClaim::OpenExisting(const std::string& outputPath) {
+  fd_ = ::open(outputPath.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd_ < 0) {
+    if (errno == ENOENT) {
+      return Attempt::PathChanged;
+    }
+    const int error = errno;
+    return Refuse(WithCause("The output file cannot be written: ", error), error);
+  }
+  struct stat opened {};
+  if (::fstat(fd_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    const mode_t mode = opened.st_mode;
+    Close();
+    return Refuse(NotAFile(mode), EINVAL);
+  }
+  return LockAndCheck(outputPath);
+}
+
+COutputClaim::Attempt COutputClaim::CreateNew(const std::string& outputPath) {
+  fd_ =
+      ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, kNewFileMode);
+  if (fd_ < 0) {
+    if (errno == EEXIST) {
+      return Attempt::PathChanged;
+    }
+    const int error = errno;
+    return Refuse(WithCause("The output file cannot be created: ", error), error);
+  }
+  created_ = true;
+  return LockAndCheck(outputPath);
+}
+
+// A conversion that ends removes the empty file it created, so the path we opened may have lost
+// its file by the time the lock is ours: then the claim starts again.
+COutputClaim::Attempt COutputClaim::LockAndCheck(const std::string& outputPath) {
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    created_ = false;
+    Close();
+    if (error == EWOULDBLOCK) {
+      return Refuse(
+          "The output file is being written by another conversion; try again when it has "
+          "finished.",
+          error);
+    }
+    return Refuse(WithCause("The output file cannot be locked: ", error), error);
+  }
+  struct stat claimed {};
+  struct stat named {};
+  if (::fstat(fd_, &claimed) != 0 || ::stat(outputPath.c_str(), &named) != 0 ||
+      !IsSameFile(claimed, named)) {
+    created_ = false;
+    Close();
+    return Attempt::PathChanged;
+  }
+  path_ = ResolvedPath(outputPath);
+  if (path_.empty()) {
+    const int error = errno;
+    Close();
+    return Refuse(WithCause("The output path cannot be resolved: ", error), error);
+  }
+  return Attempt::Held;
+}
+
+COutputClaim::Attempt COutputClaim::Refuse(std::string sentence, int error) {
+  refusal_ = std::move(sentence);
+  error_ = error;
+  return Attempt::Refused;
+}
+
+void COutputClaim::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+}  // namespace reelkit

@@ -1,0 +1,230 @@
+// What the program does to whatever the output path names, and to a conversion that is stopped or
+// meets a second writer: each case through the real program, videos checked by the ffmpeg tools.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "tests/testing/ffmpeg_tool.h"
+#include "tests/testing/process.h"
+#include "tests/testing/temp_dir.h"
+#include "tools/recording_writer/recording_writer.h"
+
+namespace reelkit {
+namespace {
+
+using recording::PixelLayout;
+using testing::TempDir;
+
+constexpr Time kStart = 7'000'000'000;
+constexpr Time kHour = 3600 * kTimeUnitsPerSecond;
+constexpr int kSide = 256;  // three such pictures of noise make some 200 KB of video
+
+// Three pictures of noise a frame apart; with a pause before the last, the conversion then spends
+// many seconds on the spacers that fill it.
+void WriteSession(const std::string& path, Time pause = 0) {
+  recording::CRecordingWriter writer(path,
+                                     recording::MakeStreamFormat(kSide, kSide, PixelLayout::Rgb32));
+  writer.WriteInit(kStart, &writer.Model().NativeFormat());
+  std::vector<std::uint32_t> pixels(kSide * kSide);
+  std::uint32_t seed = 12345;
+  for (int k = 0; k < 3; ++k) {
+    for (std::uint32_t& pixel : pixels) {
+      seed = seed * 1103515245 + 12345;
+      pixel = seed >> 8;
+    }
+    const auto packed = recording::PackPicture(pixels, kSide, kSide, PixelLayout::Rgb32);
+    const Time at = kStart + 1 + k * 1'000'000 + (k == 2 ? pause : 0);
+    if (k == 0) {
+      writer.WriteKeyFrame(at, packed);
+    } else {
+      writer.WriteDelta(at, packed);
+    }
+  }
+  writer.Finish();
+}
+
+class OutputFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::FfmpegToolsAvailable()) {
+      GTEST_SKIP() << "the ffmpeg tools are not installed";
+    }
+    // Rows run as "nobody" must reach the folder; no other test uses it.
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::all);
+    WriteSession(dir_.File("in.rcrec"));
+  }
+  // Runs a shell script in the folder, with $R naming the program; gives what it printed.
+  std::string Shell(const std::string& script) const {
+    const std::string prologue = "R=\"$1\"; cd \"$0\" || exit; ";
+    return testing::RunProcess({"/bin/sh", "-c", prologue + script, dir_.path(), REELKIT_BINARY})
+        .output;
+  }
+  TempDir dir_;
+};
+
+// ---- What the output path names -----------------------------------------------------------------
+
+struct OutputPathCase {
+  const char* name;
+  const char* make;       // shell commands that make what the path names
+  const char* arguments;  // after "-in in.rcrec", redirections included
+  std::string check;      // shell commands that succeed when the right things remain
+  std::string message;    // the console text, then the exit status
+  bool needsRoot = false;
+  bool unprivileged = false;  // run as "nobody", so that the kernel's permission checks apply
+};
+
+void PrintTo(const OutputPathCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+const std::string kConverted =
+    "in.rcrec\nDone.\nRecorded 3 video frames from 6 input packets, total video length is 0 "
+    "seconds\nstatus 0\n";
+const std::string kDiskFull =
+    "in.rcrec\nError 0x8007001c while writing output file.\nThe output file could not be written: "
+    "No space left on device\nstatus 1\n";
+
+std::string NotAFile(const std::string& kind) {
+  return "The output path is " + kind +
+         ", not a file; only a regular file is replaced, and nothing was written.\nstatus 1\n";
+}
+
+// Succeeds for a whole video that ffmpeg decodes without a word.
+std::string Plays(const std::string& file) {
+  return "head -c 4 " + file + " | grep -q RIFF && ffmpeg -v error -i " + file + " -f null - 2>&1";
+}
+
+class OutputPath : public OutputFile, public ::testing::WithParamInterface<OutputPathCase> {};
+
+TEST_P(OutputPath, OnlyARegularFileIsEverReplacedAndTheInputNever) {
+  const OutputPathCase& row = GetParam();
+  const std::string run = row.unprivileged && ::geteuid() == 0
+                              ? "setpriv --reuid=nobody --regid=nogroup --clear-groups \"$R\""
+                              : "\"$R\"";
+  const std::string output =
+      Shell(std::string(row.make) + " && cp in.rcrec in.copy || { echo unmade; exit; }; " + run +
+            " -in in.rcrec " + row.arguments + "; echo \"status $?\"; cmp in.rcrec in.copy && " +
+            row.check + " && echo kept");
+  if (output == "unmade\n" && row.needsRoot) {
+    GTEST_SKIP() << "making what this row's path names needs root and a system that allows it: "
+                 << row.make;
+  }
+  EXPECT_EQ(output, row.message + "kept\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, OutputPath,
+    ::testing::Values(
+        OutputPathCase{"EmptyDirectory", "mkdir out.avi", "-out out.avi", "rmdir out.avi",
+                       NotAFile("a directory")},
+        OutputPathCase{"NamedPipe", "mkfifo out.avi", "-out out.avi", "test -p out.avi",
+                       NotAFile("a named pipe")},
+        // The null device's numbers: writing it by mistake harms nothing.
+        OutputPathCase{"DeviceNode", "mknod out.avi c 1 3", "-out out.avi", "test -c out.avi",
+                       NotAFile("a character device"), true},
+        OutputPathCase{"LinkToNothing", "ln -s gone.avi out.avi", "-out out.avi",
+                       "test -L out.avi && ! test -e gone.avi",
+                       "The output path is a symbolic link to a file that does not exist; "
+                       "nothing was written.\nstatus 1\n"},
+        OutputPathCase{"LinkToAFileWritesThatFile", "echo x > to.avi && ln -s to.avi out.avi",
+                       "-out out.avi", "test -L out.avi && " + Plays("to.avi"), kConverted},
+        OutputPathCase{"NameLikeAUrlIsAFile", "true", "-out file:in.rcrec",
+                       Plays("./file:in.rcrec"), kConverted},
+        OutputPathCase{"NameWithAColonIsAFile", "true", "-out session:1.avi",
+                       Plays("./session:1.avi"), kConverted},
+        OutputPathCase{"MissingFolder", "true", "-out none/out.avi", "! test -e none",
+                       "The output file cannot be created: No such file or directory.\nstatus 1\n"},
+        OutputPathCase{"ReadOnlyFolder", "mkdir shut && chmod 555 shut", "-out shut/out.avi",
+                       "! test -e shut/out.avi",
+                       "The output file cannot be created: Permission denied.\nstatus 1\n", false,
+                       true},
+        OutputPathCase{"WriteProtectedFile", "echo x > out.avi && chmod 444 out.avi",
+                       "-out out.avi", "test x = \"$(cat out.avi)\"",
+                       "The output file cannot be written: Permission denied.\nstatus 1\n", false,
+                       true},
+        // A closed stream's number goes to the next file opened: no console text in the video.
+        OutputPathCase{"ClosedStandardStreams", "true", "-out out.avi <&- >&- 2>&-",
+                       "! grep -q Done out.avi && " + Plays("out.avi"), "status 0\n"},
+        OutputPathCase{"ConsoleReaderGone", "mkfifo p && exec 4<>p 5>p 4<&-", "-out out.avi >&5",
+                       Plays("out.avi"), "status 0\n"},
+        OutputPathCase{"FullDisk4KiB", "mkdir d && mount -t tmpfs -o size=4k tmpfs d",
+                       "-out d/out.avi", "umount d", kDiskFull, true},
+        OutputPathCase{"FullDisk64KiB", "mkdir d && mount -t tmpfs -o size=64k tmpfs d",
+                       "-out d/out.avi", "umount d", kDiskFull, true},
+        OutputPathCase{"FullDisk128KiB", "mkdir d && mount -t tmpfs -o size=128k tmpfs d",
+                       "-out d/out.avi", "umount d", kDiskFull, true}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// ---- Stopping and sharing a conversion ----------------------------------------------------------
+
+// Starts a conversion of a 23-hour pause, which takes tens of seconds, and waits until it writes.
+pid_t StartLongConversion(const TempDir& dir, int console) {
+  WriteSession(dir.File("long.rcrec"), 23 * kHour);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(console, STDOUT_FILENO);
+    ::execl(REELKIT_BINARY, REELKIT_BINARY, "-in", dir.File("long.rcrec").c_str(), "-out",
+            dir.File("long.avi").c_str(), nullptr);
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  struct stat written {};
+  while ((::stat(dir.File("long.avi").c_str(), &written) != 0 || written.st_size < 600000) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return pid;
+}
+
+// The exit status, or 128 + the signal that ended the process, as a shell reports it.
+int WaitForExit(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class StopSignal : public OutputFile, public ::testing::WithParamInterface<int> {};
+
+// While it runs, the file is refused to a second conversion, under its name or a link's; stopped,
+// it is left playable and free.
+TEST_P(StopSignal, EndsTheOnlyWriterSoonAndLeavesAPlayableFile) {
+  const std::string consolePath = dir_.File("console.txt");
+  const int console = ::open(consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const pid_t pid = StartLongConversion(dir_, console);
+  ::close(console);
+  const auto second = [](const std::string& output) {
+    return "\"$R\" -in in.rcrec -out " + output + "; echo \"status $?\"; ";
+  };
+  EXPECT_EQ(Shell("ln -s long.avi alias.avi; " + second("long.avi") + second("alias.avi")),
+            "The output file is being written by another conversion; try again when it has "
+            "finished.\nstatus 1\n"
+            "The output file is being written by another conversion; try again when it has "
+            "finished.\nstatus 1\n");
+  const auto signalled = std::chrono::steady_clock::now();
+  ::kill(pid, GetParam());
+  EXPECT_EQ(WaitForExit(pid), 128 + GetParam());
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5));
+  EXPECT_EQ(testing::ReadFileBytes(consolePath),
+            dir_.File("long.rcrec") +
+                "\nThe conversion was interrupted; the output file holds the video converted "
+                "until then.\n");
+  EXPECT_EQ(Shell(Plays("long.avi") + " && echo plays"), "plays\n");
+  EXPECT_GT(testing::ProbeVideo(dir_.File("long.avi")).frameCount, 3);
+  EXPECT_EQ(Shell(second("long.avi")), kConverted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& row) { return std::string(::sigabbrev_np(row.param)); });
+
+}  // namespace
+}  // namespace reelkit

@@ -216,6 +216,42 @@ INSTANTIATE_TEST_SUITE_P(Headers, RefusedHeaderTest,
                                            RefusedHeaderRow{"OddDepth", 4, 4, 12}),
                          [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
 
+// Relative output names land in the test's own directory.
+class CWorkingDirectory {
+ public:
+  explicit CWorkingDirectory(const std::filesystem::path& path)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(path);
+  }
+  ~CWorkingDirectory() { std::filesystem::current_path(previous_); }
+  CWorkingDirectory(const CWorkingDirectory&) = delete;
+  CWorkingDirectory& operator=(const CWorkingDirectory&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+TEST_F(AviRecorderTest, OutputNameIsAlwaysTheFileOfThatName) {
+  // Names that a URL reading would send to another file, a pipe or a socket, or refuse.
+  const std::vector<std::string> names = {"file:input.rcrec",
+                                          "pipe:1",
+                                          "session:1.avi",
+                                          "2026-12-09T10:30.avi",
+                                          "tcp://127.0.0.1:9/x",
+                                          "./plain.avi",
+                                          dir_.File("absolute:1.avi")};
+  const CWorkingDirectory inside(dir_.path());
+  const std::string input = dir_.Write("input.rcrec", std::string("the recording"));
+  std::filesystem::create_directories("tcp:/127.0.0.1:9");
+  for (const std::string& name : names) {
+    CAviRecorder recorder(10.0, kProbeFourCC);
+    EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(1, 1, 32), BytesOf("pict"), name, 0), 0u) << name;
+    EXPECT_EQ(recorder.Close(), 0u) << name;
+    EXPECT_EQ(testing::ReadFileBytes(name).substr(0, 4), "RIFF") << name;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(input), "the recording");
+}
+
 TEST_F(AviRecorderTest, HeaderOfSizeZeroIsRefusedWithoutBuilding) {
   CAviRecorder recorder(10.0, kProbeFourCC);
   BitmapFormat format = FormatOf(4, 4, 32);

@@ -267,6 +267,17 @@ TEST_F(AviFilesTest, PassThroughStoresEachTaggedSampleUnchanged) {
                                               std::string("BNDLDLTA\x09", 9)}));
 }
 
+TEST_F(AviFilesTest, PassThroughRefusesADecodedPicture) {
+  // Stored as screen stream, a picture would make a file that nothing can read back.
+  const std::string path = dir_.File("vqsc.avi");
+  const TestPicture picture = DesktopSequence(64, 48, 1).front();
+  CAviRecorder recorder(30.0, kFourCCScreenCodec);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 0), 0u);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 333'333),
+            kErrorInvalidData);
+  EXPECT_EQ(recorder.Close(), kErrorInvalidData);
+}
+
 TEST_F(AviFilesTest, RegistrationFindsTheModuleBesideTheProgram) {
   EXPECT_EQ(CodecModulePath().substr(CodecModulePath().rfind('/') + 1), "vqcodec.ax");
   EXPECT_FALSE(RegisterCodecModuleAt(dir_.File("missing.ax")));

@@ -17,7 +17,9 @@ namespace reelkit {
 namespace {
 
 constexpr std::uint32_t kColorsImportantOfRewrittenBitFields = 0xFFFFFF;
-constexpr std::int32_t kLargestSide = 16384;
+// A recording's pictures are at most 65535 pixels a side, as are an AVI file's; an encoder whose
+// format holds less refuses the rest when the pipeline is built.
+constexpr std::int32_t kLargestSide = 65535;
 
 bool IsSupportedDepth(std::uint16_t bitCount) {
   return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||

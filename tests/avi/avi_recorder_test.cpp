@@ -213,8 +213,21 @@ INSTANTIATE_TEST_SUITE_P(Headers, RefusedHeaderTest,
                                            RefusedHeaderRow{"NegativeWidth", -4, 4, 32},
                                            RefusedHeaderRow{"ZeroHeight", 4, 0, 32},
                                            RefusedHeaderRow{"HugeHeight", 4, 1 << 30, 32},
+                                           RefusedHeaderRow{"WiderThanAnyRecording", 65536, 1, 8},
                                            RefusedHeaderRow{"OddDepth", 4, 4, 12}),
                          [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
+
+TEST_F(AviRecorderTest, TakesPicturesAsLargeAsARecordingCanBe) {
+  for (const FourCC fourcc : {kProbeFourCC, kFourCCScreenCodec}) {
+    for (const auto& [width, height] : {std::pair{65535, 1}, std::pair{1, 65535}}) {
+      CAviRecorder recorder(10.0, fourcc);
+      const BitmapFormat format = FormatOf(width, height, 8);
+      EXPECT_EQ(recorder.WriteFrame(0, {}, format, Bytes(65536 * 4), Path(), 0), 0u)
+          << FourCCToText(fourcc) << " " << width << "x" << height;
+      EXPECT_EQ(recorder.Close(), 0u);
+    }
+  }
+}
 
 // Relative output names land in the test's own directory.
 class CWorkingDirectory {

@@ -317,12 +317,19 @@ TEST_F(AviRecorderTest, DepthChangeIsConvertedAndTheFileGoesOn) {
   // A spacer repeats the converted picture; its own bytes are neither read nor converted.
   const Bytes unread = {0xFF, 0xFF, 0xFF, 0xFF};
   ASSERT_EQ(recorder.WriteFrame(10, {}, deeper, unread, Path(), 2 * frame_), 0u);
+  recorder.WaitUntilReady();
+  // The same depth under other masks reads by those masks, not by the ones before.
+  BitmapFormat other = deeper;
+  other.SetMasks(kMasksRgb555);
+  const Bytes third = {0x00, 0x7C, 0x1F, 0x00};  // red, blue
+  ASSERT_EQ(recorder.WriteFrame(0, {}, other, third, Path(), 3 * frame_), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
   const auto samples = ProbeLog().Samples();
-  ASSERT_EQ(samples.size(), 3u);
+  ASSERT_EQ(samples.size(), 4u);
   EXPECT_EQ(ProbeLog().Types().size(), 1u);  // never rebuilt
   EXPECT_EQ(samples[1], (Bytes{0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00}));
   EXPECT_EQ(samples[2], samples[1]);
+  EXPECT_EQ(samples[3], samples[1]);
 }
 
 TEST_F(AviRecorderTest, SizeChangeKeepsTheTopLeftOfThePicture) {
@@ -332,10 +339,15 @@ TEST_F(AviRecorderTest, SizeChangeKeepsTheTopLeftOfThePicture) {
   // 3x1, top row only: its first two pixels land in the top row (the last in memory).
   const Bytes wider = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
   ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(3, 1, 32), wider, Path(), frame_), 0u);
+  recorder.WaitUntilReady();
+  // A smaller picture after it: nothing of the one before shows in the margin.
+  const Bytes smaller = {9, 'a', 'b', 'c'};
+  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(1, 1, 32), smaller, Path(), 2 * frame_), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
   const auto samples = ProbeLog().Samples();
-  ASSERT_EQ(samples.size(), 2u);
+  ASSERT_EQ(samples.size(), 3u);
   EXPECT_EQ(samples[1], (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0}));
+  EXPECT_EQ(samples[2], (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 9, 'a', 'b', 0, 0, 0, 0, 0}));
 }
 
 TEST_F(AviRecorderTest, CopyModeIsBusyUntilTheStreamingThreadTakesThePicture) {

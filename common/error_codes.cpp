@@ -22,6 +22,9 @@ std::string DescribeErrorCode(std::uint32_t code) {
       return "The video pipeline is not ready for this operation.";
     case kResultFail:
       return "The video pipeline reported a failure.";
+    case kResultTooLargeForMsvideo1:
+      return "Microsoft Video 1 (MSVC) holds pictures of at most 65532 pixels each way; convert "
+             "this recording to MRLE or VQSC.";
     default:
       break;
   }

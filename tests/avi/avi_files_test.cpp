@@ -284,6 +284,10 @@ TEST_F(AviFilesTest, MsvcRefusesAPictureTooLargeForItBeforeWritingAnything) {
     EXPECT_EQ(static_cast<std::uint32_t>(errno), kResultTooLargeForMsvideo1);
     EXPECT_FALSE(std::filesystem::exists(path));
   }
+  // What the user reads names the format and its limit.
+  const std::string sentence = DescribeErrorCode(kResultTooLargeForMsvideo1);
+  EXPECT_NE(sentence.find("Microsoft Video 1"), std::string::npos) << sentence;
+  EXPECT_NE(sentence.find("65532"), std::string::npos) << sentence;
 }
 
 TEST_F(AviFilesTest, PassThroughRefusesADecodedPicture) {

@@ -17,7 +17,9 @@ namespace reelkit {
 namespace {
 
 constexpr std::uint32_t kColorsImportantOfRewrittenBitFields = 0xFFFFFF;
-constexpr std::int32_t kLargestSide = 16384;
+// A recording's pictures are at most 65535 pixels a side, as are an AVI file's; an encoder whose
+// format holds less refuses the rest when the pipeline is built.
+constexpr std::int32_t kLargestSide = 65535;
 
 bool IsSupportedDepth(std::uint16_t bitCount) {
   return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
@@ -41,21 +43,6 @@ std::array<std::uint32_t, 3> MasksOf(const BitmapFormat& format) {
 void RemoveFile(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
-}
-
-// Places a picture into one of another size, top-left as shown, with a black margin.
-void FitPixels(std::span<const std::uint32_t> source, int sourceWidth, int sourceHeight,
-               std::span<std::uint32_t> target, int targetWidth, int targetHeight) {
-  std::fill(target.begin(), target.end(), 0u);
-  const int rows = std::min(sourceHeight, targetHeight);
-  const int columns = std::min(sourceWidth, targetWidth);
-  for (int k = 0; k < rows; ++k) {  // k counts from the top row, the last in memory
-    const std::uint32_t* from =
-        source.data() + static_cast<std::size_t>(sourceHeight - 1 - k) * sourceWidth;
-    std::uint32_t* to =
-        target.data() + static_cast<std::size_t>(targetHeight - 1 - k) * targetWidth;
-    std::copy_n(from, columns, to);
-  }
 }
 
 }  // namespace
@@ -109,6 +96,7 @@ std::uint32_t CAviRecorder::WriteFrame(std::uint32_t kind, std::span<const std::
 std::uint32_t CAviRecorder::BuildForFirstFrame(std::uint32_t& kind, const BitmapFormat& format,
                                                const std::string& outputPath, Time time) {
   timeBase_ = time;
+  converter_.reset();
   if (kind != 0) {
     kind = static_cast<std::uint32_t>(PacketKind::Kbnd);
   }
@@ -214,27 +202,19 @@ bool CAviRecorder::DiffersFromFile(const BitmapFormat& format) const {
 // changed depth mid-recording) is brought into the file's format rather than restarting the file.
 std::span<const std::uint8_t> CAviRecorder::ConvertToFileFormat(
     const BitmapFormat& format, std::span<const std::uint8_t> picture) {
-  const BitmapInfoHeader header = format.Header();
-  if (!IsSupportedPicture(header)) {
+  if (!IsSupportedPicture(format.Header())) {
     return {};
+  }
+  if (!converter_) {
+    VideoMediaType file;
+    file.format = storedFormat_;
+    file.masks = storedMasks_;
+    converter_.emplace(file);
   }
   VideoMediaType source;
   source.format = format;
   source.masks = MasksOf(format);
-  const CDibReader reader(source);
-  std::vector<std::uint32_t> pixels(reader.PixelCount());
-  reader.Read(picture, pixels);
-
-  VideoMediaType file;
-  file.format = storedFormat_;
-  file.masks = storedMasks_;
-  CDibWriter writer(file);
-  std::vector<std::uint32_t> fitted(static_cast<std::size_t>(built_.width) *
-                                    static_cast<std::size_t>(std::abs(built_.height)));
-  FitPixels(pixels, reader.Width(), reader.Height(), fitted, built_.width, std::abs(built_.height));
-  converted_.ResizeForOverwrite(writer.ImageSize());
-  writer.Write(fitted, converted_.span());
-  return converted_.span();
+  return converter_->Convert(source, picture);
 }
 
 void CAviRecorder::WaitUntilReady() {
@@ -278,6 +258,7 @@ std::uint32_t CAviRecorder::Close() {
     isBuilt_ = false;
   }
   storedFormat_ = BitmapFormat();
+  converter_.reset();
   return result;
 }
 

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
+#include "avi/picture_conversion.h"
 #include "common/bitmap_format.h"
-#include "common/byte_block.h"
 #include "common/fourcc.h"
 #include "common/time.h"
 
@@ -86,7 +87,7 @@ class CAviRecorder {
   bool failed_ = false;
   bool closed_ = false;
   std::uint32_t failure_ = 0;
-  ByteBlock converted_;  // a picture brought into the file's format
+  std::optional<CPictureConverter> converter_;  // made by the first picture of another format
 
   std::mutex frameLock_;  // taken first
   std::mutex teardownLock_;

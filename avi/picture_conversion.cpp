@@ -10,12 +10,7 @@ namespace reelkit {
 
 namespace {
 
-// Where a colour channel sits in a mask, and how to widen it to eight bits.
-struct Channel {
-  std::uint32_t mask = 0;
-  int shift = 0;
-  int bits = 0;
-};
+using Channel = ColorChannel;
 
 Channel ChannelOf(std::uint32_t mask) {
   Channel channel;
@@ -27,7 +22,8 @@ Channel ChannelOf(std::uint32_t mask) {
   return channel;
 }
 
-// Widens by repeating the high bits, so full scale stays full scale (31 -> 255).
+// Widens a channel to eight bits by repeating the high bits, so full scale stays full scale (31 ->
+// 255).
 std::uint32_t Expand(std::uint32_t value, const Channel& channel) {
   if (channel.bits == 0) {
     return 0;
@@ -54,6 +50,24 @@ std::array<std::uint32_t, 256> PaletteOf(const BitmapFormat& format) {
     palette[i] = LoadU32LE(table.data() + 4 * i) & 0x00FFFFFF;
   }
   return palette;
+}
+
+// Places a picture into one of another size, top-left as shown, with a black margin. Rows are
+// bottom-up: the top row is the last in memory.
+void FitPixels(std::span<const std::uint32_t> source, int sourceWidth, int sourceHeight,
+               std::span<std::uint32_t> target, int targetWidth, int targetHeight) {
+  const int rows = std::min(sourceHeight, targetHeight);
+  const int columns = std::min(sourceWidth, targetWidth);
+  const auto width = static_cast<std::size_t>(targetWidth);
+  const std::size_t marginRows = static_cast<std::size_t>(targetHeight - rows);
+  std::fill_n(target.data(), marginRows * width, 0u);
+  for (int k = 0; k < rows; ++k) {
+    const std::uint32_t* from =
+        source.data() + static_cast<std::size_t>(sourceHeight - 1 - k) * sourceWidth;
+    std::uint32_t* to = target.data() + static_cast<std::size_t>(targetHeight - 1 - k) * width;
+    std::copy_n(from, columns, to);
+    std::fill(to + columns, to + width, 0u);
+  }
 }
 
 }  // namespace
@@ -141,13 +155,16 @@ void CDibReader::ReadRow(const std::uint8_t* row, std::uint32_t* out) const {
   }
 }
 
-CDibWriter::CDibWriter(const VideoMediaType& type) : masks_(type.masks) {
+CDibWriter::CDibWriter(const VideoMediaType& type) {
   const BitmapInfoHeader header = type.format.Header();
   width_ = std::abs(header.width);
   height_ = std::abs(header.height);
   topDown_ = header.height < 0;
   bitCount_ = header.bitCount;
   stride_ = DibStride(static_cast<std::uint64_t>(width_), bitCount_);
+  for (std::size_t i = 0; i < channels_.size(); ++i) {
+    channels_[i] = ChannelOf(type.masks[i]);
+  }
   if (bitCount_ <= 8) {
     palette_ = PaletteOf(type.format);
     const std::size_t declared = header.clrUsed == 0 ? (1u << bitCount_) : header.clrUsed;
@@ -179,48 +196,96 @@ std::uint8_t CDibWriter::NearestIndex(std::uint32_t color) {
 }
 
 std::uint16_t CDibWriter::Pack16(std::uint32_t color) const {
-  const std::uint32_t value = Narrow((color >> 16) & 0xFF, ChannelOf(masks_[0])) |
-                              Narrow((color >> 8) & 0xFF, ChannelOf(masks_[1])) |
-                              Narrow(color & 0xFF, ChannelOf(masks_[2]));
+  const std::uint32_t value = Narrow((color >> 16) & 0xFF, channels_[0]) |
+                              Narrow((color >> 8) & 0xFF, channels_[1]) |
+                              Narrow(color & 0xFF, channels_[2]);
   return static_cast<std::uint16_t>(value);
 }
 
 void CDibWriter::Write(std::span<const std::uint32_t> pixels, std::span<std::uint8_t> out) {
-  std::fill(out.begin(), out.end(), std::uint8_t{0});
+  // Palette indices are or-ed into their bytes; the other depths write every pixel byte and only
+  // their rows' padding needs clearing.
+  if (bitCount_ <= 8) {
+    std::fill(out.begin(), out.end(), std::uint8_t{0});
+  }
   const auto width = static_cast<std::size_t>(width_);
+  const std::size_t pixelBytes = width * bitCount_ / 8;
   for (int y = 0; y < height_; ++y) {
-    const std::uint32_t* source = pixels.data() + static_cast<std::size_t>(y) * width;
     const std::size_t targetRow =
         topDown_ ? static_cast<std::size_t>(height_ - 1 - y) : static_cast<std::size_t>(y);
     std::uint8_t* row = out.data() + targetRow * stride_;
-    for (int x = 0; x < width_; ++x) {
-      const std::uint32_t color = source[x];
-      switch (bitCount_) {
-        case 32:
-          StoreU32LE(row + 4 * x, color);
-          break;
-        case 24:
-          row[3 * x] = static_cast<std::uint8_t>(color);
-          row[3 * x + 1] = static_cast<std::uint8_t>(color >> 8);
-          row[3 * x + 2] = static_cast<std::uint8_t>(color >> 16);
-          break;
-        case 16:
-          StoreU16LE(row + 2 * x, Pack16(color));
-          break;
-        case 1:
-        case 4:
-        case 8: {
-          const int perByte = 8 / bitCount_;
-          const int shift = 8 - bitCount_ * (x % perByte + 1);
-          row[x / perByte] =
-              static_cast<std::uint8_t>(row[x / perByte] | (NearestIndex(color) << shift));
-          break;
-        }
-        default:
-          break;
-      }
+    WriteRow(pixels.data() + static_cast<std::size_t>(y) * width, row);
+    if (bitCount_ > 8) {
+      std::fill(row + pixelBytes, row + stride_, std::uint8_t{0});
     }
   }
+}
+
+void CDibWriter::WriteRow(const std::uint32_t* pixels, std::uint8_t* row) {
+  switch (bitCount_) {
+    case 32:
+      for (int x = 0; x < width_; ++x) {
+        StoreU32LE(row + 4 * x, pixels[x]);
+      }
+      return;
+    case 24:
+      for (int x = 0; x < width_; ++x) {
+        row[3 * x] = static_cast<std::uint8_t>(pixels[x]);
+        row[3 * x + 1] = static_cast<std::uint8_t>(pixels[x] >> 8);
+        row[3 * x + 2] = static_cast<std::uint8_t>(pixels[x] >> 16);
+      }
+      return;
+    case 16:
+      for (int x = 0; x < width_; ++x) {
+        StoreU16LE(row + 2 * x, Pack16(pixels[x]));
+      }
+      return;
+    case 1:
+    case 4:
+    case 8: {
+      const int perByte = 8 / bitCount_;
+      for (int x = 0; x < width_; ++x) {
+        const int shift = 8 - bitCount_ * (x % perByte + 1);
+        row[x / perByte] =
+            static_cast<std::uint8_t>(row[x / perByte] | (NearestIndex(pixels[x]) << shift));
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+CPictureConverter::CPictureConverter(const VideoMediaType& target)
+    : writer_(target),
+      targetPixels_(static_cast<std::size_t>(writer_.Width()) *
+                    static_cast<std::size_t>(writer_.Height())) {
+  converted_.ResizeForOverwrite(writer_.ImageSize());
+}
+
+const CDibReader& CPictureConverter::ReaderFor(const VideoMediaType& source) {
+  // A 16-bit reader builds a table of every value's colour: made once per source format.
+  if (!reader_ || source.format != readerType_.format || source.masks != readerType_.masks) {
+    reader_.emplace(source);
+    readerType_ = source;
+  }
+  return *reader_;
+}
+
+std::span<const std::uint8_t> CPictureConverter::Convert(const VideoMediaType& source,
+                                                         std::span<const std::uint8_t> picture) {
+  const CDibReader& reader = ReaderFor(source);
+  const bool sameSize = reader.Width() == writer_.Width() && reader.Height() == writer_.Height();
+  if (sameSize) {
+    reader.Read(picture, targetPixels_);
+  } else {
+    sourcePixels_.resize(reader.PixelCount());
+    reader.Read(picture, sourcePixels_);
+    FitPixels(sourcePixels_, reader.Width(), reader.Height(), targetPixels_, writer_.Width(),
+              writer_.Height());
+  }
+  writer_.Write(targetPixels_, converted_.span());
+  return converted_.span();
 }
 
 }  // namespace reelkit

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "avi/media_types.h"
+#include "common/byte_block.h"
 
 namespace reelkit {
 
@@ -36,17 +38,27 @@ class CDibReader {
   std::vector<std::uint32_t> colorsOf16Bit_;  // every 16-bit value's colour, by the masks
 };
 
+// Where a colour channel sits in a 16-bit mask, and how many of its bits count (at most eight).
+struct ColorChannel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+};
+
 // Writes 32-bit 0x00RRGGBB pixels (bottom-up, stride width) as a DIB picture of another format:
 // 16 bits by colour masks, 24 or 32 bits, or 1, 4 or 8 bits by the nearest palette colour.
 class CDibWriter {
  public:
   explicit CDibWriter(const VideoMediaType& type);
 
+  int Width() const { return width_; }
+  int Height() const { return height_; }
   std::size_t ImageSize() const { return stride_ * static_cast<std::size_t>(height_); }
   // pixels holds width x height values; out holds ImageSize() bytes.
   void Write(std::span<const std::uint32_t> pixels, std::span<std::uint8_t> out);
 
  private:
+  void WriteRow(const std::uint32_t* pixels, std::uint8_t* row);
   std::uint8_t NearestIndex(std::uint32_t color);
   std::uint16_t Pack16(std::uint32_t color) const;
 
@@ -55,10 +67,33 @@ class CDibWriter {
   bool topDown_;
   std::uint16_t bitCount_;
   std::size_t stride_;
-  std::array<std::uint32_t, 3> masks_;
+  std::array<ColorChannel, 3> channels_;  // red, green, blue of 16-bit pictures
   std::array<std::uint32_t, 256> palette_{};
   std::size_t paletteSize_ = 0;
   std::vector<std::int16_t> nearestCache_;  // by 15-bit colour; -1 until looked up
+};
+
+// Brings pictures of any format into one fixed target format: each is read into 32-bit pixels,
+// placed top-left in the target's size with a black margin, and written in the target's depth.
+// The reader's tables and all storage are kept from one picture to the next: a recording that
+// changed its depth goes on at the cost of one conversion pass per picture.
+class CPictureConverter {
+ public:
+  explicit CPictureConverter(const VideoMediaType& target);
+
+  // The picture in the target format, valid until the next call.
+  std::span<const std::uint8_t> Convert(const VideoMediaType& source,
+                                        std::span<const std::uint8_t> picture);
+
+ private:
+  const CDibReader& ReaderFor(const VideoMediaType& source);
+
+  CDibWriter writer_;
+  std::optional<CDibReader> reader_;
+  VideoMediaType readerType_;                // the source format reader_ was made for
+  std::vector<std::uint32_t> sourcePixels_;  // used only when the sizes differ
+  std::vector<std::uint32_t> targetPixels_;
+  ByteBlock converted_;
 };
 
 // Packs 0x00RRGGBB into rgb555 (0RRRRRGG GGGBBBBB).

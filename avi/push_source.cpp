@@ -69,14 +69,20 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
   if (copyMode) {
     return status_;
   }
-  if (frameTaken_.Wait(kPassThroughHandOverLimit)) {
-    // The streaming thread wrote the status before it signalled, and writes nothing more until
-    // the next frame.
-    frameTaken_.Reset();
-    return statusWhenTaken_;
+  return WaitUntilTaken();
+}
+
+// One write to a slow disk may hold the streaming thread for seconds, and it will still take the
+// frame afterwards: the caller waits for as long as the thread is alive. Only a thread that has
+// stopped will never take it; the frame is then withdrawn so its borrowed bytes are not read.
+std::uint32_t CPushPinBitmap::WaitUntilTaken() {
+  if (ThreadExists()) {
+    EventQuickState::WaitAny({&frameTaken_, &loopEnded_});
   }
   std::lock_guard guard(pendingLock_);
-  if (frameTaken_.IsSet()) {  // taken while the time ran out
+  if (frameTaken_.IsSet()) {
+    // The streaming thread wrote the status before it signalled, and writes nothing more until
+    // the next frame.
     frameTaken_.Reset();
     return statusWhenTaken_;
   }
@@ -103,7 +109,7 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
       return kFillEndOfStream;
     }
     if (!ready) {
-      continue;  // withdrawn after a time-out
+      continue;  // withdrawn before it was taken
     }
     CopyPendingInto(sample);
     statusWhenTaken_ = status_;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -11,8 +10,6 @@
 #include "common/byte_block.h"
 
 namespace reelkit {
-
-inline constexpr std::chrono::milliseconds kPassThroughHandOverLimit{2000};
 
 // What FinishStream does with a frame the streaming thread has not taken yet.
 enum class PendingFrame {
@@ -29,9 +26,9 @@ enum class PendingFrame {
 // is still pending. The streaming thread takes the copy's storage as the sample's, not another
 // copy. A spacer (kind 10, EMPT) repeats the picture before it: it is not copied at all, the
 // sample keeps the last picture and goes downstream marked as a repeat. Pass-through mode: picture
-// and packet are borrowed, and DeliverFrame waits up to two seconds for the streaming thread to
-// copy them; on time-out the frame is withdrawn, so the borrowed bytes are never read after
-// DeliverFrame returns.
+// and packet are borrowed, and DeliverFrame waits for the streaming thread to copy them for as
+// long as that thread is alive; when it has stopped, the frame is withdrawn (result 5), so the
+// borrowed bytes are never read after DeliverFrame returns.
 class CPushPinBitmap : public CSourceStream {
  public:
   CPushPinBitmap();
@@ -73,6 +70,7 @@ class CPushPinBitmap : public CSourceStream {
     bool repeat = false;  // copy mode: the sample already holds this picture
   };
 
+  std::uint32_t WaitUntilTaken();
   void CopyPendingInto(CMediaSampleBuffer& sample);
   void ReleasePending();
 

@@ -1,7 +1,9 @@
 #!/bin/sh
 # End-to-end comparisons of whole conversions with their references, on recordings of the
 # built-in scene at 1920x1080, 32 bits: one minute (speed and quality ratios, memory baseline) and
-# ten minutes (real time, memory growth, pass-through beside cat). Prints a Markdown table.
+# ten minutes (real time, memory growth, pass-through beside cat), and ten minutes of a session
+# whose screen drops from 32 to 16 bits after a second beside the same session kept at 32 bits.
+# Prints a Markdown table.
 #
 #   bench/run_comparison.sh [BUILD_DIR] [RUNS]
 #
@@ -26,8 +28,33 @@ record() {
 record 60 one-minute.rcrec
 record 600 ten-minutes.rcrec
 
+# $1: the depth the screen takes after a second, $2: file
+record_depth() {
+  if [ ! -s "$work/$2" ]; then
+    cat >"$work/depth-$1.txt" <<SCENE
+size 1920 1080
+depth 32
+idle 1
+format 1920 1080 $1
+window report 60 40 760 520 Quarterly report.txt
+window notes 420 260 640 420 Notes - Editor
+type notes 6 Call with the customer about the printer queue.\\nThe spooler restarts fine.
+scroll report 24 4
+menu report 4 2.5
+drag notes -300 120 2
+idle 3
+SCENE
+    "$build_dir/tools/reelkit-record" --script "$work/depth-$1.txt" --duration 600 \
+      -o "$work/$2" >/dev/null 2>&1
+  fi
+}
+record_depth 565 depth-change.rcrec
+record_depth 32 depth-kept.rcrec
+
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg) at the start"
 echo
 "$build_dir/bench/reelkit_comparison" --reelkit "$build_dir/app/reelkit" \
-  --short "$work/one-minute.rcrec" --long "$work/ten-minutes.rcrec" --runs "$runs" --work "$work"
+  --short "$work/one-minute.rcrec" --long "$work/ten-minutes.rcrec" \
+  --depth-change "$work/depth-change.rcrec" --depth-kept "$work/depth-kept.rcrec" \
+  --runs "$runs" --work "$work"

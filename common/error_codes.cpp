@@ -39,6 +39,9 @@ std::string DescribeErrorCode(std::uint32_t code) {
       return "The video pipeline reported a failure.";
     case kPipelineInvalidArgument:
       return "The video pipeline was given a value it does not accept.";
+    case kResultTooLargeForMsvideo1:
+      return "Microsoft Video 1 (MSVC) holds pictures of at most 65532 pixels each way; convert "
+             "this recording to MRLE or VQSC.";
     default:
       break;
   }

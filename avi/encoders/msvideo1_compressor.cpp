@@ -15,7 +15,6 @@ namespace {
 
 constexpr int kBlockSize = 4;
 constexpr int kSecondsBetweenKeyFrames = 10;
-constexpr int kLargestSide = 32768;
 constexpr std::size_t kBytesPerCodedPixel = 4;
 
 int RoundUpToBlock(int value) {
@@ -32,8 +31,11 @@ std::uint32_t CMsvideo1Compressor::Connect(const VideoMediaType& input,
   reader_.emplace(input);
   const int width = reader_->Width();
   const int height = reader_->Height();
-  if (width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide) {
+  if (width <= 0 || height <= 0) {
     return kResultFail;
+  }
+  if (width > kMsvc1LargestSide || height > kMsvc1LargestSide) {
+    return kResultTooLargeForMsvideo1;
   }
   codedWidth_ = RoundUpToBlock(width);
   codedHeight_ = RoundUpToBlock(height);

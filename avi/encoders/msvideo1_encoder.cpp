@@ -15,7 +15,6 @@ using msvc1::kBlockPixels;
 using msvc1::kBlockSide;
 using msvc1::kLongestBlockCode;
 
-constexpr int kLargestSide = 32768;
 // Skip codes: high byte 0x84 + the count's top two bits, low byte its low eight bits.
 constexpr std::uint8_t kSkipMarker = 0x84;
 constexpr int kLongestSkip = 0x3FF;
@@ -28,7 +27,7 @@ constexpr std::uint16_t ToRgb555(std::uint32_t color) {
 }
 
 bool ValidSide(int side) {
-  return side > 0 && side <= kLargestSide && side % kBlockSide == 0;
+  return side > 0 && side <= kMsvc1LargestSide && side % kBlockSide == 0;
 }
 
 }  // namespace

@@ -14,8 +14,8 @@
 namespace reelkit {
 namespace {
 
-constexpr int kMaxDimension = 32767;
-constexpr int kMinSkipGap = 8;  // unchanged pixels that cost less as a delta than coded again
+constexpr int kMaxDimension = 65535;  // a recording's largest side
+constexpr int kMinSkipGap = 8;        // unchanged pixels that cost less as a delta than coded again
 constexpr std::size_t kMissingColourCapacity = 8192;
 // Pixels a new colour must cover to take a free entry while the picture is approximated anyway.
 constexpr std::uint32_t kMinAdmittedPixels = 32;
@@ -115,7 +115,7 @@ int DifferenceEnd(const std::uint32_t* a, const std::uint32_t* b, int count) {
 
 void CheckDimension(int value, const char* what) {
   if (value < 1 || value > kMaxDimension) {
-    throw std::invalid_argument(std::string("RLE picture ") + what + " must be 1 to 32767");
+    throw std::invalid_argument(std::string("RLE picture ") + what + " must be 1 to 65535");
   }
 }
 

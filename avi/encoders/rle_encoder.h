@@ -41,7 +41,7 @@ struct RleFrame {
 class CRleEncoder {
  public:
   // keyInterval: at most this many frames between key frames. Throws std::invalid_argument for a
-  // size outside 1..32767 or an interval below 1.
+  // size outside 1..65535 or an interval below 1.
   CRleEncoder(int width, int height, int keyInterval);
   ~CRleEncoder();
   CRleEncoder(CRleEncoder&&) noexcept;

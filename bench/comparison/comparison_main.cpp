@@ -3,7 +3,10 @@
 // is taken within one run, against the reference measured in that same run.
 //
 //   reelkit_comparison --reelkit PATH --short ONE_MINUTE.rcrec --long TEN_MINUTES.rcrec
-//                      [--runs N] [--work DIR]
+//                      [--depth-change REC --depth-kept REC] [--runs N] [--work DIR]
+//
+// The depth pair: the same session recorded twice, once switching from 32 to 16 bits after a
+// second and once keeping 32 bits throughout.
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +35,8 @@ struct Options {
   std::string reelkit;
   std::string shortRecording;
   std::string longRecording;
+  std::string depthChange;
+  std::string depthKept;
   std::string work = (std::filesystem::temp_directory_path() / "reelkit-comparison").string();
   int runs = 3;
 };
@@ -47,6 +52,10 @@ Options ParseOptions(int argc, char** argv) {
       options.shortRecording = value;
     } else if (name == "--long") {
       options.longRecording = value;
+    } else if (name == "--depth-change") {
+      options.depthChange = value;
+    } else if (name == "--depth-kept") {
+      options.depthKept = value;
     } else if (name == "--runs") {
       options.runs = std::max(1, std::atoi(value.c_str()));
     } else if (name == "--work") {
@@ -55,9 +64,11 @@ Options ParseOptions(int argc, char** argv) {
       throw std::invalid_argument("unknown option " + name);
     }
   }
-  if (options.reelkit.empty() || options.shortRecording.empty() || options.longRecording.empty()) {
+  if (options.reelkit.empty() || options.shortRecording.empty() || options.longRecording.empty() ||
+      options.depthChange.empty() != options.depthKept.empty()) {
     throw std::invalid_argument(
-        "usage: reelkit_comparison --reelkit PATH --short REC --long REC [--runs N] [--work DIR]");
+        "usage: reelkit_comparison --reelkit PATH --short REC --long REC [--depth-change REC "
+        "--depth-kept REC] [--runs N] [--work DIR]");
   }
   return options;
 }
@@ -154,12 +165,22 @@ class CComparison {
     f["vqsc_share_of_cat"] = cat.seconds / passThrough.seconds;
     f["vqsc_rss_kb"] = static_cast<double>(passThrough.peakResidentKb);
 
+    if (HasDepthPair()) {
+      const ProcessCost changed = Convert(options_.depthChange, "depth_change.avi", "MSVC");
+      const ProcessCost kept = Convert(options_.depthKept, "depth_kept.avi", "MSVC");
+      f["depth_change_seconds"] = changed.seconds;
+      f["depth_kept_seconds"] = kept.seconds;
+      f["depth_change_ratio"] = changed.seconds / kept.seconds;
+    }
+
     const DecoderStepFigures step = MeasureDecoderStep(kWidth, kHeight);
     f["step_ms"] = step.bundleSeconds * 1e3;
     f["memcpy_ms"] = step.memcpySeconds * 1e3;
     f["step_ratio"] = step.bundleSeconds / step.memcpySeconds;
     return f;
   }
+
+  bool HasDepthPair() const { return !options_.depthChange.empty(); }
 
   double Figure(const std::string& name) const {
     std::vector<double> values;
@@ -217,6 +238,13 @@ class CComparison {
           "<= %.0f MB | %s |\n",
           key == "mrle" ? "MRLE" : "MSVC", longKb / 1024, Figure(key + "_short_rss_kb") / 1024,
           Figure(key + "_rss_growth"), memoryLimitKb / 1024, Verdict(met));
+    }
+    if (HasDepthPair()) {
+      std::printf(
+          "| 10 minutes to MSVC, 32 to 16 bits after 1 s | %.1f s | the same kept at 32 bits "
+          "%.1f s | %.2f x | <= 1.5 x | %s |\n",
+          Figure("depth_change_seconds"), Figure("depth_kept_seconds"),
+          Figure("depth_change_ratio"), Verdict(Figure("depth_change_ratio") <= 1.5));
     }
     std::printf(
         "| Decoder picture step, 1920x1080x32 at its own size | %.2f ms | memcpy of the frame "

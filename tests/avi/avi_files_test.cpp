@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "avi/avi_recorder.h"
@@ -126,7 +129,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FormatRow{"Mrle", kFourCCMicrosoftRle, 64, 48, 64, 48},
                       FormatRow{"MrleOddSize", kFourCCMicrosoftRle, 61, 37, 61, 37},
                       FormatRow{"Msvc", kFourCCMicrosoftVideo1, 64, 48, 64, 48},
-                      FormatRow{"MsvcRoundsUpToBlocks", kFourCCMicrosoftVideo1, 61, 37, 64, 40}),
+                      FormatRow{"MsvcRoundsUpToBlocks", kFourCCMicrosoftVideo1, 61, 37, 64, 40},
+                      // A recording's picture may be up to 65535 pixels wide or high.
+                      FormatRow{"MrleWidest", kFourCCMicrosoftRle, 65535, 2, 65535, 2},
+                      FormatRow{"MsvcTallest", kFourCCMicrosoftVideo1, 3, 65532, 4, 65532}),
     [](const auto& rowInfo) { return rowInfo.param.name; });
 
 TEST_F(AviFilesTest, MrlePicturesOfFewColoursComeBackExactly) {
@@ -265,6 +271,34 @@ TEST_F(AviFilesTest, PassThroughStoresEachTaggedSampleUnchanged) {
   }
   EXPECT_EQ(chunks, (std::vector<std::string>{std::string("KBNDFINT\1\2\3", 11), "EMPT",
                                               std::string("BNDLDLTA\x09", 9)}));
+}
+
+TEST_F(AviFilesTest, MsvcRefusesAPictureTooLargeForItBeforeWritingAnything) {
+  // Whole 4x4 blocks of 65533 pixels would make a picture of 65536, more than an AVI file holds.
+  for (const auto& [width, height] : {std::pair{65533, 4}, std::pair{4, 65535}}) {
+    const std::string path = dir_.File("msvc.avi");
+    const TestPicture picture = DesktopSequence(width, height, 1).front();
+    CAviRecorder recorder(10.0, kFourCCMicrosoftVideo1);
+    errno = 0;
+    EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 0), 1u);
+    EXPECT_EQ(static_cast<std::uint32_t>(errno), kResultTooLargeForMsvideo1);
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
+  // What the user reads names the format and its limit.
+  const std::string sentence = DescribeErrorCode(kResultTooLargeForMsvideo1);
+  EXPECT_NE(sentence.find("Microsoft Video 1"), std::string::npos) << sentence;
+  EXPECT_NE(sentence.find("65532"), std::string::npos) << sentence;
+}
+
+TEST_F(AviFilesTest, PassThroughRefusesADecodedPicture) {
+  // Stored as screen stream, a picture would make a file that nothing can read back.
+  const std::string path = dir_.File("vqsc.avi");
+  const TestPicture picture = DesktopSequence(64, 48, 1).front();
+  CAviRecorder recorder(30.0, kFourCCScreenCodec);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 0), 0u);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 333'333),
+            kErrorInvalidData);
+  EXPECT_EQ(recorder.Close(), kErrorInvalidData);
 }
 
 TEST_F(AviFilesTest, RegistrationFindsTheModuleBesideTheProgram) {

@@ -13,6 +13,7 @@
 #include "avi/encoders/rle_compressor.h"
 #include "avi/encoders/rle_encoder.h"
 #include "common/endian.h"
+#include "common/error_codes.h"
 #include "common/fourcc.h"
 
 namespace reelkit {
@@ -200,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, CompressorLayoutTest, kLayoutRows, kRowName);
 
 TEST(Msvideo1Compressor, RefusesAPictureLargerThanTheFormatAllows) {
   BitmapInfoHeader header;
-  header.width = 40000;
+  header.width = 65533;
   header.height = 8;
   header.bitCount = 32;
   VideoMediaType type;
@@ -208,7 +209,7 @@ TEST(Msvideo1Compressor, RefusesAPictureLargerThanTheFormatAllows) {
   type.averageTimePerFrame = kFrameTime;
   CMsvideo1Compressor compressor;
   CompressedStreamInfo info;
-  EXPECT_NE(compressor.Connect(type, info), 0u);
+  EXPECT_EQ(compressor.Connect(type, info), kResultTooLargeForMsvideo1);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -255,17 +256,22 @@ TEST_F(PushPinTest, ManyPassThroughHandOversArriveInOrder) {
   }
 }
 
-TEST_F(PushPinTest, PassThroughTimeOutWithdrawsTheFrame) {
+TEST_F(PushPinTest, PassThroughWaitsForABusyThreadButNotForAStoppedOne) {
   Start();
   HoldThreadInFirstDelivery();
+  const Bytes next = BytesOf("next");
+  auto handedOver =
+      std::async(std::launch::async, [&] { return pin_.DeliverFrame(8, {}, 20, 30, next, false); });
+  EXPECT_EQ(handedOver.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  receiver_.gate.Open();
+  EXPECT_EQ(handedOver.get(), 0u);
+
+  ASSERT_EQ(pin_.FinishStream(PendingFrame::Discard), 0u);
+  pin_.WaitForLoopEnd();
   Bytes borrowed = BytesOf("borrowed");
-  EXPECT_EQ(pin_.DeliverFrame(8, {}, 10, 20, borrowed, false), kErrorAccessDenied);
+  EXPECT_EQ(pin_.DeliverFrame(8, {}, 30, 40, borrowed, false), kErrorAccessDenied);
   // The caller may reuse its buffer at once: the withdrawn frame must never be read.
   borrowed = BytesOf("REUSED!!");
-  receiver_.gate.Open();
-  const Bytes next = BytesOf("next");
-  EXPECT_EQ(pin_.DeliverFrame(8, {}, 20, 30, next, false), 0u);
-  receiver_.WaitForSamples(2);
   const auto samples = receiver_.Samples();
   ASSERT_EQ(samples.size(), 2u);
   EXPECT_EQ(samples[1].data, BytesOf("BNDLnext"));

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "tests/testing/temp_dir.h"
+#include "wizard/wizard_paths.h"
 
 namespace reelkit {
 namespace {
@@ -186,6 +187,17 @@ TEST_F(ConversionRunnerTest, FailedConversionKeepsItsSourceAndAFailedDeletionIsL
                           u"*** " + U(undeletable), u"The source file could not be deleted:",
                           u"Directory not empty 0x27", u"All files have been processed."));
   EXPECT_TRUE(state.hadErrors);
+}
+
+TEST(WizardPaths, OutputNamesAndSizeTexts) {
+  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", "MRLE"), "/video/call7_MRLE.avi");
+  EXPECT_EQ(OutputPathFor("/rec/call7", "/v.1", "MSVC"), "/v.1/call7_MSVC.avi");
+  EXPECT_EQ(OutputPathFor("/rec.d/a.b.avi", "/v", "VQSC"), "/v/a.b_VQSC.avi");
+  EXPECT_EQ(WithoutTrailingSeparators("/video///"), "/video");
+  EXPECT_EQ(WithoutTrailingSeparators("///"), "");
+  // Past 2 TiB the KByte count no longer fits 31 bits.
+  EXPECT_EQ(FormatSizeText(3ull << 40), u"3,221,225,472 KBytes");
+  EXPECT_EQ(FormatSizeText(999), u"999 Bytes");
 }
 
 }  // namespace

@@ -53,6 +53,11 @@ CReelkitAddFilesPage::CReelkitAddFilesPage(CReelkitWizardState& state,
   addButton_->setObjectName(QStringLiteral("add"));
   removeButton_->setObjectName(QStringLiteral("remove"));
   deleteSources_->setObjectName(QStringLiteral("deleteSources"));
+  // Adding files is what this page is for: Add takes the focus first, and Return still means
+  // Next.
+  QWidget::setTabOrder(addButton_, list_);
+  addButton_->setAutoDefault(false);
+  removeButton_->setAutoDefault(false);
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(selectLabel_, 0, 0, 1, 2);

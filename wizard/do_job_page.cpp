@@ -13,6 +13,11 @@
 #include "wizard/qt_text.h"
 
 namespace reelkit {
+namespace {
+
+constexpr std::u16string_view kConvertingFiles = u"VQGUI.REELKIT.DOJOB.CONVERTFILES";
+
+}  // namespace
 
 // A label that shortens its text in the middle to fit, so both ends of a long path stay visible.
 class CElidedLabel final : public QLabel {
@@ -145,6 +150,7 @@ CReelkitDoJobPage::~CReelkitDoJobPage() {
 }
 
 void CReelkitDoJobPage::initializePage() {
+  status_->setText(CatalogText(catalog_, kConvertingFiles));
   currentFileLabel_->setText(CatalogText(catalog_, catalog_keys::kCurrentFile));
   StartWorker();
 }

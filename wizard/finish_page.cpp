@@ -34,6 +34,7 @@ CReelkitFinishPage::CReelkitFinishPage(const CReelkitWizardState& state,
   result_->setObjectName(QStringLiteral("result"));
   result_->setWordWrap(true);
   details_->setObjectName(QStringLiteral("details"));
+  details_->setAutoDefault(false);
   log_->setObjectName(QStringLiteral("log"));
   log_->setSelectionMode(QAbstractItemView::NoSelection);
   log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -24,13 +24,17 @@ CReelkitMainSheet::CReelkitMainSheet(const CMessageCatalog& catalog, IWizardSett
   setPage(kAddFilesPage, new CReelkitAddFilesPage(state_, catalog, settings));
   setPage(kSetDestPage, new CReelkitSetDestPage(state_, catalog, settings));
   auto* review = new CReelkitReviewPage(state_, catalog);
-  // Once the conversion starts there is no way back; the review page's button still reads Next.
+  // Once the conversion starts there is no way back, neither from its page nor from the finish
+  // page; the buttons still read Next.
   review->setCommitPage(true);
+  doJobPage_->setCommitPage(true);
   setButtonText(QWizard::CommitButton, buttonText(QWizard::NextButton));
   setPage(kReviewPage, review);
   setPage(kDoJobPage, doJobPage_);
   setPage(kFinishPage, new CReelkitFinishPage(state_, catalog));
   setStartId(kWelcomePage);
+  // Room for the welcome page's picture and for a file list of some length.
+  setMinimumSize(600, 450);
 }
 
 CReelkitMainSheet::~CReelkitMainSheet() {

@@ -30,6 +30,7 @@ CReelkitReviewPage::CReelkitReviewPage(CReelkitWizardState& state, const CMessag
   summary_->setObjectName(QStringLiteral("summary"));
   list_->setSortingEnabled(true);
   list_->setSelectionMode(QAbstractItemView::NoSelection);
+  list_->setFocusPolicy(Qt::NoFocus);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   deleting_->setObjectName(QStringLiteral("deleting"));
   destination_->setObjectName(QStringLiteral("destination"));

@@ -43,6 +43,10 @@ CReelkitSetDestPage::CReelkitSetDestPage(CReelkitWizardState& state, const CMess
   browse_->setObjectName(QStringLiteral("browse"));
   formats_->setObjectName(QStringLiteral("formats"));
   askOverwrite_->setObjectName(QStringLiteral("askOverwrite"));
+  // The field cannot be typed into: the folder is chosen with Browse, which takes the focus
+  // first; Return still means Next.
+  QWidget::setTabOrder(browse_, destination_);
+  browse_->setAutoDefault(false);
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(intro_, 0, 0, 1, 2);

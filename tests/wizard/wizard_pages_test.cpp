@@ -284,6 +284,7 @@ void WizardPagesTest::twoFilesConvertDeleteAndFinish() {
   QCOMPARE(log->item(8)->text(), QStringLiteral("All files have been processed."));
   QVERIFY(Find<QLabel>("folder")->geometry().top() > log->geometry().bottom());
   QVERIFY(!sheet_->button(QWizard::CancelButton)->isVisible());
+  QVERIFY(!sheet_->button(QWizard::BackButton)->isEnabled());
   QVERIFY(sheet_->button(QWizard::FinishButton)->isVisible());
 }
 

@@ -10,11 +10,13 @@ out=$(realpath -m "${2:-build/screenshots/$language}")
 binary=$(realpath "${REELKIT_BUILD_DIR:-build}/app/reelkit")
 mkdir -p "$out"
 
-work=$(mktemp -d)
+# A fixed place, so that the pictures show the same paths on every run.
+work=${TMPDIR:-/tmp}/reelkit-wizard
+rm -rf "$work"
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$work/recordings" "$work/home"
-cp resources/sample.rcrec "$work/recordings/meeting.rcrec"
-cp resources/sample.rcrec "$work/recordings/support call.rcrec"
+mkdir -p "$work/Recordings" "$work/home"
+cp resources/sample.rcrec "$work/Recordings/meeting.rcrec"
+cp resources/sample.rcrec "$work/Recordings/support call.rcrec"
 
 display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
@@ -37,11 +39,10 @@ press() {  # keys...
 
 shot 1-welcome
 press Return
-shot 2-files
 # Add: the file dialog takes several quoted names in its file-name field.
 press space
 sleep 1
-xdotool type --delay 20 "\"$work/recordings/meeting.rcrec\" \"$work/recordings/support call.rcrec\""
+xdotool type --delay 20 "\"$work/Recordings/meeting.rcrec\" \"$work/Recordings/support call.rcrec\""
 xdotool key Return
 sleep 0.5
 shot 2-files
@@ -52,7 +53,7 @@ shot 4-review
 press Return
 shot 5-conversion
 for _ in $(seq 120); do
-  [ -f "$work/recordings/support call_MSVC.avi" ] && [ -f "$work/recordings/meeting_MSVC.avi" ] && break
+  [ -f "$work/Recordings/support call_MSVC.avi" ] && [ -f "$work/Recordings/meeting_MSVC.avi" ] && break
   sleep 0.5
 done
 sleep 1.5

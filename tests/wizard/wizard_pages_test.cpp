@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <deque>
@@ -21,6 +22,7 @@
 
 #include "i18n/message_catalog.h"
 #include "wizard/add_files_page.h"
+#include "wizard/html_view.h"
 #include "wizard/main_sheet.h"
 #include "wizard/qt_text.h"
 #include "wizard/qt_wizard_settings.h"
@@ -71,17 +73,21 @@ class ModalAnswerer : public QObject {
 // writes the output.
 struct FakeConversion {
   std::function<void(int file, int quarter)> atReport = [](int, int) {};
-  int calls = 0;
+  bool endless = false;  // reports until it is stopped
+  std::atomic<int> calls = 0;
 
   bool operator()(const std::string& in, const std::string& out, OutputFormat,
                   IReelkitClient& client) {
     const int file = calls++;
     client.OnStart(in);
-    for (int quarter = 0; quarter <= 4; ++quarter) {
-      client.OnProgress(quarter * 25.0);
+    for (int quarter = 0; quarter <= 4 || endless; ++quarter) {
+      client.OnProgress(std::min(quarter, 4) * 25.0);
       atReport(file, quarter);
       if (client.IsCancelRequested()) {
         return false;
+      }
+      if (endless) {
+        QThread::msleep(1);
       }
     }
     QFile output(QString::fromStdString(out));
@@ -107,6 +113,8 @@ class WizardPagesTest : public QObject {
   void declinedOverwriteOpensTheDetails();
   void cancelAnsweredNoThenYesStopsInTheSecondFile();
   void withoutDisplayTheProgramSaysSo();
+  void welcomePageAndCancelBeforeConverting();
+  void closingMidConversionStopsAndJoinsTheWorker();
 
  private:
   QString MakeFile(const QString& name, qint64 size);
@@ -136,7 +144,9 @@ void WizardPagesTest::init() {
   QSettings(QStringLiteral("KestrixTolvan"), QStringLiteral("Opsdeck")).clear();
   dir_ = std::make_unique<QTemporaryDir>();
   settings_ = std::make_unique<CQtWizardSettings>();
-  conversion_ = FakeConversion();
+  conversion_.atReport = [](int, int) {};
+  conversion_.endless = false;
+  conversion_.calls = 0;
   sheet_ = std::make_unique<CReelkitMainSheet>(catalog_, *settings_, std::ref(conversion_));
   sheet_->show();
 }
@@ -326,6 +336,31 @@ void WizardPagesTest::cancelAnsweredNoThenYesStopsInTheSecondFile() {
   QVERIFY(log->isVisible());
   QCOMPARE(log->item(log->count() - 2)->text(), dir_->filePath(QStringLiteral("2.rcrec")));
   QCOMPARE(log->item(log->count() - 1)->text(), QStringLiteral("Cancelled."));
+}
+
+void WizardPagesTest::welcomePageAndCancelBeforeConverting() {
+  QCOMPARE(sheet_->currentId(), CReelkitMainSheet::kWelcomePage);
+  QVERIFY(!sheet_->windowIcon().isNull());
+  QVERIFY(!sheet_->button(QWizard::BackButton)->isEnabled());
+  auto* view = sheet_->findChild<CHtmlView*>();
+  QVERIFY(view->toPlainText().contains(QStringLiteral("Kestrix Tolvan Reelkit 8.0.53")));
+  const QVariant picture = view->loadResource(QTextDocument::ImageResource,
+                                              QUrl(QStringLiteral("res://x/topright.png")));
+  QCOMPARE(picture.value<QImage>().size(), QSize(309, 114));
+  sheet_->button(QWizard::CancelButton)->click();
+  QVERIFY(!sheet_->isVisible());
+}
+
+// The window may go while a file converts: the worker is stopped without a question and joined.
+void WizardPagesTest::closingMidConversionStopsAndJoinsTheWorker() {
+  conversion_.endless = true;
+  ToDestinationPage({MakeFile(QStringLiteral("long.rcrec"), kMB)});
+  sheet_->next();
+  sheet_->next();
+  QTRY_COMPARE(conversion_.calls.load(), 1);
+  sheet_->button(QWizard::CancelButton)->click();
+  sheet_.reset();
+  QCOMPARE(conversion_.calls.load(), 1);
 }
 
 // No display at all, and one that is named but cannot be reached: a sentence, not an abort.

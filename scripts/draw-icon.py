@@ -3,14 +3,13 @@
 a deep blue rounded square. Uses the PNG writer of draw-welcome-images.py; the same bytes on
 every run."""
 
-import importlib.util
 import math
 import pathlib
+import runpy
+import types
 
 HERE = pathlib.Path(__file__).resolve().parent
-spec = importlib.util.spec_from_file_location("welcome", HERE / "draw-welcome-images.py")
-welcome = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(welcome)
+welcome = types.SimpleNamespace(**runpy.run_path(str(HERE / "draw-welcome-images.py")))
 
 SIZE = 64
 BACK = (20, 46, 88)

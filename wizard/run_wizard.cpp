@@ -30,7 +30,8 @@ bool DisplayNamed() {
 }
 
 // While the application looks for its platform: a display that is named but cannot be reached
-// ends in a fatal message, which would abort; the sentence and a plain exit take its place.
+// ends in a fatal message, which would abort; the sentence and a plain exit take its place, and
+// the platform plugins' warnings on the way there are not shown, so the sentence stands alone.
 void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
   if (type == QtFatalMsg) {
     std::_Exit(SayNoDisplay());

@@ -220,6 +220,11 @@ void WizardPagesTest::filesAndDestinationRules() {
   QVERIFY(answerer.Done());
   static_cast<CReelkitAddFilesPage*>(sheet_->currentPage())->AddFiles({lower, upper, lower});
   QCOMPARE(Find<QListWidget>("files")->count(), 2);
+  Find<QListWidget>("files")->selectAll();
+  Find<QPushButton>("remove")->click();
+  QCOMPARE(Find<QListWidget>("files")->count(), 0);
+  QVERIFY(!sheet_->button(QWizard::NextButton)->isEnabled());
+  static_cast<CReelkitAddFilesPage*>(sheet_->currentPage())->AddFiles({upper, lower});
   QCOMPARE(QSettings(QStringLiteral("KestrixTolvan"), QStringLiteral("Opsdeck"))
                .value(QStringLiteral("ReelkitInputFormat")),
            QVariant(QStringLiteral("VQSC")));

@@ -1,7 +1,5 @@
 // Start-up: with arguments the program converts one file on the command line; without, it opens
 // the wizard.
-#include <cstdio>
-
 #include "app/command_line.h"
 #include "app/convert_file.h"
 #include "app/stdout_client.h"

@@ -106,8 +106,7 @@ class CConversionBridge final : public QObject, public IConversionView {
 
 CReelkitDoJobPage::CReelkitDoJobPage(CReelkitWizardState& state, const CMessageCatalog& catalog,
                                      ConvertFunction convert)
-    : state_(state),
-      catalog_(catalog),
+    : catalog_(catalog),
       status_(new QLabel(this)),
       overallBar_(new QProgressBar(this)),
       currentFileLabel_(new QLabel(this)),

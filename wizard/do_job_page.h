@@ -42,7 +42,6 @@ class CReelkitDoJobPage final : public QWizardPage {
   void StartWorker();
   void WorkerFinished();
 
-  CReelkitWizardState& state_;
   const CMessageCatalog& catalog_;
   QLabel* status_;
   QProgressBar* overallBar_;

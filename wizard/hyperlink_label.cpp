@@ -23,7 +23,6 @@ void CHyperlinkLabel::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);
     return;
   }
-  emit linkOpened(target_);
   QDesktopServices::openUrl(QUrl::fromLocalFile(target_));
 }
 

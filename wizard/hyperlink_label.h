@@ -14,10 +14,6 @@ class CHyperlinkLabel final : public QLabel {
 
   void SetLinkText(const QString& text) { setText(text); }
   void SetLinkTarget(const QString& target) { target_ = target; }
-  const QString& LinkTarget() const { return target_; }
-
- signals:
-  void linkOpened(const QString& target);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

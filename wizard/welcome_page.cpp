@@ -8,13 +8,13 @@
 
 namespace reelkit {
 
-CReelkitWelcomePage::CReelkitWelcomePage(const CMessageCatalog& catalog)
-    : view_(new CHtmlView(this)) {
+CReelkitWelcomePage::CReelkitWelcomePage(const CMessageCatalog& catalog) {
+  auto* view = new CHtmlView(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(view_);
+  layout->addWidget(view);
   const std::u16string page = catalog.ExpandKeys(LoadHtmlResource("splash.html"));
-  view_->setHtml(ToQString(ExpandPageTemplate(page, CurrentPageEnvironment())));
+  view->setHtml(ToQString(ExpandPageTemplate(page, CurrentPageEnvironment())));
 }
 
 }  // namespace reelkit

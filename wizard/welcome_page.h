@@ -6,19 +6,12 @@
 
 namespace reelkit {
 
-class CHtmlView;
-
 // Page 0: the welcome page, the program's own HTML page in the user's language.
 class CReelkitWelcomePage final : public QWizardPage {
   Q_OBJECT
 
  public:
   explicit CReelkitWelcomePage(const CMessageCatalog& catalog);
-
-  CHtmlView* View() const { return view_; }
-
- private:
-  CHtmlView* view_;
 };
 
 }  // namespace reelkit

@@ -5,14 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include "app/command_line.h"
 #include "app/convert_file.h"
 #include "app/interruption.h"
 #include "app/stdout_client.h"
 #include "avi/avi_recorder.h"
 #include "support/crash_reporter.h"
+#include "wizard/run_wizard.h"
 
 namespace {
 
@@ -81,9 +80,9 @@ int RunCommandLine(int argc, char** argv) {
 }
 
 int RunWizard() {
-  std::printf(
-      "The conversion wizard is not built yet; convert from the command line with -in and -out.\n");
-  return kExitUsage;
+  // The wizard offers pass-through output too, which needs the screen codec's module.
+  reelkit::RegisterCodecModule();
+  return reelkit::RunWizardApplication(reelkit::ConvertFile);
 }
 
 }  // namespace

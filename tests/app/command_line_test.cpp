@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 
@@ -13,7 +14,8 @@ namespace {
 using testing::RunProcess;
 
 const std::string kUsage =
-    "To convert a raw .rcrec file to .avi:\n\treelkit -in <inputfilename> -out <outputfilename>\n\n";
+    "To convert a raw .rcrec file to .avi:\n\treelkit -in <inputfilename> -out "
+    "<outputfilename>\n\n";
 
 struct ParseCase {
   const char* name;
@@ -26,7 +28,9 @@ struct ParseCase {
 };
 
 // Names the row instead of dumping its bytes in test listings.
-void PrintTo(const ParseCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const ParseCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class ParseCommandLineCases : public ::testing::TestWithParam<ParseCase> {};
 
@@ -50,33 +54,72 @@ constexpr auto kMrle = OutputFormat::MicrosoftRle;
 INSTANTIATE_TEST_SUITE_P(
     Rules, ParseCommandLineCases,
     ::testing::Values(
-        ParseCase{"PlainPair", {"-in", "a.rcrec", "-out", "b.avi"}, true, "a.rcrec", "b.avi",
-                  kMsvc, ""},
+        ParseCase{
+            "PlainPair", {"-in", "a.rcrec", "-out", "b.avi"}, true, "a.rcrec", "b.avi", kMsvc, ""},
         ParseCase{"FourccMrle",
-                  {"-in", "a.rcrec", "-out", "b.avi", "-fourcc", "MRLE"}, true, "a.rcrec",
-                  "b.avi", kMrle, ""},
+                  {"-in", "a.rcrec", "-out", "b.avi", "-fourcc", "MRLE"},
+                  true,
+                  "a.rcrec",
+                  "b.avi",
+                  kMrle,
+                  ""},
         ParseCase{"PairsInAnyOrder",
-                  {"-fourcc", "MRLE", "-out", "b.avi", "-in", "a.rcrec"}, true, "a.rcrec",
-                  "b.avi", kMrle, ""},
+                  {"-fourcc", "MRLE", "-out", "b.avi", "-in", "a.rcrec"},
+                  true,
+                  "a.rcrec",
+                  "b.avi",
+                  kMrle,
+                  ""},
         ParseCase{"FourccMsvcAfterMrle",
-                  {"-fourcc", "MRLE", "-in", "a", "-out", "b", "-fourcc", "MSVC"}, true, "a", "b",
-                  kMsvc, ""},
+                  {"-fourcc", "MRLE", "-in", "a", "-out", "b", "-fourcc", "MSVC"},
+                  true,
+                  "a",
+                  "b",
+                  kMsvc,
+                  ""},
         ParseCase{"FourccVqscSelectsPassThrough",
-                  {"-in", "a", "-out", "b", "-fourcc", "VQSC"}, true, "a", "b",
-                  OutputFormat::ScreenCodec, ""},
+                  {"-in", "a", "-out", "b", "-fourcc", "VQSC"},
+                  true,
+                  "a",
+                  "b",
+                  OutputFormat::ScreenCodec,
+                  ""},
         ParseCase{"LowerCaseFourccIgnored",
-                  {"-fourcc", "MRLE", "-fourcc", "mrle", "-in", "a", "-out", "b"}, true, "a", "b",
-                  kMrle, ""},
-        ParseCase{"LaterOptionOverrides", {"-in", "a", "-in", "c", "-out", "b"}, true, "c", "b",
-                  kMsvc, ""},
+                  {"-fourcc", "MRLE", "-fourcc", "mrle", "-in", "a", "-out", "b"},
+                  true,
+                  "a",
+                  "b",
+                  kMrle,
+                  ""},
+        ParseCase{"LaterOptionOverrides",
+                  {"-in", "a", "-in", "c", "-out", "b"},
+                  true,
+                  "c",
+                  "b",
+                  kMsvc,
+                  ""},
         ParseCase{"ExtraIsAnInvalidArgument",
-                  {"-in", "a.rcrec", "-out", "b.avi", "extra"}, false, "", "", kMsvc,
+                  {"-in", "a.rcrec", "-out", "b.avi", "extra"},
+                  false,
+                  "",
+                  "",
+                  kMsvc,
                   "Invalid argument: extra\n" + kUsage},
-        ParseCase{"DanglingOptionIgnored", {"-out", "b.avi", "-in"}, false, "", "b.avi", kMsvc,
-                  kUsage},
-        ParseCase{"OptionTakenAsValue", {"-in", "-out", "b.avi"}, false, "", "", kMsvc,
+        ParseCase{
+            "DanglingOptionIgnored", {"-out", "b.avi", "-in"}, false, "", "b.avi", kMsvc, kUsage},
+        ParseCase{"OptionTakenAsValue",
+                  {"-in", "-out", "b.avi"},
+                  false,
+                  "",
+                  "",
+                  kMsvc,
                   "Invalid argument: b.avi\n" + kUsage},
-        ParseCase{"OptionsAreCaseSensitive", {"-IN", "a", "-out", "b"}, false, "", "", kMsvc,
+        ParseCase{"OptionsAreCaseSensitive",
+                  {"-IN", "a", "-out", "b"},
+                  false,
+                  "",
+                  "",
+                  kMsvc,
                   "Invalid argument: -IN\n" + kUsage},
         ParseCase{"NoTokens", {}, false, "", "", kMsvc, kUsage}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -126,6 +169,11 @@ TEST(ProgramStartUp, UsageNamesTheExecutableAsInvoked) {
 }
 
 TEST(ProgramStartUp, NoArgumentsOpensTheWizardPath) {
+  // Without any display the wizard explains itself; with one (even offscreen) it would wait for
+  // a user.
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    ::unsetenv(name);
+  }
   const auto result = RunProcess({REELKIT_BINARY});
   EXPECT_EQ(result.exitStatus, 2);
   EXPECT_NE(result.output.find("wizard"), std::string::npos);

@@ -1,0 +1,202 @@
+#include "wizard/conversion_runner.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "common/error_codes.h"
+#include "i18n/catalog_format.h"
+#include "i18n/catalog_keys.h"
+#include "i18n/program_utf8.h"
+#include "wizard/wizard_paths.h"
+
+namespace reelkit {
+namespace {
+
+namespace keys = catalog_keys;
+
+bool SomethingExistsAt(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type() !=
+         std::filesystem::file_type::not_found;
+}
+
+std::u16string HexText(std::uint32_t value) {
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%x", value);
+  return DecodeProgramUtf8(std::string_view(digits));
+}
+
+// A share of 0 to 1 as a bar position, truncated; whatever a client reports stays in range.
+int BarPosition(double share) {
+  if (!(share > 0.0)) {
+    return 0;
+  }
+  return static_cast<int>(std::min(share, 1.0) * kProgressMaximum);
+}
+
+}  // namespace
+
+std::u16string SystemErrorText(int error) {
+  std::u16string text = DecodeProgramUtf8(std::generic_category().message(error));
+  if (text.empty()) {
+    text = u"[no error description found]";
+  }
+  return text + u" 0x" + HexText(static_cast<std::uint32_t>(error));
+}
+
+CConversionRunner::CConversionRunner(CReelkitWizardState& state, const CMessageCatalog& catalog,
+                                     ConvertFunction convert, IConversionView& view)
+    : state_(state), catalog_(catalog), convert_(std::move(convert)), view_(view) {}
+
+void CConversionRunner::Run() {
+  MoveFileBar(0);
+  MoveOverallBar(0.0);
+  state_.cancelled = false;
+  for (const auto& [sourcePath, size] : state_.files) {
+    if (!ConvertOne(sourcePath, size)) {
+      // A cancelled run has no closing line: it would claim that every file was processed.
+      return;
+    }
+  }
+  LogKey(keys::kLogFinished);
+}
+
+bool CConversionRunner::ConvertOne(const std::string& sourcePath, std::uint64_t size) {
+  currentFileBytes_ = size;
+  const std::string outputPath = OutputPathFor(sourcePath, state_.destinationDir, state_.fourcc);
+  if (!MayWrite(sourcePath, outputPath)) {
+    return true;
+  }
+  view_.ShowCurrentFile(sourcePath);
+  MoveOverallBar(0.0);
+  const bool converted = convert_(sourcePath, outputPath, state_.outputFormat, *this);
+  if (!converted) {
+    state_.hadErrors = true;
+  }
+  if (state_.cancelled) {
+    LogPath(sourcePath);
+    LogKey(keys::kLogCancelled);
+    return false;
+  }
+  doneBytes_ += currentFileBytes_;
+  if (state_.deleteSources && converted) {
+    DeleteSource(sourcePath);
+  }
+  return true;
+}
+
+bool CConversionRunner::MayWrite(const std::string& sourcePath, const std::string& outputPath) {
+  if (!state_.askOverwrite || !SomethingExistsAt(outputPath)) {
+    return true;
+  }
+  const std::u16string question =
+      catalog_.LookupWithArgument(keys::kFileExists, DecodeProgramUtf8(outputPath));
+  if (view_.ConfirmOverwrite(question)) {
+    return true;
+  }
+  state_.hadErrors = true;
+  LogPath(sourcePath);
+  LogKey(keys::kLogCancelled);
+  Log(u"");
+  return false;
+}
+
+void CConversionRunner::DeleteSource(const std::string& sourcePath) {
+  const std::u16string path = DecodeProgramUtf8(sourcePath);
+  Log(catalog_.LookupWithArgument(keys::kLogDeleting, path));
+  if (std::remove(sourcePath.c_str()) == 0) {
+    Log(catalog_.LookupWithArgument(keys::kLogDeleted, path));
+    return;
+  }
+  const int error = errno;
+  Log(u"*** " + path);
+  LogKey(keys::kLogDeleteError);
+  Log(SystemErrorText(error));
+}
+
+void CConversionRunner::LogPath(const std::string& path) {
+  Log(DecodeProgramUtf8(path));
+}
+
+void CConversionRunner::OnStart(const std::string& inputPath) {
+  LogPath(inputPath);
+}
+
+void CConversionRunner::OnFinish(std::uint32_t packets, std::uint32_t frames,
+                                 std::uint32_t /*keyFrames*/, std::uint32_t spacers,
+                                 std::uint32_t seconds) {
+  Log(FormatCatalogText(catalog_.Lookup(keys::kJobFinished), {frames, packets, spacers, seconds}));
+}
+
+void CConversionRunner::OnError(ConvertErrorKind kind, std::uint32_t code,
+                                const std::string& text) {
+  const auto withCode = [&](std::u16string_view key) {
+    Log(FormatCatalogText(catalog_.Lookup(key), {code}));
+  };
+  switch (kind) {
+    case ConvertErrorKind::InvalidInputFormat:
+      LogKey(keys::kInvalidFormat);
+      break;
+    case ConvertErrorKind::UnsupportedOutputFormat:
+    case ConvertErrorKind::WriteOutputFailed:
+      withCode(keys::kErrorSave);
+      break;
+    case ConvertErrorKind::OpenInputFailed:
+      withCode(keys::kErrorOpen);
+      break;
+    case ConvertErrorKind::ReadInputFailed:
+      if (code == kErrorHandleEof) {
+        LogKey(keys::kInvalidFormat);
+      } else {
+        withCode(keys::kErrorRead);
+      }
+      break;
+    case ConvertErrorKind::OutputIsInput:
+      LogKey(keys::kCauseOutputIsInput);
+      break;
+    default:
+      return;
+  }
+  // The engine names causes that the kind and code cannot, such as a damaged screen stream.
+  if (!text.empty()) {
+    Log(DecodeProgramUtf8(text));
+  }
+}
+
+void CConversionRunner::OnProgress(double percent) {
+  MoveFileBar(BarPosition(percent / 100.0));
+  MoveOverallBar(percent / 100.0);
+}
+
+bool CConversionRunner::IsCancelRequested() {
+  if (!cancelRequested_.exchange(false)) {
+    return false;
+  }
+  state_.cancelled = view_.ConfirmCancel(catalog_.Lookup(keys::kCancelQuestion));
+  return state_.cancelled;
+}
+
+void CConversionRunner::MoveFileBar(int position) {
+  if (position != fileBar_) {
+    fileBar_ = position;
+    view_.ShowFileProgress(position);
+  }
+}
+
+void CConversionRunner::MoveOverallBar(double fileShare) {
+  int position = 0;
+  if (state_.totalBytes > 0) {
+    const double done =
+        static_cast<double>(doneBytes_) + static_cast<double>(currentFileBytes_) * fileShare;
+    position = BarPosition(done / static_cast<double>(state_.totalBytes));
+  }
+  if (position != overallBar_) {
+    overallBar_ = position;
+    view_.ShowOverallProgress(position);
+  }
+}
+
+}  // namespace reelkit

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/output_format.h"
+#include "common/reelkit_client.h"
+#include "i18n/message_catalog.h"
+#include "wizard/wizard_state.h"
+
+namespace reelkit {
+
+// The one conversion entry, given to the wizard by the program so that the wizard does not
+// depend on the front end that owns it.
+using ConvertFunction =
+    std::function<bool(const std::string& inputPath, const std::string& outputPath,
+                       OutputFormat format, IReelkitClient& client)>;
+
+// What the conversion shows and asks. Every call comes from the worker thread; the
+// implementation hands it to the user-interface thread. The two questions block the worker until
+// they are answered.
+class IConversionView {
+ public:
+  virtual void ShowCurrentFile(const std::string& path) = 0;
+  virtual void ShowFileProgress(int position) = 0;     // 0 to kProgressMaximum
+  virtual void ShowOverallProgress(int position) = 0;  // 0 to kProgressMaximum
+  virtual bool ConfirmOverwrite(const std::u16string& question) = 0;
+  virtual bool ConfirmCancel(const std::u16string& question) = 0;
+
+ protected:
+  IConversionView() = default;
+  IConversionView(const IConversionView&) = default;
+  IConversionView& operator=(const IConversionView&) = default;
+  ~IConversionView() = default;
+};
+
+inline constexpr int kProgressMaximum = 10000;
+
+// The system's sentence for an errno value, followed by the value in hexadecimal.
+std::u16string SystemErrorText(int error);
+
+// Converts every file of the wizard's state in order, writes the log and, where asked, deletes
+// the sources. It is the conversions' observer: it touches no widget, only the view.
+//
+// Threads: Run and the IReelkitClient calls belong to the worker thread; RequestCancel may come
+// from any thread (the Cancel button).
+class CConversionRunner final : public IReelkitClient {
+ public:
+  CConversionRunner(CReelkitWizardState& state, const CMessageCatalog& catalog,
+                    ConvertFunction convert, IConversionView& view);
+
+  void Run();
+  void RequestCancel() { cancelRequested_.store(true); }
+
+  void OnStart(const std::string& inputPath) override;
+  void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
+                std::uint32_t spacers, std::uint32_t seconds) override;
+  void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
+  void OnProgress(double percent) override;
+  bool IsCancelRequested() override;
+
+ private:
+  // False when the run has to stop after this file.
+  bool ConvertOne(const std::string& sourcePath, std::uint64_t size);
+  bool MayWrite(const std::string& sourcePath, const std::string& outputPath);
+  void DeleteSource(const std::string& sourcePath);
+  void Log(std::u16string line) { state_.log.push_back(std::move(line)); }
+  void LogKey(std::u16string_view key) { Log(catalog_.Lookup(key)); }
+  void LogPath(const std::string& path);
+  void MoveFileBar(int position);
+  void MoveOverallBar(double fileShare);
+
+  CReelkitWizardState& state_;
+  const CMessageCatalog& catalog_;
+  ConvertFunction convert_;
+  IConversionView& view_;
+  std::atomic<bool> cancelRequested_{false};
+  std::uint64_t currentFileBytes_ = 0;
+  std::uint64_t doneBytes_ = 0;
+  int fileBar_ = -1;
+  int overallBar_ = -1;
+};
+
+}  // namespace reelkit

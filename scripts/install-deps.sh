@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   zlib1g-dev liblzf-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
-  qt6-base-dev fonts-dejavu-core
+  qt6-base-dev fonts-dejavu-core fonts-wqy-microhei
   # The wizard's standard buttons in the user's language, and its screenshots in a real window.
   qt6-translations-l10n xvfb xdotool x11-utils imagemagick
   libdw-dev libunwind-dev

@@ -116,7 +116,7 @@ class PushPinTest : public ::testing::Test {
  protected:
   void Start(std::uint32_t sizeImage = 64) {
     const BitmapFormat format = FormatOf(4, 4, 32, sizeImage);
-    pin_.SetFrameFormat(format.Bytes(), kMasksRgb555, 1000);
+    pin_.SetFrameFormat(format.Bytes(), kMasks555, 1000);
     ASSERT_EQ(pin_.Connect(receiver_, receiver_), 0u);
     ASSERT_EQ(pin_.Active(), 0u);
   }
@@ -158,7 +158,7 @@ TEST_P(SampleLayoutTest, SampleHoldsTagPacketAndPicture) {
   const SampleLayoutRow& row = GetParam();
   CRecordingReceiver receiver;
   CPushPinBitmap pin;
-  pin.SetFrameFormat(FormatOf(2, 2, 32, 4).Bytes(), kMasksRgb555, 1000);
+  pin.SetFrameFormat(FormatOf(2, 2, 32, 4).Bytes(), kMasks555, 1000);
   ASSERT_EQ(pin.Connect(receiver, receiver), 0u);
   ASSERT_EQ(pin.Active(), 0u);
   const Bytes packet = BytesOf(row.packet);
@@ -324,7 +324,7 @@ TEST_F(PushPinTest, AbandonedStreamDropsThePendingPicture) {
 
 TEST_F(PushPinTest, LoopThatNeverStartedIsNotWaitedFor) {
   const BitmapFormat format = FormatOf(4, 4, 32, 64);
-  pin_.SetFrameFormat(format.Bytes(), kMasksRgb555, 1000);
+  pin_.SetFrameFormat(format.Bytes(), kMasks555, 1000);
   ASSERT_EQ(pin_.Connect(receiver_, receiver_), 0u);
   EXPECT_EQ(pin_.FinishStream(PendingFrame::Deliver), 0u);
   pin_.WaitForLoopEnd();
@@ -346,7 +346,7 @@ TEST_P(BufferSizeTest, SampleBufferFollowsTheImageSize) {
   const BufferSizeRow& row = GetParam();
   CRecordingReceiver receiver;
   CPushPinBitmap pin;
-  pin.SetFrameFormat(FormatOf(row.width, row.height, 32, row.sizeImage).Bytes(), kMasksRgb555, 1);
+  pin.SetFrameFormat(FormatOf(row.width, row.height, 32, row.sizeImage).Bytes(), kMasks555, 1);
   ASSERT_EQ(pin.Connect(receiver, receiver), 0u);
   EXPECT_EQ(pin.SampleCapacity(), row.expected);
 }
@@ -364,7 +364,7 @@ TEST(PushPinTypeTest, OffersOnlyUncompressedPictures) {
   BitmapInfoHeader header = format.Header();
   header.compression = 1;
   format.SetHeader(header);
-  pin.SetFrameFormat(format.Bytes(), kMasksRgb555, 1);
+  pin.SetFrameFormat(format.Bytes(), kMasks555, 1);
   EXPECT_EQ(pin.Connect(receiver, receiver), kResultFail);
 }
 

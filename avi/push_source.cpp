@@ -41,6 +41,10 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
   if (!IsConnected()) {
     return kResultUnexpected;
   }
+  // A stream that ended on a failure takes nothing more; its frame would wait for good.
+  if (loopEnded_.IsSet() && status_ != 0) {
+    return status_;
+  }
   if (copyMode && frameReady_.IsSet()) {
     return kErrorBusy;
   }
@@ -199,6 +203,9 @@ void CPushPinBitmap::OnStopCommand() {
 void CPushPinBitmap::DoBufferProcessingLoop() {
   loopEnded_.Reset();
   RunBufferProcessingLoop();
+  if (status_ == 0) {
+    status_ = DeliveryFailure();
+  }
   loopEnded_.Set();
 }
 

@@ -6,12 +6,13 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "common/error_codes.h"
+#include "avi/result_codes.h"
 
 namespace reelkit {
 namespace {
@@ -67,6 +68,9 @@ class CRecordingReceiver : public IInputPin, public IGraphEventSink {
     if (index == holdAt) {
       gate.Pass();
     }
+    if (index == exhaustMemoryAt) {
+      throw std::bad_alloc();
+    }
     return index == failAt ? kResultFail : 0;
   }
   std::uint32_t EndOfStream() override {
@@ -94,6 +98,7 @@ class CRecordingReceiver : public IInputPin, public IGraphEventSink {
 
   std::size_t holdAt = SIZE_MAX;
   std::size_t failAt = SIZE_MAX;
+  std::size_t exhaustMemoryAt = SIZE_MAX;
   CGate gate;
 
  private:
@@ -287,6 +292,20 @@ TEST_F(PushPinTest, DownstreamFailureLatchesAndFramesKeepFlowing) {
   EXPECT_EQ(pin_.DeliverFrame(8, {}, 20, 30, packet, false), kResultFail);
   receiver_.WaitForSamples(3);
   EXPECT_EQ(pin_.Status(), kResultFail);
+}
+
+// Running out of memory on the streaming thread ends the stream with a status the recorder reports,
+// in either mode, instead of ending the process.
+TEST_F(PushPinTest, MemoryRunningOutDownstreamEndsTheStreamWithAStatus) {
+  Start();
+  receiver_.exhaustMemoryAt = 0;
+  ASSERT_EQ(pin_.DeliverFrame(0, first_, 0, 10, {}, true), 0u);
+  pin_.WaitForLoopEnd();
+  EXPECT_EQ(receiver_.EndOfStreams(), 1);
+  EXPECT_EQ(pin_.Status(), kResultOutOfMemory);
+  EXPECT_EQ(pin_.DeliverFrame(0, second_, 10, 20, {}, true), kResultOutOfMemory);
+  EXPECT_EQ(pin_.DeliverFrame(8, {}, 20, 30, BytesOf("x"), false), kResultOutOfMemory);
+  EXPECT_EQ(DescribeErrorCode(kResultOutOfMemory), "Cannot allocate memory");
 }
 
 TEST_F(PushPinTest, FinishDeliversThePendingPictureBeforeEndOfStream) {

@@ -39,12 +39,4 @@ class IInputPin {
   virtual std::uint32_t EndOfStream() = 0;
 };
 
-// Events a filter reports to its graph.
-class IGraphEventSink {
- public:
-  virtual ~IGraphEventSink() = default;
-  static constexpr std::uint32_t kEventErrorAbort = 3;
-  virtual void NotifyEvent(std::uint32_t eventCode, std::uint32_t param) = 0;
-};
-
 }  // namespace reelkit

@@ -81,7 +81,7 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
 // stopped will never take it; the frame is then withdrawn so its borrowed bytes are not read.
 std::uint32_t CPushPinBitmap::WaitUntilTaken() {
   if (ThreadExists()) {
-    EventQuickState::WaitAny({&frameTaken_, &loopEnded_});
+    CManualResetEvent::WaitAny({&frameTaken_, &loopEnded_});
   }
   std::lock_guard guard(pendingLock_);
   if (frameTaken_.IsSet()) {
@@ -105,7 +105,7 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
     status_ = failure;
   }
   for (;;) {
-    EventQuickState::WaitAny({&frameReady_, &stopRequested_});
+    CManualResetEvent::WaitAny({&frameReady_, &stopRequested_});
     std::lock_guard guard(pendingLock_);
     const bool ready = frameReady_.IsSet();
     if (stopRequested_.IsSet() && !(ready && deliverPendingOnStop_)) {
@@ -172,7 +172,7 @@ std::uint32_t CPushPinBitmap::FinishStream(PendingFrame pending) {
     }
     stopRequested_.Set();
     if (!stopAcknowledged_.IsSet()) {
-      EventQuickState::WaitAny({&stopAcknowledged_, &loopEnded_});
+      CManualResetEvent::WaitAny({&stopAcknowledged_, &loopEnded_});
     }
   }
   std::lock_guard guard(pendingLock_);
@@ -187,7 +187,7 @@ void CPushPinBitmap::WaitUntilReady() {
   if (!ThreadExists() || !frameReady_.IsSet()) {
     return;
   }
-  EventQuickState::WaitAny({&frameTaken_, &stopAcknowledged_, &loopEnded_});
+  CManualResetEvent::WaitAny({&frameTaken_, &stopAcknowledged_, &loopEnded_});
 }
 
 void CPushPinBitmap::WaitForLoopEnd() {

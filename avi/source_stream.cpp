@@ -31,7 +31,7 @@ CSourceStream::~CSourceStream() {
   StopStreaming();
 }
 
-std::uint32_t CSourceStream::Connect(IInputPin& receiver, IGraphEventSink& graph) {
+std::uint32_t CSourceStream::Connect(IInputPin& receiver) {
   if (IsConnected()) {
     return kResultUnexpected;
   }
@@ -46,7 +46,6 @@ std::uint32_t CSourceStream::Connect(IInputPin& receiver, IGraphEventSink& graph
   }
   sample_.buffer.ResizeForOverwrite(static_cast<std::size_t>(request.bufferSize));
   receiver_ = &receiver;
-  graph_ = &graph;
   return 0;
 }
 
@@ -94,7 +93,6 @@ void CSourceStream::RunBufferProcessingLoop() {
   }
   if (ended != kFillEndOfStream) {
     deliveryFailure_ = ended;
-    graph_->NotifyEvent(IGraphEventSink::kEventErrorAbort, ended);
   }
 }
 

@@ -40,7 +40,7 @@ class CSourceStream {
   CSourceStream& operator=(const CSourceStream&) = delete;
 
   // Agrees on the type the derived pin offers and sizes the sample buffer. 0 or a failure code.
-  std::uint32_t Connect(IInputPin& receiver, IGraphEventSink& graph);
+  std::uint32_t Connect(IInputPin& receiver);
   bool IsConnected() const { return receiver_ != nullptr; }
   const VideoMediaType& ConnectedType() const { return connectedType_; }
   // The size of the sample buffer as negotiated; it grows while streaming when a sample needs it.
@@ -78,8 +78,7 @@ class CSourceStream {
   // command.
   std::uint32_t StreamSamples();
 
-  IInputPin* receiver_ = nullptr;     // not owned: the graph holds the receiver
-  IGraphEventSink* graph_ = nullptr;  // not owned
+  IInputPin* receiver_ = nullptr;  // not owned: the graph holds the receiver
   VideoMediaType connectedType_;
   CMediaSampleBuffer sample_;
   std::thread thread_;

@@ -54,7 +54,7 @@ struct ReceivedSample {
 
 // Stands in for the compressor: records what arrives, can hold the streaming thread at a gate
 // inside the delivery of one sample, and can fail one delivery.
-class CRecordingReceiver : public IInputPin, public IGraphEventSink {
+class CRecordingReceiver : public IInputPin {
  public:
   std::uint32_t Receive(const MediaSample& sample) override {
     std::size_t index = 0;
@@ -81,7 +81,6 @@ class CRecordingReceiver : public IInputPin, public IGraphEventSink {
     changed_.notify_all();
     return 0;
   }
-  void NotifyEvent(std::uint32_t, std::uint32_t) override {}
 
   void WaitForSamples(std::size_t count) {
     std::unique_lock guard(lock_);
@@ -122,7 +121,7 @@ class PushPinTest : public ::testing::Test {
   void Start(std::uint32_t sizeImage = 64) {
     const BitmapFormat format = FormatOf(4, 4, 32, sizeImage);
     pin_.SetFrameFormat(format.Bytes(), kMasks555, 1000);
-    ASSERT_EQ(pin_.Connect(receiver_, receiver_), 0u);
+    ASSERT_EQ(pin_.Connect(receiver_), 0u);
     ASSERT_EQ(pin_.Active(), 0u);
   }
   void HoldThreadInFirstDelivery() {
@@ -164,7 +163,7 @@ TEST_P(SampleLayoutTest, SampleHoldsTagPacketAndPicture) {
   CRecordingReceiver receiver;
   CPushPinBitmap pin;
   pin.SetFrameFormat(FormatOf(2, 2, 32, 4).Bytes(), kMasks555, 1000);
-  ASSERT_EQ(pin.Connect(receiver, receiver), 0u);
+  ASSERT_EQ(pin.Connect(receiver), 0u);
   ASSERT_EQ(pin.Active(), 0u);
   const Bytes packet = BytesOf(row.packet);
   const Bytes picture = BytesOf(row.picture);
@@ -344,7 +343,7 @@ TEST_F(PushPinTest, AbandonedStreamDropsThePendingPicture) {
 TEST_F(PushPinTest, LoopThatNeverStartedIsNotWaitedFor) {
   const BitmapFormat format = FormatOf(4, 4, 32, 64);
   pin_.SetFrameFormat(format.Bytes(), kMasks555, 1000);
-  ASSERT_EQ(pin_.Connect(receiver_, receiver_), 0u);
+  ASSERT_EQ(pin_.Connect(receiver_), 0u);
   EXPECT_EQ(pin_.FinishStream(PendingFrame::Deliver), 0u);
   pin_.WaitForLoopEnd();
   pin_.WaitUntilReady();
@@ -366,7 +365,7 @@ TEST_P(BufferSizeTest, SampleBufferFollowsTheImageSize) {
   CRecordingReceiver receiver;
   CPushPinBitmap pin;
   pin.SetFrameFormat(FormatOf(row.width, row.height, 32, row.sizeImage).Bytes(), kMasks555, 1);
-  ASSERT_EQ(pin.Connect(receiver, receiver), 0u);
+  ASSERT_EQ(pin.Connect(receiver), 0u);
   EXPECT_EQ(pin.SampleCapacity(), row.expected);
 }
 
@@ -384,7 +383,7 @@ TEST(PushPinTypeTest, OffersOnlyUncompressedPictures) {
   header.compression = 1;
   format.SetHeader(header);
   pin.SetFrameFormat(format.Bytes(), kMasks555, 1);
-  EXPECT_EQ(pin.Connect(receiver, receiver), kResultFail);
+  EXPECT_EQ(pin.Connect(receiver), kResultFail);
 }
 
 }  // namespace

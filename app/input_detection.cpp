@@ -5,11 +5,11 @@
 #include <fstream>
 
 #include "common/endian.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 namespace {
 
-constexpr std::uint32_t kRawRecordingMagic = 0xDE33BA22;
 constexpr std::size_t kFirstStreamHandlerOffset = 112;
 
 bool HasBytes(std::span<const std::uint8_t> bytes, std::size_t offset, const char* text) {

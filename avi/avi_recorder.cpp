@@ -11,24 +11,18 @@
 #include "avi/push_source.h"
 #include "common/error_codes.h"
 #include "common/packet_kind.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 
 namespace {
 
 constexpr std::uint32_t kColorsImportantOfRewrittenBitFields = 0xFFFFFF;
-// A recording's pictures are at most 65535 pixels a side, as are an AVI file's; an encoder whose
-// format holds less refuses the rest when the pipeline is built.
-constexpr std::int32_t kLargestSide = 65535;
-
-bool IsSupportedDepth(std::uint16_t bitCount) {
-  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
-         bitCount == 32;
-}
-
+// An encoder whose format holds less than the largest picture refuses the rest when the pipeline
+// is built.
 bool IsSupportedPicture(const BitmapInfoHeader& header) {
-  return header.width > 0 && header.width <= kLargestSide && header.height != 0 &&
-         std::abs(header.height) <= kLargestSide && IsSupportedDepth(header.bitCount);
+  return header.width > 0 && header.width <= kMaxPictureSide && header.height != 0 &&
+         std::abs(header.height) <= kMaxPictureSide && IsBitmapDepth(header.bitCount);
 }
 
 // The masks a 16-bit picture of this header uses: its own with bit fields, else 5-5-5.
@@ -37,7 +31,7 @@ std::array<std::uint32_t, 3> MasksOf(const BitmapFormat& format) {
   if (header.compression == kCompressionBitFields) {
     return format.Masks();
   }
-  return kMasksRgb555;
+  return kMasks555;
 }
 
 void RemoveFile(const std::string& path) {
@@ -49,10 +43,7 @@ void RemoveFile(const std::string& path) {
 
 CAviRecorder::CAviRecorder(double framesPerSecond, FourCC fourcc)
     : framesPerSecond_(framesPerSecond),
-      frameDuration_(
-          framesPerSecond > 0
-              ? static_cast<Time>(static_cast<double>(kTimeUnitsPerSecond) / framesPerSecond)
-              : 0),
+      frameDuration_(reelkit::FrameDuration(framesPerSecond)),
       fourcc_(fourcc) {}
 
 CAviRecorder::~CAviRecorder() {

@@ -69,7 +69,7 @@ std::uint32_t CFilterGraph::RenderStream() {
     return kResultUnexpected;
   }
   CPushPinBitmap& pin = source_->Pin();
-  std::uint32_t result = pin.Connect(*compressor_, *this);
+  std::uint32_t result = pin.Connect(*compressor_);
   if (result != 0) {
     return result;
   }
@@ -100,12 +100,6 @@ std::uint32_t CFilterGraph::Stop() {
   }
   state_ = GraphState::Stopped;
   return multiplexer_ ? multiplexer_->Finish() : 0;
-}
-
-void CFilterGraph::NotifyEvent(std::uint32_t eventCode, std::uint32_t param) {
-  if (eventCode == kEventErrorAbort) {
-    abortCode_ = param;
-  }
 }
 
 }  // namespace reelkit

@@ -20,10 +20,10 @@ enum class GraphState : std::uint32_t { Stopped = 0, Running = 2 };
 //
 // Threads: everything from the recorder's thread; the filters' work runs on the source's streaming
 // thread while the graph runs.
-class CFilterGraph : public IGraphEventSink {
+class CFilterGraph {
  public:
   CFilterGraph();
-  ~CFilterGraph() override;
+  ~CFilterGraph();
   CFilterGraph(const CFilterGraph&) = delete;
   CFilterGraph& operator=(const CFilterGraph&) = delete;
 
@@ -40,10 +40,6 @@ class CFilterGraph : public IGraphEventSink {
   std::uint32_t Stop();
   GraphState GetState() const { return state_.load(); }
 
-  // The failure code a filter aborted the stream with, 0 when none did.
-  std::uint32_t AbortCode() const { return abortCode_.load(); }
-  void NotifyEvent(std::uint32_t eventCode, std::uint32_t param) override;
-
  private:
   class CCompressorFilter;
 
@@ -51,7 +47,6 @@ class CFilterGraph : public IGraphEventSink {
   std::unique_ptr<CCompressorFilter> compressor_;
   std::unique_ptr<CPushSourceBitmap> source_;  // destroyed first: its thread feeds the others
   std::atomic<GraphState> state_ = GraphState::Stopped;
-  std::atomic<std::uint32_t> abortCode_ = 0;
 };
 
 }  // namespace reelkit

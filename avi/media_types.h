@@ -5,13 +5,10 @@
 #include <span>
 
 #include "common/bitmap_format.h"
+#include "common/picture_rules.h"
 #include "common/time.h"
 
 namespace reelkit {
-
-// Colour masks (red, green, blue) of 16-bit pictures with five bits per channel.
-inline constexpr std::array<std::uint32_t, 3> kMasksRgb555 = {0x7C00, 0x03E0, 0x001F};
-inline constexpr std::array<std::uint32_t, 3> kMasksRgb565 = {0xF800, 0x07E0, 0x001F};
 
 // The type a source pin offers: uncompressed DIB pictures of one format at one frame rate.
 // The header never says bit fields; a 16-bit picture's layout travels in masks instead, so that
@@ -19,7 +16,7 @@ inline constexpr std::array<std::uint32_t, 3> kMasksRgb565 = {0xF800, 0x07E0, 0x
 struct VideoMediaType {
   BitmapFormat format;  // header and, when colours used is non-zero, the palette
   Time averageTimePerFrame = 0;
-  std::array<std::uint32_t, 3> masks = kMasksRgb555;
+  ColorMasks masks = kMasks555;
   std::uint32_t fixedSampleSize = 0;  // the header's image size
 };
 
@@ -40,14 +37,6 @@ class IInputPin {
   virtual std::uint32_t Receive(const MediaSample& sample) = 0;
   // No sample follows; the receiver completes its output. 0 or the failure code.
   virtual std::uint32_t EndOfStream() = 0;
-};
-
-// Events a filter reports to its graph.
-class IGraphEventSink {
- public:
-  virtual ~IGraphEventSink() = default;
-  static constexpr std::uint32_t kEventErrorAbort = 3;
-  virtual void NotifyEvent(std::uint32_t eventCode, std::uint32_t param) = 0;
 };
 
 }  // namespace reelkit

@@ -41,6 +41,10 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
   if (!IsConnected()) {
     return kResultUnexpected;
   }
+  // A stream that ended on a failure takes nothing more; its frame would wait for good.
+  if (loopEnded_.IsSet() && status_ != 0) {
+    return status_;
+  }
   if (copyMode && frameReady_.IsSet()) {
     return kErrorBusy;
   }
@@ -77,7 +81,7 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
 // stopped will never take it; the frame is then withdrawn so its borrowed bytes are not read.
 std::uint32_t CPushPinBitmap::WaitUntilTaken() {
   if (ThreadExists()) {
-    EventQuickState::WaitAny({&frameTaken_, &loopEnded_});
+    CManualResetEvent::WaitAny({&frameTaken_, &loopEnded_});
   }
   std::lock_guard guard(pendingLock_);
   if (frameTaken_.IsSet()) {
@@ -101,7 +105,7 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
     status_ = failure;
   }
   for (;;) {
-    EventQuickState::WaitAny({&frameReady_, &stopRequested_});
+    CManualResetEvent::WaitAny({&frameReady_, &stopRequested_});
     std::lock_guard guard(pendingLock_);
     const bool ready = frameReady_.IsSet();
     if (stopRequested_.IsSet() && !(ready && deliverPendingOnStop_)) {
@@ -168,7 +172,7 @@ std::uint32_t CPushPinBitmap::FinishStream(PendingFrame pending) {
     }
     stopRequested_.Set();
     if (!stopAcknowledged_.IsSet()) {
-      EventQuickState::WaitAny({&stopAcknowledged_, &loopEnded_});
+      CManualResetEvent::WaitAny({&stopAcknowledged_, &loopEnded_});
     }
   }
   std::lock_guard guard(pendingLock_);
@@ -183,7 +187,7 @@ void CPushPinBitmap::WaitUntilReady() {
   if (!ThreadExists() || !frameReady_.IsSet()) {
     return;
   }
-  EventQuickState::WaitAny({&frameTaken_, &stopAcknowledged_, &loopEnded_});
+  CManualResetEvent::WaitAny({&frameTaken_, &stopAcknowledged_, &loopEnded_});
 }
 
 void CPushPinBitmap::WaitForLoopEnd() {
@@ -199,6 +203,9 @@ void CPushPinBitmap::OnStopCommand() {
 void CPushPinBitmap::DoBufferProcessingLoop() {
   loopEnded_.Reset();
   RunBufferProcessingLoop();
+  if (status_ == 0) {
+    status_ = DeliveryFailure();
+  }
   loopEnded_.Set();
 }
 

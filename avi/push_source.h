@@ -5,9 +5,9 @@
 #include <mutex>
 #include <span>
 
-#include "avi/event_quick_state.h"
 #include "avi/source_stream.h"
 #include "common/byte_block.h"
+#include "common/manual_reset_event.h"
 
 namespace reelkit {
 
@@ -92,11 +92,11 @@ class CPushPinBitmap : public CSourceStream {
   std::uint32_t statusWhenTaken_ = 0;
 
   CEventGroup events_;
-  EventQuickState frameReady_{events_};
-  EventQuickState frameTaken_{events_};
-  EventQuickState stopRequested_{events_};
-  EventQuickState stopAcknowledged_{events_};
-  EventQuickState loopEnded_{events_};
+  CManualResetEvent frameReady_{events_};
+  CManualResetEvent frameTaken_{events_};
+  CManualResetEvent stopRequested_{events_};
+  CManualResetEvent stopAcknowledged_{events_};
+  CManualResetEvent loopEnded_{events_};
 };
 
 // The first filter of the recording pipeline: one output pin, "Out", fed by the recorder.

@@ -1,18 +1,37 @@
 #include "avi/source_stream.h"
 
-#include "common/error_codes.h"
+#include <exception>
+#include <new>
+#include <system_error>
+
+#include "avi/result_codes.h"
 
 namespace reelkit {
 
 namespace {
+
 constexpr std::uint32_t kFillEndOfStream = 1;
+
+// The streaming thread has no caller to throw to: a failure inside one of its steps becomes that
+// step's result code, and running out of memory says so.
+template <typename Step>
+std::uint32_t ResultOfStep(Step step) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    return kResultOutOfMemory;
+  } catch (const std::exception&) {
+    return kResultFail;
+  }
 }
+
+}  // namespace
 
 CSourceStream::~CSourceStream() {
   StopStreaming();
 }
 
-std::uint32_t CSourceStream::Connect(IInputPin& receiver, IGraphEventSink& graph) {
+std::uint32_t CSourceStream::Connect(IInputPin& receiver) {
   if (IsConnected()) {
     return kResultUnexpected;
   }
@@ -27,7 +46,6 @@ std::uint32_t CSourceStream::Connect(IInputPin& receiver, IGraphEventSink& graph
   }
   sample_.buffer.ResizeForOverwrite(static_cast<std::size_t>(request.bufferSize));
   receiver_ = &receiver;
-  graph_ = &graph;
   return 0;
 }
 
@@ -36,8 +54,15 @@ std::uint32_t CSourceStream::Active() {
     return kResultUnexpected;
   }
   stopCommand_ = false;
+  // Set before the thread starts, since the thread may look at it at once, and cleared again when
+  // no thread could be made.
   threadExists_ = true;
-  thread_ = std::thread([this] { DoBufferProcessingLoop(); });
+  try {
+    thread_ = std::thread([this] { DoBufferProcessingLoop(); });
+  } catch (const std::system_error& error) {
+    threadExists_ = false;
+    return ResultOfSystemError(error.code().value());
+  }
   return 0;
 }
 
@@ -58,6 +83,20 @@ void CSourceStream::StopStreaming() {
 }
 
 void CSourceStream::RunBufferProcessingLoop() {
+  const std::uint32_t ended = ResultOfStep([this] { return StreamSamples(); });
+  if (ended == 0) {
+    return;  // the stop command
+  }
+  const std::uint32_t endResult = ResultOfStep([this] { return receiver_->EndOfStream(); });
+  if (endResult != 0) {
+    deliveryFailure_ = endResult;
+  }
+  if (ended != kFillEndOfStream) {
+    deliveryFailure_ = ended;
+  }
+}
+
+std::uint32_t CSourceStream::StreamSamples() {
   while (!stopCommand_) {
     sample_.actualLength = 0;
     sample_.syncPoint = false;
@@ -73,15 +112,9 @@ void CSourceStream::RunBufferProcessingLoop() {
       }
       continue;
     }
-    const std::uint32_t endResult = receiver_->EndOfStream();
-    if (endResult != 0) {
-      deliveryFailure_ = endResult;
-    }
-    if (filled != kFillEndOfStream) {
-      graph_->NotifyEvent(IGraphEventSink::kEventErrorAbort, filled);
-    }
-    return;
+    return filled;
   }
+  return 0;
 }
 
 }  // namespace reelkit

@@ -40,20 +40,22 @@ class CSourceStream {
   CSourceStream& operator=(const CSourceStream&) = delete;
 
   // Agrees on the type the derived pin offers and sizes the sample buffer. 0 or a failure code.
-  std::uint32_t Connect(IInputPin& receiver, IGraphEventSink& graph);
+  std::uint32_t Connect(IInputPin& receiver);
   bool IsConnected() const { return receiver_ != nullptr; }
   const VideoMediaType& ConnectedType() const { return connectedType_; }
   // The size of the sample buffer as negotiated; it grows while streaming when a sample needs it.
   std::size_t SampleCapacity() const { return sample_.buffer.size(); }
 
-  // Starts the streaming thread (the graph runs).
+  // Starts the streaming thread (the graph runs). 0, or the system's failure to make the thread,
+  // which leaves no thread behind.
   std::uint32_t Active();
   // The stop command: the thread is told to stop and joined. The derived pin's OnStopCommand wakes
   // a FillBuffer that is waiting for work.
   void Inactive();
   bool ThreadExists() const { return threadExists_.load(); }
 
-  // The code of the last failed downstream delivery, 0 when none failed.
+  // The code of the last failed downstream delivery or of the failure that ended the stream, 0 when
+  // none failed.
   std::uint32_t DeliveryFailure() const { return deliveryFailure_.load(); }
 
  protected:
@@ -65,13 +67,18 @@ class CSourceStream {
   // The whole loop; derived pins wrap RunBufferProcessingLoop.
   virtual void DoBufferProcessingLoop() { RunBufferProcessingLoop(); }
 
+  // Runs until the stop command or the end of the stream. Never throws: a failure inside it ends
+  // the stream and is kept as the delivery failure.
   void RunBufferProcessingLoop();
   // Joins the streaming thread; derived destructors call it while their state still exists.
   void StopStreaming();
 
  private:
-  IInputPin* receiver_ = nullptr;     // not owned: the graph holds the receiver
-  IGraphEventSink* graph_ = nullptr;  // not owned
+  // Fills and delivers samples; returns the fill result that ended the stream, 0 on the stop
+  // command.
+  std::uint32_t StreamSamples();
+
+  IInputPin* receiver_ = nullptr;  // not owned: the graph holds the receiver
   VideoMediaType connectedType_;
   CMediaSampleBuffer sample_;
   std::thread thread_;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/picture_rules.h"
+
 namespace reelkit {
 namespace {
 
@@ -40,8 +42,9 @@ std::string DescribeErrorCode(std::uint32_t code) {
     case kPipelineInvalidArgument:
       return "The video pipeline was given a value it does not accept.";
     case kResultTooLargeForMsvideo1:
-      return "Microsoft Video 1 (MSVC) holds pictures of at most 65532 pixels each way; convert "
-             "this recording to MRLE or VQSC.";
+      return "Microsoft Video 1 (MSVC) holds pictures of at most " +
+             std::to_string(kMaxBlockCodedSide) +
+             " pixels each way; convert this recording to MRLE or VQSC.";
     default:
       break;
   }

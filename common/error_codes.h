@@ -17,8 +17,8 @@ inline constexpr std::uint32_t kStatusAccessViolation = 0xC0000005;
 inline constexpr std::uint32_t kStatusArrayBoundsExceeded = 0xC000008C;
 inline constexpr std::uint32_t kResultUnexpected = 0x8000FFFF;
 inline constexpr std::uint32_t kResultFail = 0x80004005;
-// A picture wider or higher than Microsoft Video 1 output can hold (65532 pixels); refused before
-// the output file is made.
+// A picture wider or higher than Microsoft Video 1 output can hold (kMaxBlockCodedSide); refused
+// before the output file is made.
 inline constexpr std::uint32_t kResultTooLargeForMsvideo1 = 0xA0040001;
 
 // One sentence describing the code, for reports and exception texts. Codes we do not name

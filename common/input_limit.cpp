@@ -37,6 +37,9 @@ std::string DescribeLimitRefusal(const LimitRefusal& refusal) {
     case InputLimit::DecodedPixels:
       return "A picture of " + asked + " pixels exceeds the decoder's limit of " +
              std::to_string(refusal.allowed) + " pixels.";
+    case InputLimit::DecodedDepth:
+      return "A picture of " + asked +
+             " bit per pixel can only be passed through; convert this recording to VQSC.";
     case InputLimit::RecordBlockSize:
       return "A record block of " + asked + " bytes exceeds the limit of " +
              SizeText(refusal.allowed) + ".";

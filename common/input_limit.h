@@ -13,6 +13,7 @@ enum class InputLimit : std::int32_t {
   PictureSide,      // pixels of a picture's width or height
   PictureBytes,     // bytes of a picture at 32 bits per pixel
   DecodedPixels,    // pixels of a picture the decoder holds
+  DecodedDepth,     // bits per pixel of a picture the decoder draws
   RecordBlockSize,  // bytes of one block of a raw recording's record
   ChunkSize,        // bytes of one AVI chunk
   BundleSize,       // bytes of the records of one frame interval

@@ -9,7 +9,12 @@ using Time = std::int64_t;
 
 inline constexpr Time kTimeUnitsPerSecond = 10'000'000;
 
-// Integer division on purpose: 30 frames per second gives 333,333 and the stream keeps that pace.
-constexpr Time FrameDuration(int framesPerSecond) { return kTimeUnitsPerSecond / framesPerSecond; }
+// Rounded down on purpose: 30 frames per second gives 333,333 and the stream keeps that pace. No
+// rate, no duration.
+constexpr Time FrameDuration(double framesPerSecond) {
+  return framesPerSecond > 0
+             ? static_cast<Time>(static_cast<double>(kTimeUnitsPerSecond) / framesPerSecond)
+             : 0;
+}
 
 }  // namespace reelkit

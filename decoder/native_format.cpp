@@ -15,14 +15,10 @@ ColorMasks NativeMasks(const BitmapInfoHeader& header, const std::optional<Color
   return kMasksPlain32;
 }
 
-bool IsSupportedNativeBitCount(std::uint32_t bitCount) {
-  return bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
-}
-
 void CheckNativeFormat(const BitmapInfoHeader& header) {
-  const bool widthOk = header.width >= 1 && header.width <= 65535;
-  const bool heightOk = header.height >= 1 && header.height <= 65535;
-  if (!widthOk || !heightOk || !IsSupportedNativeBitCount(header.bitCount)) {
+  const bool widthOk = header.width >= 1 && header.width <= kMaxPictureSide;
+  const bool heightOk = header.height >= 1 && header.height <= kMaxPictureSide;
+  if (!widthOk || !heightOk || !IsDecodableDepth(header.bitCount)) {
     throw CAviException_InvalidData();
   }
   const auto pixels =

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "common/bitmap_format.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 
@@ -42,20 +43,12 @@ struct PlaneLayout {
   friend bool operator==(const PlaneLayout&, const PlaneLayout&) = default;
 };
 
-// Where red, green and blue lie in a 16- or 32-bit pixel, in that order.
-using ColorMasks = std::array<std::uint32_t, 3>;
-inline constexpr ColorMasks kMasks555{0x7C00, 0x03E0, 0x001F};
-inline constexpr ColorMasks kMasks565{0xF800, 0x07E0, 0x001F};
-inline constexpr ColorMasks kMasksPlain32{0x00FF0000, 0x0000FF00, 0x000000FF};
-
 // The masks pixels of this header use: the carried ones with bit fields, when there are any; else
 // 5-5-5 for plain 16 bits, 5-6-5 for 16-bit bit fields, and the plain order at 32 bits.
 ColorMasks NativeMasks(const BitmapInfoHeader& header, const std::optional<ColorMasks>& carried);
 
-bool IsSupportedNativeBitCount(std::uint32_t bitCount);
-
-// Throws CAviException_InvalidData unless the header describes a bottom-up picture of 1 to 65535
-// pixels each way, at a depth the decoder can draw, small enough to hold.
+// Throws CAviException_InvalidData unless the header describes a bottom-up picture of 1 to
+// kMaxPictureSide pixels each way, at a depth the decoder can draw, small enough to hold.
 void CheckNativeFormat(const BitmapInfoHeader& header);
 
 }  // namespace reelkit

@@ -82,13 +82,8 @@ std::uint64_t FrameLength(const BitmapFormat& outputFormat, std::span<const std:
   return std::min<std::uint64_t>(frame.size(), imageSize);
 }
 
-// 4-, 8- and 24-bit pictures are expanded to 32 bits; the others are written as they are.
-bool IsExpandedDepth(std::uint32_t nativeBitCount) {
-  return nativeBitCount == 4 || nativeBitCount == 8 || nativeBitCount == 24;
-}
-
 std::uint16_t WrittenBitCount(std::uint32_t nativeBitCount) {
-  return static_cast<std::uint16_t>(IsExpandedDepth(nativeBitCount) ? 32 : nativeBitCount);
+  return static_cast<std::uint16_t>(DecodesTo32Bits(nativeBitCount) ? 32 : nativeBitCount);
 }
 
 void SetImageSize(BitmapInfoHeader& header) {
@@ -379,7 +374,7 @@ void CScreenStreamDecoder::KeepPlanesWithoutFormat(bool fullReset, const BitmapF
   output.width = kept.width;
   output.height = kept.height;
   output.bitCount = WrittenBitCount(native_.bitCount);
-  output.compression = IsExpandedDepth(native_.bitCount) ? kCompressionRgb : kept.compression;
+  output.compression = DecodesTo32Bits(native_.bitCount) ? kCompressionRgb : kept.compression;
   SetImageSize(output);
   outputFormat.SetHeader(output);
   // The stream's masks or colour table may have landed where the current masks belong.

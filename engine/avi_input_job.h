@@ -28,7 +28,7 @@ class CAviInputJob : public CConversionJob {
   void DecodeChunk();
   void RecordDecodedPicture();
 
-  static constexpr Time kInputChunkDuration = 333'333;
+  static constexpr Time kInputChunkDuration = FrameDuration(30);
 
   ByteBlock chunk_;
   Time inputTime_ = 0;

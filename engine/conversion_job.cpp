@@ -17,11 +17,6 @@ constexpr std::uint32_t kPictureKind = 0;
   throw CReelkitException(ReelkitFailure::WriteOutput, result);
 }
 
-// 4-, 8- and 24-bit screens are decoded into 32-bit pictures; 16 and 32 bits keep their own.
-bool DecodesTo32Bits(std::uint16_t streamBitCount) {
-  return streamBitCount == 4 || streamBitCount == 8 || streamBitCount == 24;
-}
-
 }  // namespace
 
 RecorderFactory DefaultRecorderFactory() {
@@ -73,6 +68,9 @@ void CConversionJob::CreateDecoder() {
   if (largestPicture > kMaxPictureBytes) {
     throw CReelkitException(
         LimitRefusal{InputLimit::PictureBytes, largestPicture, kMaxPictureBytes});
+  }
+  if (!IsDecodableDepth(stream.bitCount)) {
+    throw CReelkitException(LimitRefusal{InputLimit::DecodedDepth, stream.bitCount, 0});
   }
   const std::uint64_t pixels = largestPicture / 4;  // rows of 32-bit pixels need no padding
   if (pixels > kMaxNativePixels) {

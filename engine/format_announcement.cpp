@@ -17,8 +17,7 @@ bool DescribesAPicture(const BitmapInfoHeader& header) {
   const bool widthOk = header.width >= 1 && header.width <= kMaxPictureSide;
   const bool heightOk = header.height >= 1 && header.height <= kMaxPictureSide;
   const std::uint16_t depth = header.bitCount;
-  const bool depthOk =
-      depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
+  const bool depthOk = IsBitmapDepth(depth);
   return widthOk && heightOk && depthOk &&
          DibImageSize(header.width, header.height, 32) <= kMaxPictureBytes;
 }

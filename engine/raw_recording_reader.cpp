@@ -37,8 +37,7 @@ std::uint32_t ImpliedColorsUsed(std::uint16_t bitCount) {
 // refuses what no screen can be: an empty or top-down picture, or a depth that no bitmap has.
 bool DescribesAPicture(const BitmapInfoHeader& header) {
   const std::uint16_t depth = header.bitCount;
-  const bool depthOk =
-      depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
+  const bool depthOk = IsBitmapDepth(depth);
   return header.width >= 1 && header.height >= 1 && depthOk;
 }
 

@@ -5,6 +5,7 @@
 #include "common/bitmap_format.h"
 #include "common/byte_block.h"
 #include "common/packet_kind.h"
+#include "common/picture_rules.h"
 #include "common/time.h"
 #include "engine/input_file.h"
 
@@ -14,12 +15,10 @@ namespace reelkit {
 inline constexpr std::uint32_t kMaxFormatBlockSize = 1u << 20;
 inline constexpr std::uint32_t kMaxRecordBlockSize = 256u << 20;
 inline constexpr std::uint64_t kMaxPictureBytes = 1ull << 30;
-inline constexpr std::int32_t kMaxPictureSide = 65535;
 // No clock gives times beyond 2^61 units (7,000 years) either side of its origin; bounding them
 // keeps every sum and difference of frame times inside 64 bits.
 inline constexpr Time kMaxTimestamp = Time{1} << 61;
 
-inline constexpr std::uint32_t kRawRecordingMagic = 0xDE33BA22;
 inline constexpr std::uint32_t kRawRecordingHeaderPrefix = 12;
 inline constexpr std::uint32_t kRecordFramingSize = 20;
 
@@ -33,8 +32,8 @@ struct RecordingPacket {
 
 // Reads the file header; returns the bytes consumed. The format block is checked and copied into
 // a 40-byte header with its masks or colour table behind it; colour-table entries the block lacks
-// stay zero. Bad headers, and formats that describe no bottom-up picture of 1 to 65535 pixels
-// each way at 1, 4, 8, 16, 24 or 32 bits, throw CReelkitException(ReadInput, 13).
+// stay zero. Bad headers, and formats that describe no bottom-up picture of 1 to
+// kMaxPictureSide pixels each way at a bitmap depth, throw CReelkitException(ReadInput, 13).
 std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
 
 // Parses a format block already in memory (the rules of ReadRecordingHeader).

@@ -8,13 +8,13 @@
 #include "avi/ffmpeg_handles.h"
 #include "common/error_codes.h"
 #include "common/fourcc.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 
 namespace {
 
 constexpr int kBlockSize = 4;
-constexpr int kSecondsBetweenKeyFrames = 10;
 constexpr std::size_t kBytesPerCodedPixel = 4;
 
 int RoundUpToBlock(int value) {
@@ -34,15 +34,12 @@ std::uint32_t CMsvideo1Compressor::Connect(const VideoMediaType& input,
   if (width <= 0 || height <= 0) {
     return kResultFail;
   }
-  if (width > kMsvc1LargestSide || height > kMsvc1LargestSide) {
+  if (width > kMaxBlockCodedSide || height > kMaxBlockCodedSide) {
     return kResultTooLargeForMsvideo1;
   }
   codedWidth_ = RoundUpToBlock(width);
   codedHeight_ = RoundUpToBlock(height);
-  const int keyInterval = std::max(
-      1, static_cast<int>(
-             std::lround(static_cast<double>(kSecondsBetweenKeyFrames * kTimeUnitsPerSecond) /
-                         static_cast<double>(input.averageTimePerFrame))));
+  const int keyInterval = KeyFrameInterval(input.averageTimePerFrame);
   try {
     encoder_.emplace(codedWidth_, codedHeight_, keyInterval);
   } catch (const std::invalid_argument&) {

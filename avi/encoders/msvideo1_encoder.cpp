@@ -6,6 +6,7 @@
 
 #include "avi/encoders/msvideo1_block_coder.h"
 #include "common/endian.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 
@@ -27,7 +28,7 @@ constexpr std::uint16_t ToRgb555(std::uint32_t color) {
 }
 
 bool ValidSide(int side) {
-  return side > 0 && side <= kMsvc1LargestSide && side % kBlockSide == 0;
+  return side > 0 && side <= kMaxBlockCodedSide && side % kBlockSide == 0;
 }
 
 }  // namespace

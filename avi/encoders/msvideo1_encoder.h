@@ -9,10 +9,6 @@
 
 namespace reelkit {
 
-// The largest side of a Microsoft Video 1 picture in an AVI file: whole 4x4 blocks within the 65535
-// pixels that an AVI picture may have each way.
-inline constexpr int kMsvc1LargestSide = 65532;
-
 struct Msvc1Frame {
   ByteBlock data;  // the encoded picture (AVI 'msvc' chunk payload)
   bool key = false;

@@ -9,22 +9,16 @@
 #include "avi/ffmpeg_handles.h"
 #include "common/error_codes.h"
 #include "common/fourcc.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
-
-namespace {
-constexpr int kSecondsBetweenKeyFrames = 10;
-}
 
 std::uint32_t CRleCompressor::Connect(const VideoMediaType& input, CompressedStreamInfo& output) {
   if (input.averageTimePerFrame <= 0) {
     return kResultFail;
   }
   reader_.emplace(input);
-  const int keyInterval = std::max(
-      1, static_cast<int>(
-             std::lround(static_cast<double>(kSecondsBetweenKeyFrames * kTimeUnitsPerSecond) /
-                         static_cast<double>(input.averageTimePerFrame))));
+  const int keyInterval = KeyFrameInterval(input.averageTimePerFrame);
   try {
     encoder_.emplace(reader_->Width(), reader_->Height(), keyInterval);
   } catch (const std::invalid_argument&) {

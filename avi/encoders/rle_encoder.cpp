@@ -10,12 +10,12 @@
 #include "avi/encoders/colour_tables.h"
 #include "avi/encoders/palette_builder.h"
 #include "avi/encoders/rle_writer.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 namespace {
 
-constexpr int kMaxDimension = 65535;  // a recording's largest side
-constexpr int kMinSkipGap = 8;        // unchanged pixels that cost less as a delta than coded again
+constexpr int kMinSkipGap = 8;  // unchanged pixels that cost less as a delta than coded again
 constexpr std::size_t kMissingColourCapacity = 8192;
 // Pixels a new colour must cover to take a free entry while the picture is approximated anyway.
 constexpr std::uint32_t kMinAdmittedPixels = 32;
@@ -114,8 +114,9 @@ int DifferenceEnd(const std::uint32_t* a, const std::uint32_t* b, int count) {
 }
 
 void CheckDimension(int value, const char* what) {
-  if (value < 1 || value > kMaxDimension) {
-    throw std::invalid_argument(std::string("RLE picture ") + what + " must be 1 to 65535");
+  if (value < 1 || value > kMaxPictureSide) {
+    throw std::invalid_argument(std::string("RLE picture ") + what + " must be 1 to " +
+                                std::to_string(kMaxPictureSide));
   }
 }
 

@@ -394,6 +394,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "A picture of 134217728 pixels exceeds the decoder's limit of 67108864 pixels."),
             1, Existing::Kept},
         BadInput{"DepthZero", [] { return WithBitCount(0); }, kInvalidData, 1, Existing::Kept},
+        BadInput{"DepthOneBitOnlyPassesThrough", [] { return WithBitCount(1); },
+                 Refused("A picture of 1 bit per pixel can only be passed through; convert this "
+                         "recording to VQSC."),
+                 1, Existing::Kept},
         BadInput{"DepthNoBitmapHas", [] { return WithBitCount(7); }, kInvalidData, 1,
                  Existing::Kept},
         BadInput{"DepthPast32", [] { return WithBitCount(33); }, kInvalidData, 1, Existing::Kept},

@@ -290,7 +290,7 @@ TEST_F(AviRecorderTest, BitFieldsTravelAsMasksBesidePlainRgb) {
   CAviRecorder recorder(10.0, kProbeFourCC);
   BitmapFormat format = FormatOf(2, 2, 16);
   format.SetPictureFormat(16, kCompressionBitFields);
-  format.SetMasks(kMasksRgb565);
+  format.SetMasks(kMasks565);
   ASSERT_EQ(recorder.WriteFrame(0, {}, format, Bytes(8), Path(), 0), 0u);
   const auto types = ProbeLog().Types();
   ASSERT_EQ(types.size(), 1u);
@@ -298,7 +298,7 @@ TEST_F(AviRecorderTest, BitFieldsTravelAsMasksBesidePlainRgb) {
   EXPECT_EQ(stored.compression, kCompressionRgb);
   EXPECT_EQ(stored.clrImportant, 0xFFFFFFu);
   EXPECT_EQ(types[0].format.Length(), kBitmapInfoHeaderSize);
-  EXPECT_EQ(types[0].masks, kMasksRgb565);
+  EXPECT_EQ(types[0].masks, kMasks565);
   EXPECT_EQ(format.Header().compression, kCompressionBitFields);  // the caller's header is its own
 }
 
@@ -310,7 +310,7 @@ TEST_F(AviRecorderTest, DepthChangeIsConvertedAndTheFileGoesOn) {
   recorder.WaitUntilReady();
   BitmapFormat deeper = FormatOf(2, 1, 16);
   deeper.SetPictureFormat(16, kCompressionBitFields);
-  deeper.SetMasks(kMasksRgb565);
+  deeper.SetMasks(kMasks565);
   const Bytes second = {0x00, 0xF8, 0x1F, 0x00};  // red, blue
   ASSERT_EQ(recorder.WriteFrame(0, {}, deeper, second, Path(), frame_), 0u);
   recorder.WaitUntilReady();
@@ -320,7 +320,7 @@ TEST_F(AviRecorderTest, DepthChangeIsConvertedAndTheFileGoesOn) {
   recorder.WaitUntilReady();
   // The same depth under other masks reads by those masks, not by the ones before.
   BitmapFormat other = deeper;
-  other.SetMasks(kMasksRgb555);
+  other.SetMasks(kMasks555);
   const Bytes third = {0x00, 0x7C, 0x1F, 0x00};  // red, blue
   ASSERT_EQ(recorder.WriteFrame(0, {}, other, third, Path(), 3 * frame_), 0u);
   ASSERT_EQ(recorder.Close(), 0u);

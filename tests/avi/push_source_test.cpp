@@ -6,12 +6,13 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "common/error_codes.h"
+#include "avi/result_codes.h"
 
 namespace reelkit {
 namespace {
@@ -53,7 +54,7 @@ struct ReceivedSample {
 
 // Stands in for the compressor: records what arrives, can hold the streaming thread at a gate
 // inside the delivery of one sample, and can fail one delivery.
-class CRecordingReceiver : public IInputPin, public IGraphEventSink {
+class CRecordingReceiver : public IInputPin {
  public:
   std::uint32_t Receive(const MediaSample& sample) override {
     std::size_t index = 0;
@@ -67,6 +68,9 @@ class CRecordingReceiver : public IInputPin, public IGraphEventSink {
     if (index == holdAt) {
       gate.Pass();
     }
+    if (index == exhaustMemoryAt) {
+      throw std::bad_alloc();
+    }
     return index == failAt ? kResultFail : 0;
   }
   std::uint32_t EndOfStream() override {
@@ -77,7 +81,6 @@ class CRecordingReceiver : public IInputPin, public IGraphEventSink {
     changed_.notify_all();
     return 0;
   }
-  void NotifyEvent(std::uint32_t, std::uint32_t) override {}
 
   void WaitForSamples(std::size_t count) {
     std::unique_lock guard(lock_);
@@ -94,6 +97,7 @@ class CRecordingReceiver : public IInputPin, public IGraphEventSink {
 
   std::size_t holdAt = SIZE_MAX;
   std::size_t failAt = SIZE_MAX;
+  std::size_t exhaustMemoryAt = SIZE_MAX;
   CGate gate;
 
  private:
@@ -116,8 +120,8 @@ class PushPinTest : public ::testing::Test {
  protected:
   void Start(std::uint32_t sizeImage = 64) {
     const BitmapFormat format = FormatOf(4, 4, 32, sizeImage);
-    pin_.SetFrameFormat(format.Bytes(), kMasksRgb555, 1000);
-    ASSERT_EQ(pin_.Connect(receiver_, receiver_), 0u);
+    pin_.SetFrameFormat(format.Bytes(), kMasks555, 1000);
+    ASSERT_EQ(pin_.Connect(receiver_), 0u);
     ASSERT_EQ(pin_.Active(), 0u);
   }
   void HoldThreadInFirstDelivery() {
@@ -158,8 +162,8 @@ TEST_P(SampleLayoutTest, SampleHoldsTagPacketAndPicture) {
   const SampleLayoutRow& row = GetParam();
   CRecordingReceiver receiver;
   CPushPinBitmap pin;
-  pin.SetFrameFormat(FormatOf(2, 2, 32, 4).Bytes(), kMasksRgb555, 1000);
-  ASSERT_EQ(pin.Connect(receiver, receiver), 0u);
+  pin.SetFrameFormat(FormatOf(2, 2, 32, 4).Bytes(), kMasks555, 1000);
+  ASSERT_EQ(pin.Connect(receiver), 0u);
   ASSERT_EQ(pin.Active(), 0u);
   const Bytes packet = BytesOf(row.packet);
   const Bytes picture = BytesOf(row.picture);
@@ -289,6 +293,20 @@ TEST_F(PushPinTest, DownstreamFailureLatchesAndFramesKeepFlowing) {
   EXPECT_EQ(pin_.Status(), kResultFail);
 }
 
+// Running out of memory on the streaming thread ends the stream with a status the recorder reports,
+// in either mode, instead of ending the process.
+TEST_F(PushPinTest, MemoryRunningOutDownstreamEndsTheStreamWithAStatus) {
+  Start();
+  receiver_.exhaustMemoryAt = 0;
+  ASSERT_EQ(pin_.DeliverFrame(0, first_, 0, 10, {}, true), 0u);
+  pin_.WaitForLoopEnd();
+  EXPECT_EQ(receiver_.EndOfStreams(), 1);
+  EXPECT_EQ(pin_.Status(), kResultOutOfMemory);
+  EXPECT_EQ(pin_.DeliverFrame(0, second_, 10, 20, {}, true), kResultOutOfMemory);
+  EXPECT_EQ(pin_.DeliverFrame(8, {}, 20, 30, BytesOf("x"), false), kResultOutOfMemory);
+  EXPECT_EQ(DescribeErrorCode(kResultOutOfMemory), "Cannot allocate memory");
+}
+
 TEST_F(PushPinTest, FinishDeliversThePendingPictureBeforeEndOfStream) {
   Start();
   HoldThreadInFirstDelivery();
@@ -324,8 +342,8 @@ TEST_F(PushPinTest, AbandonedStreamDropsThePendingPicture) {
 
 TEST_F(PushPinTest, LoopThatNeverStartedIsNotWaitedFor) {
   const BitmapFormat format = FormatOf(4, 4, 32, 64);
-  pin_.SetFrameFormat(format.Bytes(), kMasksRgb555, 1000);
-  ASSERT_EQ(pin_.Connect(receiver_, receiver_), 0u);
+  pin_.SetFrameFormat(format.Bytes(), kMasks555, 1000);
+  ASSERT_EQ(pin_.Connect(receiver_), 0u);
   EXPECT_EQ(pin_.FinishStream(PendingFrame::Deliver), 0u);
   pin_.WaitForLoopEnd();
   pin_.WaitUntilReady();
@@ -346,8 +364,8 @@ TEST_P(BufferSizeTest, SampleBufferFollowsTheImageSize) {
   const BufferSizeRow& row = GetParam();
   CRecordingReceiver receiver;
   CPushPinBitmap pin;
-  pin.SetFrameFormat(FormatOf(row.width, row.height, 32, row.sizeImage).Bytes(), kMasksRgb555, 1);
-  ASSERT_EQ(pin.Connect(receiver, receiver), 0u);
+  pin.SetFrameFormat(FormatOf(row.width, row.height, 32, row.sizeImage).Bytes(), kMasks555, 1);
+  ASSERT_EQ(pin.Connect(receiver), 0u);
   EXPECT_EQ(pin.SampleCapacity(), row.expected);
 }
 
@@ -364,8 +382,8 @@ TEST(PushPinTypeTest, OffersOnlyUncompressedPictures) {
   BitmapInfoHeader header = format.Header();
   header.compression = 1;
   format.SetHeader(header);
-  pin.SetFrameFormat(format.Bytes(), kMasksRgb555, 1);
-  EXPECT_EQ(pin.Connect(receiver, receiver), kResultFail);
+  pin.SetFrameFormat(format.Bytes(), kMasks555, 1);
+  EXPECT_EQ(pin.Connect(receiver), kResultFail);
 }
 
 }  // namespace

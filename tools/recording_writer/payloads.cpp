@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "common/endian.h"
+#include "common/picture_rules.h"
 
 namespace reelkit::recording {
 namespace {
@@ -101,7 +102,7 @@ ByteBlock CompressBytes(std::span<const std::uint8_t> bytes, CompressionMethod m
 
 ByteBlock BuildFileHeader(std::uint32_t version, std::span<const std::uint8_t> formatBlock) {
   ByteBlock header(file_header::kFormatBlock);
-  StoreU32LE(header.data() + file_header::kMagic, kFileMagic);
+  StoreU32LE(header.data() + file_header::kMagic, kRawRecordingMagic);
   StoreU32LE(header.data() + file_header::kVersion, version);
   StoreU32LE(header.data() + file_header::kFormatSize,
              static_cast<std::uint32_t>(formatBlock.size()));

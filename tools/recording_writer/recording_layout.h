@@ -10,7 +10,6 @@
 
 namespace reelkit::recording {
 
-inline constexpr std::uint32_t kFileMagic = 0xDE33BA22;
 inline constexpr std::uint32_t kDefaultFileVersion = 1;
 
 // File header: magic, version, format block size N, then N bytes of format block.

@@ -7,23 +7,23 @@
 #include <system_error>
 
 #include "common/endian.h"
+#include "common/picture_rules.h"
 
 namespace reelkit::recording {
 namespace {
 
-constexpr int kMaxDimension = 65535;
 constexpr std::size_t kFileBufferBytes = 1 << 20;
 
 void RequireSupportedFormat(const BitmapFormat& format, const char* what) {
   const BitmapInfoHeader header = format.Header();
-  const bool sizeOk = header.width >= 1 && header.width <= kMaxDimension && header.height >= 1 &&
-                      header.height <= kMaxDimension;
+  const bool sizeOk = header.width >= 1 && header.width <= kMaxPictureSide && header.height >= 1 &&
+                      header.height <= kMaxPictureSide;
   const bool depthOk = header.bitCount == 8 || header.bitCount == 16 || header.bitCount == 24 ||
                        header.bitCount == 32;
   if (!sizeOk || !depthOk) {
-    throw std::invalid_argument(std::string(what) +
-                                ": the screen must be 1 to 65535 pixels each way at 8, 16, 24 or "
-                                "32 bits per pixel");
+    throw std::invalid_argument(std::string(what) + ": the screen must be 1 to " +
+                                std::to_string(kMaxPictureSide) +
+                                " pixels each way at 8, 16, 24 or 32 bits per pixel");
   }
 }
 

@@ -18,7 +18,7 @@ class CEventGroup {
   CEventGroup& operator=(const CEventGroup&) = delete;
 
  private:
-  friend class EventQuickState;
+  friend class CManualResetEvent;
   std::mutex lock_;
   std::condition_variable changed_;
   std::atomic<int> sleepers_ = 0;  // threads waiting on changed_
@@ -30,13 +30,13 @@ class CEventGroup {
 // A manual-reset event: it stays signalled until reset, and every waiter sees it. Any thread may
 // set, reset or wait. A waiter watches the event briefly before it sleeps, so a partner thread
 // that answers within microseconds costs no context switch.
-class EventQuickState {
+class CManualResetEvent {
  public:
   using Duration = std::chrono::milliseconds;
 
-  explicit EventQuickState(CEventGroup& group) : group_(group) {}
-  EventQuickState(const EventQuickState&) = delete;
-  EventQuickState& operator=(const EventQuickState&) = delete;
+  explicit CManualResetEvent(CEventGroup& group) : group_(group) {}
+  CManualResetEvent(const CManualResetEvent&) = delete;
+  CManualResetEvent& operator=(const CManualResetEvent&) = delete;
 
   void Set();
   void Reset();
@@ -48,13 +48,13 @@ class EventQuickState {
 
   // Waits until one of the events (all of the same group) is signalled; returns it, or nullptr when
   // the time limit passed first.
-  static const EventQuickState* WaitAny(std::initializer_list<const EventQuickState*> events,
-                                        std::optional<Duration> limit = std::nullopt);
+  static const CManualResetEvent* WaitAny(std::initializer_list<const CManualResetEvent*> events,
+                                          std::optional<Duration> limit = std::nullopt);
 
  private:
-  static const EventQuickState* SpinAsLearnt(CEventGroup& group,
-                                             std::initializer_list<const EventQuickState*> events,
-                                             std::optional<Duration> limit);
+  static const CManualResetEvent* SpinAsLearnt(
+      CEventGroup& group, std::initializer_list<const CManualResetEvent*> events,
+      std::optional<Duration> limit);
 
   CEventGroup& group_;
   std::atomic<bool> signalled_ = false;

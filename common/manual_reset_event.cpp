@@ -1,4 +1,4 @@
-#include "avi/event_quick_state.h"
+#include "common/manual_reset_event.h"
 
 #include <algorithm>
 #include <cassert>
@@ -32,17 +32,17 @@ bool SpinningPays() {
   return pays;
 }
 
-const EventQuickState* FirstSignalled(std::initializer_list<const EventQuickState*> events) {
+const CManualResetEvent* FirstSignalled(std::initializer_list<const CManualResetEvent*> events) {
   const auto it = std::find_if(events.begin(), events.end(),
-                               [](const EventQuickState* event) { return event->IsSet(); });
+                               [](const CManualResetEvent* event) { return event->IsSet(); });
   return it == events.end() ? nullptr : *it;
 }
 
-const EventQuickState* SpinForAny(std::initializer_list<const EventQuickState*> events,
-                                  std::chrono::microseconds limit) {
+const CManualResetEvent* SpinForAny(std::initializer_list<const CManualResetEvent*> events,
+                                    std::chrono::microseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (unsigned round = 1;; ++round) {
-    if (const EventQuickState* found = FirstSignalled(events)) {
+    if (const CManualResetEvent* found = FirstSignalled(events)) {
       return found;
     }
     RelaxProcessor();
@@ -54,8 +54,8 @@ const EventQuickState* SpinForAny(std::initializer_list<const EventQuickState*> 
 
 }  // namespace
 
-const EventQuickState* EventQuickState::SpinAsLearnt(
-    CEventGroup& group, std::initializer_list<const EventQuickState*> events,
+const CManualResetEvent* CManualResetEvent::SpinAsLearnt(
+    CEventGroup& group, std::initializer_list<const CManualResetEvent*> events,
     std::optional<Duration> limit) {
   if (!SpinningPays()) {
     return nullptr;
@@ -71,7 +71,7 @@ const EventQuickState* EventQuickState::SpinAsLearnt(
   if (limit && *limit < spin) {
     spin = *limit;
   }
-  const EventQuickState* found = SpinForAny(events, spin);
+  const CManualResetEvent* found = SpinForAny(events, spin);
   const int learnt = found != nullptr ? kLongestSpinMicroseconds : budget / 2;
   group.spinMicroseconds_.store(learnt, std::memory_order_relaxed);
   return found;
@@ -81,7 +81,7 @@ const EventQuickState* EventQuickState::SpinAsLearnt(
 // hand-over would otherwise meet on the lock many thousand times a second. The sequentially
 // consistent pair (signalled, then sleepers here; sleepers, then signalled in the waiter) makes
 // sure that either the setter sees the sleeper or the sleeper sees the signal.
-void EventQuickState::Set() {
+void CManualResetEvent::Set() {
   signalled_.store(true);
   if (group_.sleepers_.load() == 0) {
     return;
@@ -90,26 +90,26 @@ void EventQuickState::Set() {
   group_.changed_.notify_all();
 }
 
-void EventQuickState::Reset() {
+void CManualResetEvent::Reset() {
   signalled_.store(false);
 }
 
-bool EventQuickState::IsSet() const {
+bool CManualResetEvent::IsSet() const {
   return signalled_.load();
 }
 
-bool EventQuickState::Wait(std::optional<Duration> limit) {
+bool CManualResetEvent::Wait(std::optional<Duration> limit) {
   return WaitAny({this}, limit) != nullptr;
 }
 
-const EventQuickState* EventQuickState::WaitAny(
-    std::initializer_list<const EventQuickState*> events, std::optional<Duration> limit) {
+const CManualResetEvent* CManualResetEvent::WaitAny(
+    std::initializer_list<const CManualResetEvent*> events, std::optional<Duration> limit) {
   assert(events.size() > 0);
   CEventGroup& group = (*events.begin())->group_;
-  if (const EventQuickState* found = SpinAsLearnt(group, events, limit)) {
+  if (const CManualResetEvent* found = SpinAsLearnt(group, events, limit)) {
     return found;
   }
-  const EventQuickState* found = nullptr;
+  const CManualResetEvent* found = nullptr;
   const auto anySignalled = [&] {
     found = FirstSignalled(events);
     return found != nullptr;

@@ -93,8 +93,4 @@ class CAviRecorder {
   std::mutex teardownLock_;
 };
 
-// Loads "vqcodec.ax" beside the executable and calls its DllRegisterServer, which adds the "VQSC"
-// compressor to the compressor table. False when the module or its export is missing.
-bool RegisterCodecModule();
-
 }  // namespace reelkit

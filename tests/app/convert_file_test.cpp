@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/convert_file.h"
 #include "common/byte_block.h"
 #include "common/endian.h"
+#include "engine/convert.h"
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "app/output_claim.h"
+#include "engine/output_claim.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

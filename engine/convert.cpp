@@ -1,15 +1,15 @@
-#include "app/convert_file.h"
+#include "engine/convert.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <new>
 
-#include "app/input_detection.h"
-#include "app/output_claim.h"
+#include "avi/codec_module.h"
 #include "common/avi_exception.h"
 #include "common/error_codes.h"
 #include "common/reelkit_exception.h"
 #include "engine/avi_input_job.h"
+#include "engine/output_claim.h"
 #include "engine/recording_job.h"
 
 namespace reelkit {
@@ -58,6 +58,10 @@ std::string DescribeWriteFailure(std::uint32_t code) {
     return "The video pipeline stopped answering, so the output file could not be completed.";
   }
   return "The output file could not be written: " + DescribeErrorCode(code);
+}
+
+bool RegisterCodecModule() {
+  return RegisterCodecModuleAt(CodecModulePath());
 }
 
 bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,

@@ -67,21 +67,20 @@ void CStdOutConverterClient::OnLimitRefusal(const LimitRefusal& refusal) {
   std::fprintf(out_, "%s\n", DescribeLimitRefusal(refusal).c_str());
 }
 
-void CStdOutConverterClient::OnFinish(std::uint32_t packets, std::uint32_t frames,
-                                      std::uint32_t keyFrames, std::uint32_t spacers,
-                                      std::uint32_t seconds) {
+void CStdOutConverterClient::OnFinish(const ConversionStatistics& statistics) {
   std::fputs(interactive_ ? " - done.\n" : "Done.\n", out_);
   barLineOpen_ = false;
   if (format_ == OutputFormat::ScreenCodec) {
     std::fprintf(out_,
                  "Recorded %u frames (%u key frames, %u spacers) from %u input packets, total "
                  "video length is %u seconds\n",
-                 frames, keyFrames, spacers, packets, seconds);
+                 statistics.frames, statistics.keyFrames, statistics.spacers, statistics.packets,
+                 statistics.seconds);
   } else {
     std::fprintf(out_,
                  "Recorded %u video frames from %u input packets, total video length is %u "
                  "seconds\n",
-                 frames, packets, seconds);
+                 statistics.frames, statistics.packets, statistics.seconds);
   }
   std::fflush(out_);
 }

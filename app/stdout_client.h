@@ -20,8 +20,7 @@ class CStdOutConverterClient final : public IReelkitClient {
   CStdOutConverterClient(OutputFormat format, std::FILE* out, bool interactive);
 
   void OnStart(const std::string& inputPath) override;
-  void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
-                std::uint32_t spacers, std::uint32_t seconds) override;
+  void OnFinish(const ConversionStatistics& statistics) override;
   void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
   void OnProgress(double percent) override;
   // True once a stop signal arrived (see interruption.h).

@@ -19,15 +19,24 @@ enum class ConvertErrorKind : std::int32_t {
                                 // not a file, write-protected, being written); nothing was written
 };
 
+// What one finished conversion made. Named fields, not positions: each front end orders them in
+// its own sentence.
+struct ConversionStatistics {
+  std::uint32_t packets = 0;    // input packets (records or data chunks) read
+  std::uint32_t frames = 0;     // video frames written, spacers included
+  std::uint32_t keyFrames = 0;  // key frames among them
+  std::uint32_t spacers = 0;    // frames that repeat the picture across a gap
+  std::uint32_t seconds = 0;    // length of the video
+};
+
 // The observer of one conversion. All calls come from the thread that runs the conversion.
 // Clients are never deleted through this interface.
 class IReelkitClient {
  public:
   // The job has opened its input; the path is the one given to ConvertFile.
   virtual void OnStart(const std::string& inputPath) = 0;
-  // The whole input was consumed. Frames include spacers; seconds is the video length.
-  virtual void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
-                        std::uint32_t spacers, std::uint32_t seconds) = 0;
+  // The whole input was consumed and the output file is complete.
+  virtual void OnFinish(const ConversionStatistics& statistics) = 0;
   // The conversion failed. The text is empty or one sentence naming the cause where the kind and
   // code alone do not (a damaged screen stream, say); front ends word everything else themselves.
   virtual void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) = 0;

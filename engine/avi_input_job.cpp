@@ -67,7 +67,7 @@ CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsum
   input_.RequireAvailable(size);
   chunk_.ResizeForOverwrite(size);
   input_.ReadExactly(chunk_.span());
-  ++packets_;
+  ++statistics_.packets;
   if (!streamFormatKnown_) {
     if (!IsValidFirstChunk(chunk_.span())) {
       return ChunkOutcome::Invalid;
@@ -104,7 +104,7 @@ void CAviInputJob::PassChunkThrough(std::span<const std::uint8_t> chunk) {
       chunk.size() >= 4 ? PacketKindOfFourCC(LoadU32LE(chunk.data())) : PacketKind::None;
   if (tag == PacketKind::Kbnd || tag == PacketKind::Bndl) {
     if (tag == PacketKind::Kbnd) {
-      ++keyFrames_;
+      ++statistics_.keyFrames;
     }
     RecordSample(tag, chunk.subspan(4));
   } else {
@@ -112,14 +112,14 @@ void CAviInputJob::PassChunkThrough(std::span<const std::uint8_t> chunk) {
     RecordSample(PacketKind::Empt, {});
   }
   nextFrameTime_ += frameDuration_;
-  ++frames_;
+  ++statistics_.frames;
 }
 
 void CAviInputJob::DecodeChunk() {
   const bool isKey =
       chunk_.size() >= 4 && LoadU32LE(chunk_.data()) == FourCCOfPacketKind(PacketKind::Kbnd);
   if (isKey) {
-    ++keyFrames_;
+    ++statistics_.keyFrames;
   }
   DecodeIntoFrame(chunk_.span());
   pictureIsPending_ = true;
@@ -132,7 +132,7 @@ void CAviInputJob::DecodeChunk() {
 void CAviInputJob::RecordDecodedPicture() {
   RecordPicture();
   nextFrameTime_ += frameDuration_;
-  ++frames_;
+  ++statistics_.frames;
   pictureIsPending_ = false;
 }
 

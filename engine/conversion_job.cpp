@@ -158,8 +158,10 @@ void CConversionJob::ReportProgress(IReelkitClient& client) const {
 }
 
 void CConversionJob::ReportFinish(IReelkitClient& client) const {
-  const Time length = (nextFrameTime_ - firstTime_) / kTimeUnitsPerSecond;
-  client.OnFinish(packets_, frames_, keyFrames_, spacers_, static_cast<std::uint32_t>(length));
+  ConversionStatistics finished = statistics_;
+  finished.seconds =
+      static_cast<std::uint32_t>((nextFrameTime_ - firstTime_) / kTimeUnitsPerSecond);
+  client.OnFinish(finished);
 }
 
 }  // namespace reelkit

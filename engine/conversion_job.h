@@ -72,10 +72,8 @@ class CConversionJob {
   ByteBlock frameBuffer_;
   Time firstTime_ = 0;
   Time nextFrameTime_ = 0;
-  std::uint32_t packets_ = 0;
-  std::uint32_t frames_ = 0;
-  std::uint32_t keyFrames_ = 0;
-  std::uint32_t spacers_ = 0;
+  // Counted as the run goes; the seconds are filled in at the finish.
+  ConversionStatistics statistics_;
 
  private:
   void RecordPictureAs(std::uint32_t kind);

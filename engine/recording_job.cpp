@@ -54,7 +54,7 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
     if (recordSize == 0) {
       break;
     }
-    ++packets_;
+    ++statistics_.packets;
     if (firstTime_ == 0) {
       firstTime_ = packet_.timestamp;
     }
@@ -88,7 +88,7 @@ void CRecordingJob::ProcessPacket(RecordingPacket& packet) {
     initSeen_ = true;
   }
   if (packet.kind == PacketKind::Kfrm) {
-    ++keyFrames_;
+    ++statistics_.keyFrames;
   }
   AppendToBundle(packet);
   if (nextFrameTime_ == 0) {
@@ -120,8 +120,8 @@ void CRecordingJob::AppendToBundle(const RecordingPacket& packet) {
 void CRecordingJob::FlushBundle() {
   const std::uint64_t spacers = SkippedIntervals(bundleStart_, nextFrameTime_, frameDuration_);
   const auto framesAllowed = static_cast<std::uint64_t>(kMaxVideoLength / frameDuration_);
-  if (std::uint64_t{frames_} + spacers >= framesAllowed) {
-    const std::uint64_t asked = (std::uint64_t{frames_} + spacers + 1) * frameDuration_;
+  if (std::uint64_t{statistics_.frames} + spacers >= framesAllowed) {
+    const std::uint64_t asked = (std::uint64_t{statistics_.frames} + spacers + 1) * frameDuration_;
     throw CReelkitException(LimitRefusal{InputLimit::VideoLength, asked, kMaxVideoLength});
   }
   while (bundleStart_ > nextFrameTime_ + frameDuration_) {
@@ -134,8 +134,8 @@ void CRecordingJob::FlushBundle() {
       RecordSample(PacketKind::Empt, {});
     }
     nextFrameTime_ += frameDuration_;
-    ++frames_;
-    ++spacers_;
+    ++statistics_.frames;
+    ++statistics_.spacers;
   }
   if (ProducesPictures()) {
     const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
@@ -150,7 +150,7 @@ void CRecordingJob::FlushBundle() {
     RecordSample(kind, bundle_.span().subspan(kBundleHeaderSize));
   }
   nextFrameTime_ += frameDuration_;
-  ++frames_;
+  ++statistics_.frames;
   ClearBundle();
 }
 

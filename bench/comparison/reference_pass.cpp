@@ -265,8 +265,7 @@ class CCaptureRecorder final : public CAviRecorder {
 class CSilentClient final : public IReelkitClient {
  public:
   void OnStart(const std::string&) override {}
-  void OnFinish(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                std::uint32_t) override {}
+  void OnFinish(const ConversionStatistics&) override {}
   void OnError(ConvertErrorKind, std::uint32_t, const std::string&) override {
     throw std::runtime_error("the reference pass could not decode the recording");
   }

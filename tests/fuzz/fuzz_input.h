@@ -63,8 +63,7 @@ inline RecorderFactory DiscardingRecorders() {
 class SilentClient final : public IReelkitClient {
  public:
   void OnStart(const std::string&) override {}
-  void OnFinish(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                std::uint32_t) override {}
+  void OnFinish(const ConversionStatistics&) override {}
   void OnError(ConvertErrorKind, std::uint32_t, const std::string&) override {}
   void OnProgress(double) override {}
   bool IsCancelRequested() override { return false; }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/failure_text.h"
 #include "app/interruption.h"
 #include "common/error_codes.h"
 
@@ -63,10 +64,6 @@ void CStdOutConverterClient::OnProgress(double percent) {
   barLineOpen_ = true;
 }
 
-void CStdOutConverterClient::OnLimitRefusal(const LimitRefusal& refusal) {
-  std::fprintf(out_, "%s\n", DescribeLimitRefusal(refusal).c_str());
-}
-
 void CStdOutConverterClient::OnFinish(const ConversionStatistics& statistics) {
   std::fputs(interactive_ ? " - done.\n" : "Done.\n", out_);
   barLineOpen_ = false;
@@ -85,8 +82,9 @@ void CStdOutConverterClient::OnFinish(const ConversionStatistics& statistics) {
   std::fflush(out_);
 }
 
-void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
-                                     const std::string& text) {
+void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
+  const ConvertErrorKind kind = failure.kind;
+  const std::uint32_t code = failure.code;
   // Kinds 3 and 4 begin with a line break on a terminal whether or not a bar was drawn.
   const bool breaksLineItself = interactive_ && (kind == ConvertErrorKind::ReadInputFailed ||
                                                  kind == ConvertErrorKind::WriteOutputFailed);
@@ -125,11 +123,12 @@ void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
                  out_);
       break;
     case ConvertErrorKind::OutputRefused:
-      break;  // the text is the whole message
+    case ConvertErrorKind::Unexpected:
+      break;  // the cause is the whole message
     default:
       return;
   }
-  if (!text.empty()) {
+  if (const std::string text = DescribeFailureCause(failure); !text.empty()) {
     std::fprintf(out_, "%s\n", text.c_str());
   }
   std::fflush(out_);

@@ -21,11 +21,10 @@ class CStdOutConverterClient final : public IReelkitClient {
 
   void OnStart(const std::string& inputPath) override;
   void OnFinish(const ConversionStatistics& statistics) override;
-  void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
+  void OnError(const ConversionFailure& failure) override;
   void OnProgress(double percent) override;
   // True once a stop signal arrived (see interruption.h).
   bool IsCancelRequested() override;
-  void OnLimitRefusal(const LimitRefusal& refusal) override;
 
   // Says that a stop signal ended the conversion, and whether the output file had been written.
   void OnInterrupted(bool outputChanged);

@@ -1,13 +1,12 @@
 #include "engine/convert.h"
 
 #include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <new>
 
 #include "avi/codec_module.h"
-#include "common/avi_exception.h"
-#include "common/error_codes.h"
-#include "common/reelkit_exception.h"
+#include "common/conversion_failure.h"
 #include "engine/avi_input_job.h"
 #include "engine/output_claim.h"
 #include "engine/recording_job.h"
@@ -32,33 +31,42 @@ bool RunJob(InputKind kind, const std::string& inputPath, const std::string& out
   return job.Execute(inputPath, outputPath, format, client);
 }
 
-void ReportJobFailure(const CReelkitException& failure, IReelkitClient& client) {
-  switch (failure.Failure()) {
-    case ReelkitFailure::ReadInput:
-      client.OnError(ConvertErrorKind::ReadInputFailed, failure.Error(), {});
-      if (failure.Refusal().limit != InputLimit::None) {
-        client.OnLimitRefusal(failure.Refusal());
-      }
-      break;
-    case ReelkitFailure::WriteOutput:
-      client.OnError(ConvertErrorKind::WriteOutputFailed, failure.Error(),
-                     DescribeWriteFailure(failure.Error()));
-      break;
-    case ReelkitFailure::UnsupportedOutputFormat:
-      client.OnError(ConvertErrorKind::UnsupportedOutputFormat, 0, {});
-      break;
+// Every failure a conversion can meet, as the one value its client hears of. Called inside a
+// catch handler: rethrows the exception being handled to see what it is.
+ConversionFailure FailureOfCurrentException() {
+  try {
+    throw;
+  } catch (const CReelkitException& failure) {
+    return failure.Failure();
+  } catch (const std::bad_alloc&) {
+    return {ConvertErrorKind::ReadInputFailed, ENOMEM, OutOfMemory{}};
+  } catch (const std::exception& failure) {
+    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{failure.what()}};
+  } catch (...) {
+    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{}};
   }
+}
+
+bool Convert(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
+             IReelkitClient& client) {
+  InputKind kind{};
+  if (!DetectInputKind(inputPath, kind)) {
+    throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+  }
+  // Compared by device and inode, links followed: the file the claim below would open.
+  if (NamesTheSameFile(inputPath, outputPath)) {
+    throw CReelkitException(ConvertErrorKind::OutputIsInput, 0);
+  }
+  const COutputClaim output(outputPath);
+  if (!output.IsHeld()) {
+    throw CReelkitException(ConvertErrorKind::OutputRefused,
+                            static_cast<std::uint32_t>(output.Error()), output.Refusal());
+  }
+  // The resolved path: what the claim checked and locked is what the recorder writes.
+  return RunJob(kind, inputPath, output.Path(), format, client);
 }
 
 }  // namespace
-
-std::string DescribeWriteFailure(std::uint32_t code) {
-  // The recorder gives up a frame that its streaming thread did not take in time with this code.
-  if (code == kErrorAccessDenied) {
-    return "The video pipeline stopped answering, so the output file could not be completed.";
-  }
-  return "The output file could not be written: " + DescribeErrorCode(code);
-}
 
 bool RegisterCodecModule() {
   return RegisterCodecModuleAt(CodecModulePath());
@@ -66,33 +74,11 @@ bool RegisterCodecModule() {
 
 bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                  IReelkitClient& client) {
-  InputKind kind{};
-  if (!DetectInputKind(inputPath, kind)) {
-    client.OnError(ConvertErrorKind::InvalidInputFormat, 0, {});
-    return false;
-  }
-  // Compared by device and inode, links followed: the file the claim below would open.
-  if (NamesTheSameFile(inputPath, outputPath)) {
-    client.OnError(ConvertErrorKind::OutputIsInput, 0, {});
-    return false;
-  }
-  const COutputClaim output(outputPath);
-  if (!output.IsHeld()) {
-    client.OnError(ConvertErrorKind::OutputRefused, static_cast<std::uint32_t>(output.Error()),
-                   output.Refusal());
-    return false;
-  }
+  // Nothing may leave: a front end runs many conversions, and one failure ends only its own.
   try {
-    // The resolved path: what the claim checked and locked is what the recorder writes.
-    return RunJob(kind, inputPath, output.Path(), format, client);
-  } catch (const CReelkitException& failure) {
-    ReportJobFailure(failure, client);
-  } catch (const CAviException& failure) {
-    client.OnError(ConvertErrorKind::ReadInputFailed, failure.Code(),
-                   "The recording's screen data is damaged: " + failure.Text());
-  } catch (const std::bad_alloc&) {
-    client.OnError(ConvertErrorKind::ReadInputFailed, ENOMEM,
-                   "There is not enough memory to convert this recording.");
+    return Convert(inputPath, outputPath, format, client);
+  } catch (...) {
+    client.OnError(FailureOfCurrentException());
   }
   return false;
 }

@@ -27,11 +27,9 @@ bool RegisterCodecModule();
 // Runs one whole conversion on the calling thread and reports it to the client. The output file
 // is claimed first: only a regular file that is not the input and that no other conversion is
 // writing is accepted. True when the input was consumed to its end and OnFinish was called.
+// Never throws: whatever stops the conversion, a cancel aside, reaches the client as exactly one
+// OnError.
 bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                  IReelkitClient& client);
-
-// The sentence shown under a failed write, for the code the job reported: system errors in the
-// words of the system, the pipeline's own codes in ours.
-std::string DescribeWriteFailure(std::uint32_t code);
 
 }  // namespace reelkit

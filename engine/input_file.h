@@ -9,8 +9,8 @@
 namespace reelkit {
 
 // An input file opened for reading, read strictly forwards. Read failures throw
-// CReelkitException(ReadInput, errno); a read that ends early throws it with 38. Reads never pass
-// the size the file had when it was opened: a file that is still being written is read as it
+// CReelkitException(ReadInputFailed, errno); a read that ends early throws it with 38. Reads never
+// pass the size the file had when it was opened: a file that is still being written is read as it
 // stood then.
 class InputFile {
  public:

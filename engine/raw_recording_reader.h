@@ -34,7 +34,7 @@ struct RecordingPacket {
 // Reads the file header; returns the bytes consumed. The format block is checked and copied into
 // a 40-byte header with its masks or colour table behind it; colour-table entries the block lacks
 // stay zero. Bad headers, and formats that describe no bottom-up picture of 1 to 65535 pixels
-// each way at 1, 4, 8, 16, 24 or 32 bits, throw CReelkitException(ReadInput, 13).
+// each way at 1, 4, 8, 16, 24 or 32 bits, throw CReelkitException(ReadInputFailed, 13).
 std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
 
 // Parses a format block already in memory (the rules of ReadRecordingHeader).

@@ -1,8 +1,8 @@
 #include "engine/recording_job.h"
 
+#include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/error_codes.h"
-#include "common/reelkit_exception.h"
 #include "engine/format_announcement.h"
 
 namespace reelkit {
@@ -38,9 +38,7 @@ CRecordingJob::CRecordingJob(RecorderFactory makeRecorder)
 
 bool CRecordingJob::Execute(const std::string& inputPath, const std::string& outputPath,
                             OutputFormat format, IReelkitClient& client) {
-  if (!StartRun(inputPath, outputPath, format, client)) {
-    return false;
-  }
+  StartRun(inputPath, outputPath, format, client);
   client_ = &client;
   inputSize_ = input_.Size();
   consumed_ = ReadRecordingHeader(input_, streamFormat_);

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/failure_text.h"
 #include "common/byte_block.h"
 #include "common/endian.h"
-#include "engine/convert.h"
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
 
@@ -117,7 +117,8 @@ TEST(WriteFailureText, NamesTheCauseOfEveryCodeTheProgramProduces) {
       {0x8007000D, "Permission denied"},
       {5, "The video pipeline stopped answering, so the output file could not be completed."},
       {0x80004005, "The video pipeline reported a failure."},
-      {0x80070057, "The video pipeline was given a value it does not accept."}};
+      {0x80070057, "The video pipeline was given a value it does not accept."},
+      {0xA0040001, "Microsoft Video 1 (MSVC) holds pictures of at most 65532 pixels each way"}};
   for (const auto& [code, cause] : rows) {
     const std::string text = DescribeWriteFailure(code);
     EXPECT_NE(text.find(cause), std::string::npos) << std::hex << code << ": " << text;

@@ -24,8 +24,9 @@ class ClientLog final : public IReelkitClient {
                     std::to_string(s.keyFrames) + " " + std::to_string(s.spacers) + " " +
                     std::to_string(s.seconds));
   }
-  void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string&) override {
-    calls.push_back("error " + std::to_string(static_cast<int>(kind)) + " " + std::to_string(code));
+  void OnError(const ConversionFailure& failure) override {
+    calls.push_back("error " + std::to_string(static_cast<int>(failure.kind)) + " " +
+                    std::to_string(failure.code));
   }
   void OnProgress(double percent) override { progress.push_back(percent); }
   bool IsCancelRequested() override { return ++asked == cancelAfter; }

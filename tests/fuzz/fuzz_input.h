@@ -64,7 +64,7 @@ class SilentClient final : public IReelkitClient {
  public:
   void OnStart(const std::string&) override {}
   void OnFinish(const ConversionStatistics&) override {}
-  void OnError(ConvertErrorKind, std::uint32_t, const std::string&) override {}
+  void OnError(const ConversionFailure&) override {}
   void OnProgress(double) override {}
   bool IsCancelRequested() override { return false; }
 };

@@ -32,11 +32,7 @@ std::uint32_t CellsFor(double percent) {
 }  // namespace
 
 CStdOutConverterClient::CStdOutConverterClient(OutputFormat format)
-    : CStdOutConverterClient(format, stdout, IsCharacterDevice(stdout)) {}
-
-CStdOutConverterClient::CStdOutConverterClient(OutputFormat format, std::FILE* out,
-                                               bool interactive)
-    : format_(format), out_(out), interactive_(interactive) {}
+    : format_(format), out_(stdout), interactive_(IsCharacterDevice(stdout)) {}
 
 // Each call writes whole lines (or the bar) and shows them at once: a conversion stopped by a
 // signal or a crash must not lose what it already said.

@@ -16,8 +16,6 @@ class CStdOutConverterClient final : public IReelkitClient {
   static constexpr std::uint32_t kBarCells = 40;
 
   explicit CStdOutConverterClient(OutputFormat format);
-  // For tests: an explicit stream and terminal flag.
-  CStdOutConverterClient(OutputFormat format, std::FILE* out, bool interactive);
 
   void OnStart(const std::string& inputPath) override;
   void OnFinish(const ConversionStatistics& statistics) override;
@@ -28,8 +26,6 @@ class CStdOutConverterClient final : public IReelkitClient {
 
   // Says that a stop signal ended the conversion, and whether the output file had been written.
   void OnInterrupted(bool outputChanged);
-
-  bool IsInteractive() const { return interactive_; }
 
  private:
   void EndBarLine();

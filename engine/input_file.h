@@ -21,7 +21,6 @@ class InputFile {
 
   // Returns 0 or the errno of the failed open. Directories are refused with EISDIR.
   int Open(const std::string& path);
-  bool IsOpen() const { return fd_ >= 0; }
   void Close();
 
   std::uint64_t Size() const { return size_; }

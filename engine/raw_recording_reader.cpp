@@ -88,8 +88,6 @@ bool ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::u
   return true;
 }
 
-}  // namespace
-
 void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat) {
   if (block.size() < kBitmapInfoHeaderSize) {
     ThrowInvalidData();
@@ -124,6 +122,8 @@ void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamF
   streamFormat.Assign(normalised);
   streamFormat.SetHeader(header);
 }
+
+}  // namespace
 
 std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat) {
   const std::uint32_t magic = file.ReadU32();

@@ -37,9 +37,6 @@ struct RecordingPacket {
 // each way at 1, 4, 8, 16, 24 or 32 bits, throw CReelkitException(ReadInputFailed, 13).
 std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
 
-// Parses a format block already in memory (the rules of ReadRecordingHeader).
-void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat);
-
 // Reads the next record into packet, reusing its blocks; returns the bytes consumed, or 0 when
 // the records end: the file ends cleanly between records, or inside a record that is still being
 // written (the file has grown since it was opened). A file that ends inside a record and has not

@@ -36,6 +36,24 @@ std::string SizeText(std::uint64_t bytes) {
   return std::to_string(bytes) + " bytes";
 }
 
+// The limits worded "<before><asked><after> exceeds <ceiling> of <allowed>."
+struct ExceededLimit {
+  InputLimit limit;
+  const char* before;
+  const char* after;
+  const char* ceiling;
+  bool inBytes;  // else pixels
+};
+
+constexpr ExceededLimit kExceededLimits[] = {
+    {InputLimit::FormatBlockSize, "The recording's format block of ", " bytes", "the limit", true},
+    {InputLimit::PictureSide, "A picture side of ", " pixels", "the limit", false},
+    {InputLimit::PictureBytes, "A picture of ", " bytes at 32 bits per pixel", "the limit", true},
+    {InputLimit::DecodedPixels, "A picture of ", " pixels", "the decoder's limit", false},
+    {InputLimit::RecordBlockSize, "A record block of ", " bytes", "the limit", true},
+    {InputLimit::ChunkSize, "A chunk of ", " bytes", "the limit", true},
+};
+
 // The system's own words for errno: our shared codes give some of its numbers other meanings.
 std::string WithSystemCause(const char* sentence, std::uint32_t error) {
   return sentence + SystemErrorText(error) + ".";
@@ -126,25 +144,15 @@ std::string DescribeErrorCode(std::uint32_t code) {
 
 std::string DescribeLimitRefusal(const LimitRefusal& refusal) {
   const std::string asked = std::to_string(refusal.asked);
-  switch (refusal.limit) {
-    case InputLimit::FormatBlockSize:
-      return "The recording's format block of " + asked + " bytes exceeds the limit of " +
-             SizeText(refusal.allowed) + ".";
-    case InputLimit::PictureSide:
-      return "A picture side of " + asked + " pixels exceeds the limit of " +
-             std::to_string(refusal.allowed) + " pixels.";
-    case InputLimit::PictureBytes:
-      return "A picture of " + asked + " bytes at 32 bits per pixel exceeds the limit of " +
-             SizeText(refusal.allowed) + ".";
-    case InputLimit::DecodedPixels:
-      return "A picture of " + asked + " pixels exceeds the decoder's limit of " +
-             std::to_string(refusal.allowed) + " pixels.";
-    case InputLimit::RecordBlockSize:
-      return "A record block of " + asked + " bytes exceeds the limit of " +
-             SizeText(refusal.allowed) + ".";
-    case InputLimit::ChunkSize:
-      return "A chunk of " + asked + " bytes exceeds the limit of " + SizeText(refusal.allowed) +
+  for (const ExceededLimit& words : kExceededLimits) {
+    if (words.limit == refusal.limit) {
+      return words.before + asked + words.after + " exceeds " + words.ceiling + " of " +
+             (words.inBytes ? SizeText(refusal.allowed)
+                            : std::to_string(refusal.allowed) + " pixels") +
              ".";
+    }
+  }
+  switch (refusal.limit) {
     case InputLimit::BundleSize:
       return "The records of one frame interval take " + asked + " bytes, more than the limit of " +
              SizeText(refusal.allowed) + ".";
@@ -155,10 +163,9 @@ std::string DescribeLimitRefusal(const LimitRefusal& refusal) {
       return "A record's timestamp lies more than " +
              std::to_string(refusal.allowed / kUnitsPerYear) +
              " years from the recording clock's origin.";
-    case InputLimit::None:
-      break;
+    default:
+      return {};
   }
-  return {};
 }
 
 std::string DescribeWriteFailure(std::uint32_t code) {

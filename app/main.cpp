@@ -6,10 +6,9 @@
 #include <unistd.h>
 
 #include "app/command_line.h"
-#include "app/convert_file.h"
 #include "app/interruption.h"
 #include "app/stdout_client.h"
-#include "avi/avi_recorder.h"
+#include "engine/convert.h"
 #include "support/crash_reporter.h"
 #include "wizard/run_wizard.h"
 

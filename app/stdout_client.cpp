@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/failure_text.h"
 #include "app/interruption.h"
 #include "common/error_codes.h"
 
@@ -31,11 +32,7 @@ std::uint32_t CellsFor(double percent) {
 }  // namespace
 
 CStdOutConverterClient::CStdOutConverterClient(OutputFormat format)
-    : CStdOutConverterClient(format, stdout, IsCharacterDevice(stdout)) {}
-
-CStdOutConverterClient::CStdOutConverterClient(OutputFormat format, std::FILE* out,
-                                               bool interactive)
-    : format_(format), out_(out), interactive_(interactive) {}
+    : format_(format), out_(stdout), interactive_(IsCharacterDevice(stdout)) {}
 
 // Each call writes whole lines (or the bar) and shows them at once: a conversion stopped by a
 // signal or a crash must not lose what it already said.
@@ -63,31 +60,27 @@ void CStdOutConverterClient::OnProgress(double percent) {
   barLineOpen_ = true;
 }
 
-void CStdOutConverterClient::OnLimitRefusal(const LimitRefusal& refusal) {
-  std::fprintf(out_, "%s\n", DescribeLimitRefusal(refusal).c_str());
-}
-
-void CStdOutConverterClient::OnFinish(std::uint32_t packets, std::uint32_t frames,
-                                      std::uint32_t keyFrames, std::uint32_t spacers,
-                                      std::uint32_t seconds) {
+void CStdOutConverterClient::OnFinish(const ConversionStatistics& statistics) {
   std::fputs(interactive_ ? " - done.\n" : "Done.\n", out_);
   barLineOpen_ = false;
   if (format_ == OutputFormat::ScreenCodec) {
     std::fprintf(out_,
                  "Recorded %u frames (%u key frames, %u spacers) from %u input packets, total "
                  "video length is %u seconds\n",
-                 frames, keyFrames, spacers, packets, seconds);
+                 statistics.frames, statistics.keyFrames, statistics.spacers, statistics.packets,
+                 statistics.seconds);
   } else {
     std::fprintf(out_,
                  "Recorded %u video frames from %u input packets, total video length is %u "
                  "seconds\n",
-                 frames, packets, seconds);
+                 statistics.frames, statistics.packets, statistics.seconds);
   }
   std::fflush(out_);
 }
 
-void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
-                                     const std::string& text) {
+void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
+  const ConvertErrorKind kind = failure.kind;
+  const std::uint32_t code = failure.code;
   // Kinds 3 and 4 begin with a line break on a terminal whether or not a bar was drawn.
   const bool breaksLineItself = interactive_ && (kind == ConvertErrorKind::ReadInputFailed ||
                                                  kind == ConvertErrorKind::WriteOutputFailed);
@@ -126,11 +119,12 @@ void CStdOutConverterClient::OnError(ConvertErrorKind kind, std::uint32_t code,
                  out_);
       break;
     case ConvertErrorKind::OutputRefused:
-      break;  // the text is the whole message
+    case ConvertErrorKind::Unexpected:
+      break;  // the cause is the whole message
     default:
       return;
   }
-  if (!text.empty()) {
+  if (const std::string text = DescribeFailureCause(failure); !text.empty()) {
     std::fprintf(out_, "%s\n", text.c_str());
   }
   std::fflush(out_);

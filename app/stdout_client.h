@@ -16,22 +16,16 @@ class CStdOutConverterClient final : public IReelkitClient {
   static constexpr std::uint32_t kBarCells = 40;
 
   explicit CStdOutConverterClient(OutputFormat format);
-  // For tests: an explicit stream and terminal flag.
-  CStdOutConverterClient(OutputFormat format, std::FILE* out, bool interactive);
 
   void OnStart(const std::string& inputPath) override;
-  void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
-                std::uint32_t spacers, std::uint32_t seconds) override;
-  void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
+  void OnFinish(const ConversionStatistics& statistics) override;
+  void OnError(const ConversionFailure& failure) override;
   void OnProgress(double percent) override;
   // True once a stop signal arrived (see interruption.h).
   bool IsCancelRequested() override;
-  void OnLimitRefusal(const LimitRefusal& refusal) override;
 
   // Says that a stop signal ended the conversion, and whether the output file had been written.
   void OnInterrupted(bool outputChanged);
-
-  bool IsInteractive() const { return interactive_; }
 
  private:
   void EndBarLine();

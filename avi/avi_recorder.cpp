@@ -1,6 +1,5 @@
 #include "avi/avi_recorder.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -66,16 +65,14 @@ std::uint32_t CAviRecorder::WriteFrame(std::uint32_t kind, std::span<const std::
     return kErrorInvalidFunction;
   }
   if (failed_) {
-    errno = static_cast<int>(failure_);
-    return kErrorInvalidFunction;
+    return failure_;
   }
   if (!isBuilt_) {
     const std::uint32_t result = BuildForFirstFrame(kind, format, outputPath, time);
     if (result != 0) {
       failed_ = true;
       failure_ = result;
-      errno = static_cast<int>(result);
-      return kErrorInvalidFunction;
+      return result;
     }
   }
   if (graph_->GetState() != GraphState::Running) {

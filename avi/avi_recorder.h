@@ -39,7 +39,8 @@ class CAviRecorder {
   // spacer whose picture is the one of the frame before, which need not be copied again (the
   // first frame of a file is always copied). format: the bitmap header
   // (+ masks or palette) of the picture or of the pass-through stream. Returns 0 accepted, 170
-  // busy, anything else refused; a failed build returns 1 and leaves its result code in errno.
+  // busy, anything else refused: a failed build returns its result code, then and on every later
+  // call.
   virtual std::uint32_t WriteFrame(std::uint32_t kind, std::span<const std::uint8_t> packet,
                                    const BitmapFormat& format,
                                    std::span<const std::uint8_t> picture,
@@ -92,9 +93,5 @@ class CAviRecorder {
   std::mutex frameLock_;  // taken first
   std::mutex teardownLock_;
 };
-
-// Loads "vqcodec.ax" beside the executable and calls its DllRegisterServer, which adds the "VQSC"
-// compressor to the compressor table. False when the module or its export is missing.
-bool RegisterCodecModule();
 
 }  // namespace reelkit

@@ -6,7 +6,6 @@
 #include <memory>
 #include <system_error>
 
-#include "avi/avi_recorder.h"
 #include "avi/codec_module_abi.h"
 #include "avi/compressor_table.h"
 #include "common/error_codes.h"
@@ -89,10 +88,6 @@ bool RegisterCodecModuleAt(const std::string& path) {
   }
   const auto registerServer = FindExport<ModuleRegisterFunction>(library, kModuleRegisterExport);
   return registerServer != nullptr && registerServer() == 0;
-}
-
-bool RegisterCodecModule() {
-  return RegisterCodecModuleAt(CodecModulePath());
 }
 
 }  // namespace reelkit

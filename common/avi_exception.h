@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "common/error_codes.h"
 
@@ -12,14 +11,12 @@ namespace reelkit {
 class CAviException {
  public:
   std::uint32_t Code() const { return code_; }
-  const std::string& Text() const { return text_; }
 
  protected:
-  explicit CAviException(std::uint32_t code) : code_(code), text_(DescribeErrorCode(code)) {}
+  explicit CAviException(std::uint32_t code) : code_(code) {}
 
  private:
   std::uint32_t code_;
-  std::string text_;
 };
 
 // A malformed stream format or MOVE record (code 13).

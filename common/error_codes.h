@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace reelkit {
 
@@ -20,9 +19,5 @@ inline constexpr std::uint32_t kResultFail = 0x80004005;
 // A picture wider or higher than Microsoft Video 1 output can hold (kMaxBlockCodedSide); refused
 // before the output file is made.
 inline constexpr std::uint32_t kResultTooLargeForMsvideo1 = 0xA0040001;
-
-// One sentence describing the code, for reports and exception texts. Codes we do not name
-// ourselves are taken as errno values.
-std::string DescribeErrorCode(std::uint32_t code);
 
 }  // namespace reelkit

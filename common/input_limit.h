@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace reelkit {
 
@@ -28,8 +27,5 @@ struct LimitRefusal {
   std::uint64_t asked = 0;
   std::uint64_t allowed = 0;
 };
-
-// One sentence naming the limit, for the front ends.
-std::string DescribeLimitRefusal(const LimitRefusal& refusal);
 
 }  // namespace reelkit

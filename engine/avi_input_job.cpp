@@ -1,37 +1,38 @@
 #include "engine/avi_input_job.h"
 
+#include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/error_codes.h"
-#include "common/reelkit_exception.h"
 #include "engine/format_announcement.h"
 
 namespace reelkit {
+namespace {
+
+[[noreturn]] void ThrowMalformed() {
+  throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+}
+
+}  // namespace
 
 CAviInputJob::CAviInputJob(RecorderFactory makeRecorder)
     : CConversionJob(std::move(makeRecorder)) {}
 
 bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outputPath,
                            OutputFormat format, IReelkitClient& client) {
-  if (!StartRun(inputPath, outputPath, format, client)) {
-    return false;
-  }
+  StartRun(inputPath, outputPath, format, client);
   const std::vector<MoviList> lists = LocateMoviLists(input_);
   for (const MoviList& list : lists) {
     inputSize_ += list.size;
   }
   if (inputSize_ == 0) {
-    client.OnError(ConvertErrorKind::InvalidInputFormat, 0, {});
-    return false;
+    ThrowMalformed();
   }
   SelectOutputFormat();
   for (const MoviList& list : lists) {
     input_.SeekTo(list.offset);
     std::uint64_t listConsumed = 0;
     while (listConsumed < list.size) {
-      if (ReadNextChunk(listConsumed) == ChunkOutcome::Invalid) {
-        client.OnError(ConvertErrorKind::InvalidInputFormat, 0, {});
-        return false;
-      }
+      ReadNextChunk(listConsumed);
       ReportProgress(client);
       if (client.IsCancelRequested()) {
         return false;
@@ -47,12 +48,12 @@ bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outp
   return true;
 }
 
-CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsumed) {
+void CAviInputJob::ReadNextChunk(std::uint64_t& listConsumed) {
   const ChunkHeader header = ReadChunkHeader(input_);
   listConsumed += 8;
   consumed_ += 8;
   if (header.size == 0) {
-    return ChunkOutcome::Invalid;
+    ThrowMalformed();
   }
   if (header.size > kMaxAviChunkSize) {
     throw CReelkitException(LimitRefusal{InputLimit::ChunkSize, header.size, kMaxAviChunkSize});
@@ -62,15 +63,15 @@ CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsum
   consumed_ += size;
   if (!IsDataChunk(header.id)) {
     input_.Skip(size);
-    return ChunkOutcome::Continue;
+    return;
   }
   input_.RequireAvailable(size);
   chunk_.ResizeForOverwrite(size);
   input_.ReadExactly(chunk_.span());
-  ++packets_;
+  ++statistics_.packets;
   if (!streamFormatKnown_) {
     if (!IsValidFirstChunk(chunk_.span())) {
-      return ChunkOutcome::Invalid;
+      ThrowMalformed();
     }
     TakeStreamFormat();
     streamFormatKnown_ = true;
@@ -80,7 +81,6 @@ CAviInputJob::ChunkOutcome CAviInputJob::ReadNextChunk(std::uint64_t& listConsum
   } else {
     PassChunkThrough(chunk_.span().first(header.size));
   }
-  return ChunkOutcome::Continue;
 }
 
 void CAviInputJob::TakeStreamFormat() {
@@ -104,7 +104,7 @@ void CAviInputJob::PassChunkThrough(std::span<const std::uint8_t> chunk) {
       chunk.size() >= 4 ? PacketKindOfFourCC(LoadU32LE(chunk.data())) : PacketKind::None;
   if (tag == PacketKind::Kbnd || tag == PacketKind::Bndl) {
     if (tag == PacketKind::Kbnd) {
-      ++keyFrames_;
+      ++statistics_.keyFrames;
     }
     RecordSample(tag, chunk.subspan(4));
   } else {
@@ -112,14 +112,14 @@ void CAviInputJob::PassChunkThrough(std::span<const std::uint8_t> chunk) {
     RecordSample(PacketKind::Empt, {});
   }
   nextFrameTime_ += frameDuration_;
-  ++frames_;
+  ++statistics_.frames;
 }
 
 void CAviInputJob::DecodeChunk() {
   const bool isKey =
       chunk_.size() >= 4 && LoadU32LE(chunk_.data()) == FourCCOfPacketKind(PacketKind::Kbnd);
   if (isKey) {
-    ++keyFrames_;
+    ++statistics_.keyFrames;
   }
   DecodeIntoFrame(chunk_.span());
   pictureIsPending_ = true;
@@ -132,7 +132,7 @@ void CAviInputJob::DecodeChunk() {
 void CAviInputJob::RecordDecodedPicture() {
   RecordPicture();
   nextFrameTime_ += frameDuration_;
-  ++frames_;
+  ++statistics_.frames;
   pictureIsPending_ = false;
 }
 

@@ -14,15 +14,14 @@ class CAviInputJob : public CConversionJob {
  public:
   explicit CAviInputJob(RecorderFactory makeRecorder = DefaultRecorderFactory());
 
-  // True when every 'movi' list was consumed and OnFinish was called. A malformed container is
-  // reported as InvalidInputFormat and gives false, as do an open failure and cancellation.
+  // True when every 'movi' list was consumed and OnFinish was called; false when the client
+  // cancelled. Every failure throws CReelkitException: a malformed container as
+  // InvalidInputFormat.
   bool Execute(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                IReelkitClient& client);
 
  private:
-  enum class ChunkOutcome { Continue, Invalid };
-
-  ChunkOutcome ReadNextChunk(std::uint64_t& listConsumed);
+  void ReadNextChunk(std::uint64_t& listConsumed);
   void TakeStreamFormat();
   void PassChunkThrough(std::span<const std::uint8_t> chunk);
   void DecodeChunk();

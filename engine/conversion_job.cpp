@@ -1,10 +1,9 @@
 #include "engine/conversion_job.h"
 
-#include <cerrno>
-
+#include "common/avi_exception.h"
+#include "common/conversion_failure.h"
 #include "common/error_codes.h"
 #include "common/packet_kind.h"
-#include "common/reelkit_exception.h"
 #include "decoder/native_format.h"
 #include "engine/raw_recording_reader.h"
 
@@ -14,7 +13,11 @@ namespace {
 constexpr std::uint32_t kPictureKind = 0;
 
 [[noreturn]] void ThrowWriteFailure(std::uint32_t result) {
-  throw CReelkitException(ReelkitFailure::WriteOutput, result);
+  throw CReelkitException(ConvertErrorKind::WriteOutputFailed, result, RecorderFailure{});
+}
+
+[[noreturn]] void ThrowDamagedScreenData(const CAviException& failure) {
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, failure.Code(), DamagedScreenData{});
 }
 
 }  // namespace
@@ -30,23 +33,21 @@ CConversionJob::CConversionJob(RecorderFactory makeRecorder)
 
 CConversionJob::~CConversionJob() = default;
 
-bool CConversionJob::StartRun(const std::string& inputPath, const std::string& outputPath,
+void CConversionJob::StartRun(const std::string& inputPath, const std::string& outputPath,
                               OutputFormat format, IReelkitClient& client) {
   outputPath_ = outputPath;
   format_ = format;
   if (const int error = input_.Open(inputPath); error != 0) {
-    client.OnError(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error), {});
-    return false;
+    throw CReelkitException(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error));
   }
   client.OnStart(inputPath);
   client.OnProgress(0.0);
-  return true;
 }
 
 void CConversionJob::SelectOutputFormat() {
   recorder_.reset();
   if (!IsSupportedOutputFormat(format_)) {
-    throw CReelkitException(ReelkitFailure::UnsupportedOutputFormat, 0);
+    throw CReelkitException(ConvertErrorKind::UnsupportedOutputFormat, 0);
   }
   const int framesPerSecond = FramesPerSecondOf(format_);
   frameDuration_ = FrameDuration(framesPerSecond);
@@ -87,30 +88,33 @@ void CConversionJob::CreateDecoder() {
   }
   decoder_.reset();
   decoder_ = std::make_unique<CScreenStreamDecoder>();
-  decoder_->Initialize(streamFormat_, outputFormat_, kFourCCScreenCodec);
+  try {
+    decoder_->Initialize(streamFormat_, outputFormat_, kFourCCScreenCodec);
+  } catch (const CAviException& failure) {
+    ThrowDamagedScreenData(failure);
+  }
   frameBuffer_.ResizeZeroed(static_cast<std::size_t>(largestPicture));
 }
 
 void CConversionJob::DecodeIntoFrame(std::span<const std::uint8_t> packet) {
-  decoder_->DecodePacket(streamFormat_, outputFormat_, kFourCCScreenCodec, packet,
-                         frameBuffer_.span());
+  try {
+    decoder_->DecodePacket(streamFormat_, outputFormat_, kFourCCScreenCodec, packet,
+                           frameBuffer_.span());
+  } catch (const CAviException& failure) {
+    ThrowDamagedScreenData(failure);
+  }
 }
 
 std::uint32_t CConversionJob::WriteWaitingWhileBusy(std::uint32_t kind,
                                                     std::span<const std::uint8_t> packet,
                                                     std::span<const std::uint8_t> picture) {
   for (;;) {
-    errno = 0;
     const std::uint32_t result =
         recorder_->WriteFrame(kind, packet, outputFormat_, picture, outputPath_, nextFrameTime_);
-    if (result == kErrorBusy) {
-      recorder_->WaitUntilReady();
-      continue;
+    if (result != kErrorBusy) {
+      return result;
     }
-    // A refusing recorder leaves the cause of a failed build as the thread's last error.
-    const int lastError = errno;
-    return result != kErrorSuccess && lastError != 0 ? static_cast<std::uint32_t>(lastError)
-                                                     : result;
+    recorder_->WaitUntilReady();
   }
 }
 
@@ -156,8 +160,10 @@ void CConversionJob::ReportProgress(IReelkitClient& client) const {
 }
 
 void CConversionJob::ReportFinish(IReelkitClient& client) const {
-  const Time length = (nextFrameTime_ - firstTime_) / kTimeUnitsPerSecond;
-  client.OnFinish(packets_, frames_, keyFrames_, spacers_, static_cast<std::uint32_t>(length));
+  ConversionStatistics finished = statistics_;
+  finished.seconds =
+      static_cast<std::uint32_t>((nextFrameTime_ - firstTime_) / kTimeUnitsPerSecond);
+  client.OnFinish(finished);
 }
 
 }  // namespace reelkit

@@ -36,9 +36,9 @@ class CConversionJob {
   void CompleteOutput();
 
  protected:
-  // Takes the run's paths and format and opens the input; an input that cannot be opened is
-  // reported as OpenInputFailed and gives false. Then reports the start and 0 percent.
-  bool StartRun(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
+  // Takes the run's paths and format and opens the input; an input that cannot be opened throws
+  // CReelkitException(OpenInputFailed, errno). Then reports the start and 0 percent.
+  void StartRun(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                 IReelkitClient& client);
   // Creates the recorder for the output format index and sets the frame duration. An index other
   // than 0, 2 and 3 throws CReelkitException(UnsupportedOutputFormat, 0).
@@ -49,7 +49,7 @@ class CConversionJob {
   // Derives the output picture format from the stream format and prepares a decoder for it.
   void CreateDecoder();
   // Hands the frame buffer to the recorder at the next frame time. A busy recorder is waited
-  // for; a refusal throws CReelkitException(WriteOutput, result).
+  // for; a refusal throws CReelkitException(WriteOutputFailed, result).
   void RecordPicture();
   // The same for a spacer: the frame buffer has not changed since the last picture, and the
   // recorder is told so (kind EMPT) and may reuse the picture it holds instead of copying it.
@@ -72,10 +72,8 @@ class CConversionJob {
   ByteBlock frameBuffer_;
   Time firstTime_ = 0;
   Time nextFrameTime_ = 0;
-  std::uint32_t packets_ = 0;
-  std::uint32_t frames_ = 0;
-  std::uint32_t keyFrames_ = 0;
-  std::uint32_t spacers_ = 0;
+  // Counted as the run goes; the seconds are filled in at the finish.
+  ConversionStatistics statistics_;
 
  private:
   void RecordPictureAs(std::uint32_t kind);

@@ -4,9 +4,9 @@
 #include <array>
 
 #include "common/byte_reader.h"
+#include "common/conversion_failure.h"
 #include "common/error_codes.h"
 #include "common/packet_kind.h"
-#include "common/reelkit_exception.h"
 #include "engine/raw_recording_reader.h"
 
 namespace reelkit {
@@ -27,7 +27,7 @@ bool DescribesAPicture(const BitmapInfoHeader& header) {
 BitmapFormat AnnouncedStreamFormat(std::span<const std::uint8_t> block) {
   BitmapInfoHeader header = ReadBitmapInfoHeader(block.data());
   if (!DescribesAPicture(header)) {
-    throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+    throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorInvalidData);
   }
   const auto table = block.subspan(kBitmapInfoHeaderSize);
   header.size = kBitmapInfoHeaderSize;

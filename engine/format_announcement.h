@@ -27,7 +27,7 @@ std::span<const std::uint8_t> AnnouncedFormatBlock(std::span<const std::uint8_t>
 // The format an announced block gives the stream: its header, with the colour table behind it as
 // far as the block holds one (an announcement carries no colour masks). A format that describes
 // no picture, one of 1 to kMaxPictureSide pixels each way at a bitmap depth, throws
-// CReelkitException(ReadInput, 13). The block holds at least a whole header.
+// CReelkitException(ReadInputFailed, 13). The block holds at least a whole header.
 BitmapFormat AnnouncedStreamFormat(std::span<const std::uint8_t> block);
 
 // True when subPackets opens with a FINT, whatever its payload.

@@ -7,15 +7,15 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/error_codes.h"
-#include "common/reelkit_exception.h"
 
 namespace reelkit {
 namespace {
 
 [[noreturn]] void ThrowReadFailure(std::uint32_t error) {
-  throw CReelkitException(ReelkitFailure::ReadInput, error);
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, error);
 }
 
 }  // namespace

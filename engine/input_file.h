@@ -9,8 +9,8 @@
 namespace reelkit {
 
 // An input file opened for reading, read strictly forwards. Read failures throw
-// CReelkitException(ReadInput, errno); a read that ends early throws it with 38. Reads never pass
-// the size the file had when it was opened: a file that is still being written is read as it
+// CReelkitException(ReadInputFailed, errno); a read that ends early throws it with 38. Reads never
+// pass the size the file had when it was opened: a file that is still being written is read as it
 // stood then.
 class InputFile {
  public:
@@ -21,7 +21,6 @@ class InputFile {
 
   // Returns 0 or the errno of the failed open. Directories are refused with EISDIR.
   int Open(const std::string& path);
-  bool IsOpen() const { return fd_ >= 0; }
   void Close();
 
   std::uint64_t Size() const { return size_; }

@@ -4,15 +4,15 @@
 #include <span>
 #include <vector>
 
+#include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/error_codes.h"
-#include "common/reelkit_exception.h"
 
 namespace reelkit {
 namespace {
 
 [[noreturn]] void ThrowInvalidData() {
-  throw CReelkitException(ReelkitFailure::ReadInput, kErrorInvalidData);
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorInvalidData);
 }
 
 [[noreturn]] void ThrowLimit(InputLimit limit, std::uint64_t asked, std::uint64_t allowed) {
@@ -66,7 +66,7 @@ std::uint64_t EndAtCutRecord(const InputFile& file) {
   if (file.HasGrown()) {
     return 0;
   }
-  throw CReelkitException(ReelkitFailure::ReadInput, kErrorHandleEof);
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorHandleEof);
 }
 
 // Reads a block of length bytes and, in the same call, the bytes that follow it into trailer; the
@@ -86,8 +86,6 @@ bool ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::u
   block.Resize(length);
   return true;
 }
-
-}  // namespace
 
 void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat) {
   if (block.size() < kBitmapInfoHeaderSize) {
@@ -123,6 +121,8 @@ void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamF
   streamFormat.Assign(normalised);
   streamFormat.SetHeader(header);
 }
+
+}  // namespace
 
 std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat) {
   const std::uint32_t magic = file.ReadU32();

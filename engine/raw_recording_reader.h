@@ -33,11 +33,8 @@ struct RecordingPacket {
 // Reads the file header; returns the bytes consumed. The format block is checked and copied into
 // a 40-byte header with its masks or colour table behind it; colour-table entries the block lacks
 // stay zero. Bad headers, and formats that describe no bottom-up picture of 1 to
-// kMaxPictureSide pixels each way at a bitmap depth, throw CReelkitException(ReadInput, 13).
+// kMaxPictureSide pixels each way at a bitmap depth, throw CReelkitException(ReadInputFailed, 13).
 std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
-
-// Parses a format block already in memory (the rules of ReadRecordingHeader).
-void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat);
 
 // Reads the next record into packet, reusing its blocks; returns the bytes consumed, or 0 when
 // the records end: the file ends cleanly between records, or inside a record that is still being

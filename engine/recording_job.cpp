@@ -1,8 +1,8 @@
 #include "engine/recording_job.h"
 
+#include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/error_codes.h"
-#include "common/reelkit_exception.h"
 #include "engine/format_announcement.h"
 
 namespace reelkit {
@@ -38,9 +38,7 @@ CRecordingJob::CRecordingJob(RecorderFactory makeRecorder)
 
 bool CRecordingJob::Execute(const std::string& inputPath, const std::string& outputPath,
                             OutputFormat format, IReelkitClient& client) {
-  if (!StartRun(inputPath, outputPath, format, client)) {
-    return false;
-  }
+  StartRun(inputPath, outputPath, format, client);
   client_ = &client;
   inputSize_ = input_.Size();
   consumed_ = ReadRecordingHeader(input_, streamFormat_);
@@ -54,7 +52,7 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
     if (recordSize == 0) {
       break;
     }
-    ++packets_;
+    ++statistics_.packets;
     if (firstTime_ == 0) {
       firstTime_ = packet_.timestamp;
     }
@@ -88,7 +86,7 @@ void CRecordingJob::ProcessPacket(RecordingPacket& packet) {
     initSeen_ = true;
   }
   if (packet.kind == PacketKind::Kfrm) {
-    ++keyFrames_;
+    ++statistics_.keyFrames;
   }
   AppendToBundle(packet);
   if (nextFrameTime_ == 0) {
@@ -120,8 +118,8 @@ void CRecordingJob::AppendToBundle(const RecordingPacket& packet) {
 void CRecordingJob::FlushBundle() {
   const std::uint64_t spacers = SkippedIntervals(bundleStart_, nextFrameTime_, frameDuration_);
   const auto framesAllowed = static_cast<std::uint64_t>(kMaxVideoLength / frameDuration_);
-  if (std::uint64_t{frames_} + spacers >= framesAllowed) {
-    const std::uint64_t asked = (std::uint64_t{frames_} + spacers + 1) * frameDuration_;
+  if (std::uint64_t{statistics_.frames} + spacers >= framesAllowed) {
+    const std::uint64_t asked = (std::uint64_t{statistics_.frames} + spacers + 1) * frameDuration_;
     throw CReelkitException(LimitRefusal{InputLimit::VideoLength, asked, kMaxVideoLength});
   }
   while (bundleStart_ > nextFrameTime_ + frameDuration_) {
@@ -134,8 +132,8 @@ void CRecordingJob::FlushBundle() {
       RecordSample(PacketKind::Empt, {});
     }
     nextFrameTime_ += frameDuration_;
-    ++frames_;
-    ++spacers_;
+    ++statistics_.frames;
+    ++statistics_.spacers;
   }
   if (ProducesPictures()) {
     const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
@@ -150,7 +148,7 @@ void CRecordingJob::FlushBundle() {
     RecordSample(kind, bundle_.span().subspan(kBundleHeaderSize));
   }
   nextFrameTime_ += frameDuration_;
-  ++frames_;
+  ++statistics_.frames;
   ClearBundle();
 }
 

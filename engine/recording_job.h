@@ -13,9 +13,8 @@ class CRecordingJob : public CConversionJob {
  public:
   explicit CRecordingJob(RecorderFactory makeRecorder = DefaultRecorderFactory());
 
-  // True when the input was consumed to its end and OnFinish was called; false when the input
-  // could not be opened or the client cancelled. Read and write failures throw CReelkitException,
-  // decoder failures the CAviException family.
+  // True when the input was consumed to its end and OnFinish was called; false when the client
+  // cancelled. Every failure throws CReelkitException.
   bool Execute(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
                IReelkitClient& client);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <variant>
 
 #include "common/error_codes.h"
 #include "i18n/catalog_format.h"
@@ -125,18 +126,17 @@ void CConversionRunner::OnStart(const std::string& inputPath) {
   LogPath(inputPath);
 }
 
-void CConversionRunner::OnFinish(std::uint32_t packets, std::uint32_t frames,
-                                 std::uint32_t /*keyFrames*/, std::uint32_t spacers,
-                                 std::uint32_t seconds) {
-  Log(FormatCatalogText(catalog_.Lookup(keys::kJobFinished), {frames, packets, spacers, seconds}));
+void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
+  Log(FormatCatalogText(
+      catalog_.Lookup(keys::kJobFinished),
+      {statistics.frames, statistics.packets, statistics.spacers, statistics.seconds}));
 }
 
-void CConversionRunner::OnError(ConvertErrorKind kind, std::uint32_t code,
-                                const std::string& text) {
+void CConversionRunner::OnError(const ConversionFailure& failure) {
   const auto withCode = [&](std::u16string_view key) {
-    Log(FormatCatalogText(catalog_.Lookup(key), {code}));
+    Log(FormatCatalogText(catalog_.Lookup(key), {failure.code}));
   };
-  switch (kind) {
+  switch (failure.kind) {
     case ConvertErrorKind::InvalidInputFormat:
       LogKey(keys::kInvalidFormat);
       break;
@@ -144,11 +144,15 @@ void CConversionRunner::OnError(ConvertErrorKind kind, std::uint32_t code,
     case ConvertErrorKind::WriteOutputFailed:
       withCode(keys::kErrorSave);
       break;
+    case ConvertErrorKind::OutputRefused:
+      withCode(keys::kErrorSave);
+      LogSystemCause(failure.code);
+      return;
     case ConvertErrorKind::OpenInputFailed:
       withCode(keys::kErrorOpen);
       break;
     case ConvertErrorKind::ReadInputFailed:
-      if (code == kErrorHandleEof) {
+      if (failure.code == kErrorHandleEof) {
         LogKey(keys::kInvalidFormat);
       } else {
         withCode(keys::kErrorRead);
@@ -157,12 +161,20 @@ void CConversionRunner::OnError(ConvertErrorKind kind, std::uint32_t code,
     case ConvertErrorKind::OutputIsInput:
       LogKey(keys::kCauseOutputIsInput);
       break;
-    default:
+    case ConvertErrorKind::Unexpected:
+      LogSystemCause(failure.code);
       return;
   }
-  // The engine names causes that the kind and code cannot, such as a damaged screen stream.
-  if (!text.empty()) {
-    Log(DecodeProgramUtf8(text));
+  // A damaged screen stream is named beyond its kind and code, which say only "invalid data".
+  if (std::holds_alternative<DamagedScreenData>(failure.cause)) {
+    LogKey(keys::kCauseInvalidInput);
+  }
+}
+
+void CConversionRunner::LogSystemCause(std::uint32_t error) {
+  if (error != 0) {
+    Log(catalog_.LookupWithArgument(keys::kCauseSystem,
+                                    SystemErrorText(static_cast<int>(error & 0xFFFF))));
   }
 }
 

@@ -55,9 +55,8 @@ class CConversionRunner final : public IReelkitClient {
   void RequestCancel() { cancelRequested_.store(true); }
 
   void OnStart(const std::string& inputPath) override;
-  void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
-                std::uint32_t spacers, std::uint32_t seconds) override;
-  void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string& text) override;
+  void OnFinish(const ConversionStatistics& statistics) override;
+  void OnError(const ConversionFailure& failure) override;
   void OnProgress(double percent) override;
   bool IsCancelRequested() override;
 
@@ -68,6 +67,8 @@ class CConversionRunner final : public IReelkitClient {
   void DeleteSource(const std::string& sourcePath);
   void Log(std::u16string line) { state_.log.push_back(std::move(line)); }
   void LogKey(std::u16string_view key) { Log(catalog_.Lookup(key)); }
+  // The system's words for an errno behind a failure, where there is one.
+  void LogSystemCause(std::uint32_t error);
   void LogPath(const std::string& path);
   void MoveFileBar(int position);
   void MoveOverallBar(double fileShare);

@@ -265,9 +265,8 @@ class CCaptureRecorder final : public CAviRecorder {
 class CSilentClient final : public IReelkitClient {
  public:
   void OnStart(const std::string&) override {}
-  void OnFinish(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                std::uint32_t) override {}
-  void OnError(ConvertErrorKind, std::uint32_t, const std::string&) override {
+  void OnFinish(const ConversionStatistics&) override {}
+  void OnError(const ConversionFailure&) override {
     throw std::runtime_error("the reference pass could not decode the recording");
   }
   void OnProgress(double) override {}

@@ -39,11 +39,14 @@ int main(int argc, char** argv) {
     } else if (f[0] == "progress") {
       client.OnProgress(std::strtod(f.at(1).c_str(), nullptr));
     } else if (f[0] == "error") {
-      client.OnError(static_cast<ConvertErrorKind>(std::atoi(f.at(1).c_str())), Number(f.at(2)),
-                     {});
+      client.OnError(
+          {static_cast<ConvertErrorKind>(std::atoi(f.at(1).c_str())), Number(f.at(2)), {}});
     } else if (f[0] == "finish") {
-      client.OnFinish(Number(f.at(1)), Number(f.at(2)), Number(f.at(3)), Number(f.at(4)),
-                      Number(f.at(5)));
+      client.OnFinish({.packets = Number(f.at(1)),
+                       .frames = Number(f.at(2)),
+                       .keyFrames = Number(f.at(3)),
+                       .spacers = Number(f.at(4)),
+                       .seconds = Number(f.at(5))});
     } else {
       return 2;
     }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/convert_file.h"
+#include "app/failure_text.h"
 #include "common/byte_block.h"
 #include "common/endian.h"
 #include "tests/testing/process.h"
@@ -115,9 +115,11 @@ TEST(WriteFailureText, NamesTheCauseOfEveryCodeTheProgramProduces) {
   const std::vector<std::pair<std::uint32_t, std::string>> rows = {
       {0x80070002, "No such file or directory"},
       {0x8007000D, "Permission denied"},
+      {0x8007000C, "Cannot allocate memory"},
       {5, "The video pipeline stopped answering, so the output file could not be completed."},
       {0x80004005, "The video pipeline reported a failure."},
-      {0x80070057, "The video pipeline was given a value it does not accept."}};
+      {0x80070057, "The video pipeline was given a value it does not accept."},
+      {0xA0040001, "Microsoft Video 1 (MSVC) holds pictures of at most 65532 pixels each way"}};
   for (const auto& [code, cause] : rows) {
     const std::string text = DescribeWriteFailure(code);
     EXPECT_NE(text.find(cause), std::string::npos) << std::hex << code << ": " << text;

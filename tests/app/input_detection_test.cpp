@@ -1,4 +1,4 @@
-#include "app/input_detection.h"
+#include "engine/convert.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,9 @@ struct DetectionCase {
 };
 
 // Names the row instead of dumping its bytes in test listings.
-void PrintTo(const DetectionCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const DetectionCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class DetectInputKindCases : public ::testing::TestWithParam<DetectionCase> {};
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -279,15 +278,10 @@ TEST_F(AviFilesTest, MsvcRefusesAPictureTooLargeForItBeforeWritingAnything) {
     const std::string path = dir_.File("msvc.avi");
     const TestPicture picture = DesktopSequence(width, height, 1).front();
     CAviRecorder recorder(10.0, kFourCCMicrosoftVideo1);
-    errno = 0;
-    EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 0), 1u);
-    EXPECT_EQ(static_cast<std::uint32_t>(errno), kResultTooLargeForMsvideo1);
+    EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 0),
+              kResultTooLargeForMsvideo1);
     EXPECT_FALSE(std::filesystem::exists(path));
   }
-  // What the user reads names the format and its limit.
-  const std::string sentence = DescribeErrorCode(kResultTooLargeForMsvideo1);
-  EXPECT_NE(sentence.find("Microsoft Video 1"), std::string::npos) << sentence;
-  EXPECT_NE(sentence.find("65532"), std::string::npos) << sentence;
 }
 
 TEST_F(AviFilesTest, PassThroughRefusesADecodedPicture) {

@@ -171,21 +171,19 @@ TEST_F(AviRecorderTest, UnknownEncoderLeavesNoFileAndLatchesTheFailure) {
   CAviRecorder recorder(10.0, FourCCFromText("NONE"));
   const BitmapFormat format = FormatOf(4, 4, 32);
   const Bytes picture(64, 1);
-  errno = 0;
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, 0), 1u);
-  EXPECT_EQ(static_cast<std::uint32_t>(errno), kResultFail);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, 0), kResultFail);
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, frame_), 1u);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, frame_), kResultFail);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(AviRecorderTest, UnwritableOutputFailsTheBuildWithTheSystemError) {
   const std::string path = dir_.File("no-such-directory/out.avi");
   CAviRecorder recorder(10.0, kProbeFourCC);
-  errno = 0;
-  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, 0), 1u);
-  EXPECT_EQ(static_cast<std::uint32_t>(errno), 0x80070000u | ENOENT);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, frame_), 1u);
+  constexpr std::uint32_t kNoSuchDirectory = 0x80070000u | ENOENT;
+  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, 0), kNoSuchDirectory);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, frame_),
+            kNoSuchDirectory);
   EXPECT_EQ(recorder.Close(), 0u);
 }
 
@@ -203,7 +201,7 @@ TEST_P(RefusedHeaderTest, BuildsNothing) {
   const RefusedHeaderRow& row = GetParam();
   CAviRecorder recorder(10.0, kProbeFourCC);
   BitmapFormat format = FormatOf(row.width, row.height, row.bitCount);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, {}, Path(), 0), 1u);
+  EXPECT_EQ(recorder.WriteFrame(0, {}, format, {}, Path(), 0), kResultFail);
   EXPECT_FALSE(std::filesystem::exists(Path()));
   EXPECT_TRUE(ProbeLog().Types().empty());
 }

@@ -304,7 +304,6 @@ TEST_F(PushPinTest, MemoryRunningOutDownstreamEndsTheStreamWithAStatus) {
   EXPECT_EQ(pin_.Status(), kResultOutOfMemory);
   EXPECT_EQ(pin_.DeliverFrame(0, second_, 10, 20, {}, true), kResultOutOfMemory);
   EXPECT_EQ(pin_.DeliverFrame(8, {}, 20, 30, BytesOf("x"), false), kResultOutOfMemory);
-  EXPECT_EQ(DescribeErrorCode(kResultOutOfMemory), "Cannot allocate memory");
 }
 
 TEST_F(PushPinTest, FinishDeliversThePendingPictureBeforeEndOfStream) {

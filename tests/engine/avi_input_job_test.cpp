@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "common/reelkit_exception.h"
+#include "common/conversion_failure.h"
 #include "tests/engine/engine_doubles.h"
 #include "tests/testing/temp_dir.h"
 
@@ -85,7 +85,12 @@ JobRun Convert(const ByteBlock& avi, OutputFormat format = OutputFormat::ScreenC
   TempDir dir;
   const std::string input = dir.Write("in.avi", avi.span());
   CAviInputJob job(FactoryFor(run.recorder));
-  run.result = job.Execute(input, dir.File("out.avi"), format, run.client);
+  // Logged as ConvertFile would report it.
+  try {
+    run.result = job.Execute(input, dir.File("out.avi"), format, run.client);
+  } catch (const CReelkitException& failure) {
+    run.client.OnError(failure.Failure());
+  }
   return run;
 }
 
@@ -150,7 +155,7 @@ TEST(AviInputJob, PicturesAreTakenEveryThirdChunkAndTheLastIsKept) {
 }
 
 TEST(AviInputJob, PassThroughRefusesAStreamFormatOfNoPicture) {
-  EXPECT_THROW(Convert(Avi(Riff().Chunk("00dc", KeyBundle(0)))), CReelkitException);
+  EXPECT_EQ(Convert(Avi(Riff().Chunk("00dc", KeyBundle(0)))).client.calls.back(), "error 3 13");
 }
 
 TEST(AviInputJob, OddChunkIsDecodedWithItsPadByte) {
@@ -234,12 +239,7 @@ TEST(AviInputJob, OversizedChunkIsInvalidData) {
   // Patch the last data chunk's size past the bound; its bytes are never read.
   const std::size_t idxAndChunkTail = 8 + 16 + 4;
   StoreU32LE(avi.data() + avi.size() - idxAndChunkTail - 4, (256u << 20) + 2);
-  try {
-    Convert(avi);
-    FAIL() << "no exception";
-  } catch (const CReelkitException& e) {
-    EXPECT_EQ(e.Error(), 13u);
-  }
+  EXPECT_EQ(Convert(avi).client.calls.back(), "error 3 13");
 }
 
 }  // namespace

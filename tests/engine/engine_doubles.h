@@ -19,14 +19,14 @@ namespace reelkit::testing {
 class ClientLog final : public IReelkitClient {
  public:
   void OnStart(const std::string& inputPath) override { calls.push_back("start " + inputPath); }
-  void OnFinish(std::uint32_t packets, std::uint32_t frames, std::uint32_t keyFrames,
-                std::uint32_t spacers, std::uint32_t seconds) override {
-    calls.push_back("finish " + std::to_string(packets) + " " + std::to_string(frames) + " " +
-                    std::to_string(keyFrames) + " " + std::to_string(spacers) + " " +
-                    std::to_string(seconds));
+  void OnFinish(const ConversionStatistics& s) override {
+    calls.push_back("finish " + std::to_string(s.packets) + " " + std::to_string(s.frames) + " " +
+                    std::to_string(s.keyFrames) + " " + std::to_string(s.spacers) + " " +
+                    std::to_string(s.seconds));
   }
-  void OnError(ConvertErrorKind kind, std::uint32_t code, const std::string&) override {
-    calls.push_back("error " + std::to_string(static_cast<int>(kind)) + " " + std::to_string(code));
+  void OnError(const ConversionFailure& failure) override {
+    calls.push_back("error " + std::to_string(static_cast<int>(failure.kind)) + " " +
+                    std::to_string(failure.code));
   }
   void OnProgress(double percent) override { progress.push_back(percent); }
   bool IsCancelRequested() override { return ++asked == cancelAfter; }

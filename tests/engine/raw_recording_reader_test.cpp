@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "common/reelkit_exception.h"
+#include "common/conversion_failure.h"
 #include "tests/engine/engine_doubles.h"
 #include "tests/testing/temp_dir.h"
 
@@ -23,8 +23,8 @@ std::int64_t HeaderError(std::span<const std::uint8_t> bytes, BitmapFormat* form
   try {
     ReadRecordingHeader(file, format);
   } catch (const CReelkitException& e) {
-    EXPECT_EQ(e.Failure(), ReelkitFailure::ReadInput);
-    return e.Error();
+    EXPECT_EQ(e.Failure().kind, ConvertErrorKind::ReadInputFailed);
+    return e.Failure().code;
   }
   if (formatOut != nullptr) {
     *formatOut = format;
@@ -170,7 +170,7 @@ RecordRead ReadAllRecords(const ByteBlock& bytes, std::span<const std::uint8_t> 
       }
     }
   } catch (const CReelkitException& e) {
-    read.error = e.Error();
+    read.error = e.Failure().code;
   }
   return read;
 }

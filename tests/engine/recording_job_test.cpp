@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/reelkit_exception.h"
+#include "common/conversion_failure.h"
 #include "tests/engine/engine_doubles.h"
 #include "tests/testing/temp_dir.h"
 
@@ -228,8 +228,8 @@ TEST(RecordingJob, UnsupportedFormatFailsAfterStart) {
     Convert(recording, static_cast<OutputFormat>(1), run);
     FAIL() << "no exception";
   } catch (const CReelkitException& e) {
-    EXPECT_EQ(e.Code(), 2);
-    EXPECT_EQ(e.Error(), 0u);
+    EXPECT_EQ(e.Failure().kind, ConvertErrorKind::UnsupportedOutputFormat);
+    EXPECT_EQ(e.Failure().code, 0u);
   }
   ASSERT_EQ(run.client.calls.size(), 1u);
   EXPECT_EQ(run.client.calls[0].rfind("start ", 0), 0u);
@@ -256,8 +256,8 @@ TEST(RecordingJob, RefusedPictureEndsTheConversionAsAWriteFailure) {
       Convert(recording, format, run);
       FAIL() << "no exception";
     } catch (const CReelkitException& e) {
-      EXPECT_EQ(e.Failure(), ReelkitFailure::WriteOutput);
-      EXPECT_EQ(e.Error(), 0x80004005u);
+      EXPECT_EQ(e.Failure().kind, ConvertErrorKind::WriteOutputFailed);
+      EXPECT_EQ(e.Failure().code, 0x80004005u);
     }
   }
 }
@@ -265,9 +265,14 @@ TEST(RecordingJob, RefusedPictureEndsTheConversionAsAWriteFailure) {
 TEST(RecordingJob, MissingInputIsAnOpenFailure) {
   JobRun run;
   CRecordingJob job(FactoryFor(run.recorder));
-  EXPECT_FALSE(
-      job.Execute("/nonexistent/in.rcrec", "/tmp/o.avi", OutputFormat::MicrosoftRle, run.client));
-  EXPECT_EQ(run.client.calls, std::vector<std::string>{"error 2 2"});
+  try {
+    job.Execute("/nonexistent/in.rcrec", "/tmp/o.avi", OutputFormat::MicrosoftRle, run.client);
+    FAIL() << "no exception";
+  } catch (const CReelkitException& e) {
+    EXPECT_EQ(e.Failure().kind, ConvertErrorKind::OpenInputFailed);
+    EXPECT_EQ(e.Failure().code, 2u);
+  }
+  EXPECT_TRUE(run.client.calls.empty());
 }
 
 struct TimeCase {
@@ -294,8 +299,8 @@ TEST_P(RecordingJobTimes, GapsBecomeSpacersWithinADay) {
   try {
     Convert(recording, OutputFormat::ScreenCodec, run);
   } catch (const CReelkitException& failure) {
-    EXPECT_EQ(failure.Failure(), ReelkitFailure::ReadInput);
-    error = failure.Error();
+    EXPECT_EQ(failure.Failure().kind, ConvertErrorKind::ReadInputFailed);
+    error = failure.Failure().code;
   }
   EXPECT_EQ(error, GetParam().error);
   EXPECT_EQ(run.recorder.written, GetParam().frames);

@@ -1,6 +1,5 @@
 // The AVI input reader and its job, with the real decoder, on arbitrary files.
-#include "common/avi_exception.h"
-#include "common/reelkit_exception.h"
+#include "common/conversion_failure.h"
 #include "engine/avi_input_job.h"
 #include "tests/fuzz/fuzz_input.h"
 
@@ -15,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CAviInputJob job(fuzzing::DiscardingRecorders());
     job.Execute(file.Path(), "/dev/null", format, client);
   } catch (const CReelkitException&) {
-  } catch (const CAviException&) {
   }
   return 0;
 }

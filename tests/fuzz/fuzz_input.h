@@ -63,9 +63,8 @@ inline RecorderFactory DiscardingRecorders() {
 class SilentClient final : public IReelkitClient {
  public:
   void OnStart(const std::string&) override {}
-  void OnFinish(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                std::uint32_t) override {}
-  void OnError(ConvertErrorKind, std::uint32_t, const std::string&) override {}
+  void OnFinish(const ConversionStatistics&) override {}
+  void OnError(const ConversionFailure&) override {}
   void OnProgress(double) override {}
   bool IsCancelRequested() override { return false; }
 };

@@ -1,6 +1,5 @@
 // The raw recording reader and the whole job, with the real decoder, on arbitrary files.
-#include "common/avi_exception.h"
-#include "common/reelkit_exception.h"
+#include "common/conversion_failure.h"
 #include "engine/recording_job.h"
 #include "tests/fuzz/fuzz_input.h"
 
@@ -15,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CRecordingJob job(fuzzing::DiscardingRecorders());
     job.Execute(file.Path(), "/dev/null", format, client);
   } catch (const CReelkitException&) {
-  } catch (const CAviException&) {
   }
   return 0;
 }

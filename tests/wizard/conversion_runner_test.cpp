@@ -57,7 +57,7 @@ struct FakeConversion {
     inputs.push_back(in);
     outputs.push_back(out);
     if (in.ends_with("broken.rcrec")) {
-      client.OnError(ConvertErrorKind::InvalidInputFormat, 0, "");
+      client.OnError({ConvertErrorKind::InvalidInputFormat, 0, {}});
       return false;
     }
     client.OnStart(in);
@@ -69,7 +69,8 @@ struct FakeConversion {
       }
     }
     std::ofstream(out) << "video";
-    client.OnFinish(850, 1200, 12, 12, 120);
+    client.OnFinish(
+        {.packets = 850, .frames = 1200, .keyFrames = 12, .spacers = 12, .seconds = 120});
     return true;
   }
 };

@@ -93,7 +93,8 @@ struct FakeConversion {
     QFile output(QString::fromStdString(out));
     output.open(QIODevice::WriteOnly);
     output.write("video");
-    client.OnFinish(850, 1200, 12, 12, 120);
+    client.OnFinish(
+        {.packets = 850, .frames = 1200, .keyFrames = 12, .spacers = 12, .seconds = 120});
     return true;
   }
 };

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/conversion_failure.h"
+
 namespace reelkit {
 
 // The output file of one conversion, claimed before anything is converted. The claim follows a
@@ -19,8 +21,8 @@ class COutputClaim {
   COutputClaim& operator=(const COutputClaim&) = delete;
 
   bool IsHeld() const { return fd_ >= 0; }
-  // When not held: one sentence for the user, and the system error behind it.
-  const std::string& Refusal() const { return refusal_; }
+  // When not held: why, and the system error behind it.
+  const OutputRefusal& Refusal() const { return refusal_; }
   int Error() const { return error_; }
   // The claimed file's absolute path with every link resolved: the file that will be written.
   const std::string& Path() const { return path_; }
@@ -32,13 +34,13 @@ class COutputClaim {
   Attempt OpenExisting(const std::string& outputPath);
   Attempt CreateNew(const std::string& outputPath);
   Attempt LockAndCheck(const std::string& outputPath);
-  Attempt Refuse(std::string sentence, int error);
+  Attempt Refuse(OutputRefusal refusal, int error);
   void Close();
 
   int fd_ = -1;
   bool created_ = false;
   std::string path_;
-  std::string refusal_;
+  OutputRefusal refusal_;
   int error_ = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "app/output_claim.h"
+#include "engine/output_claim.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace reelkit {
@@ -22,34 +21,23 @@ bool IsSameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-const char* KindOf(mode_t mode) {
+OutputFileType TypeOf(mode_t mode) {
   if (S_ISDIR(mode)) {
-    return "a directory";
+    return OutputFileType::Directory;
   }
   if (S_ISCHR(mode)) {
-    return "a character device";
+    return OutputFileType::CharacterDevice;
   }
   if (S_ISBLK(mode)) {
-    return "a block device";
+    return OutputFileType::BlockDevice;
   }
   if (S_ISFIFO(mode)) {
-    return "a named pipe";
+    return OutputFileType::NamedPipe;
   }
   if (S_ISSOCK(mode)) {
-    return "a socket";
+    return OutputFileType::Socket;
   }
-  return "not a regular file";
-}
-
-std::string NotAFile(mode_t mode) {
-  return std::string("The output path is ") + KindOf(mode) +
-         ", not a file; only a regular file is replaced, and nothing was written.";
-}
-
-// The system's own words for errno: our shared codes give some of its numbers other meanings.
-std::string WithCause(const char* sentence, int error) {
-  char buffer[256];
-  return sentence + std::string(::strerror_r(error, buffer, sizeof buffer)) + ".";
+  return OutputFileType::Other;
 }
 
 std::string ResolvedPath(const std::string& path) {
@@ -66,7 +54,7 @@ COutputClaim::COutputClaim(const std::string& outputPath) {
       return;
     }
   }
-  Refuse("The output path keeps changing while it is being opened; nothing was written.", EAGAIN);
+  Refuse({OutputRefusal::Reason::PathKeepsChanging}, EAGAIN);
 }
 
 COutputClaim::~COutputClaim() {
@@ -84,21 +72,20 @@ COutputClaim::Attempt COutputClaim::TryClaim(const std::string& outputPath) {
   struct stat link {};
   if (::lstat(outputPath.c_str(), &link) != 0) {
     if (errno != ENOENT) {
-      return Refuse(WithCause("The output file cannot be created: ", errno), errno);
+      return Refuse({OutputRefusal::Reason::CannotCreate}, errno);
     }
     return CreateNew(outputPath);
   }
   struct stat target {};
   if (::stat(outputPath.c_str(), &target) != 0) {
     if (S_ISLNK(link.st_mode) && errno == ENOENT) {
-      return Refuse(
-          "The output path is a symbolic link to a file that does not exist; nothing was written.",
-          ENOENT);
+      return Refuse({OutputRefusal::Reason::LinkToNothing}, ENOENT);
     }
-    return Refuse(WithCause("The output file cannot be opened: ", errno), errno);
+    return Refuse({OutputRefusal::Reason::CannotOpen}, errno);
   }
   if (!S_ISREG(target.st_mode)) {
-    return Refuse(NotAFile(target.st_mode), S_ISDIR(target.st_mode) ? EISDIR : EINVAL);
+    return Refuse({OutputRefusal::Reason::NotAFile, TypeOf(target.st_mode)},
+                  S_ISDIR(target.st_mode) ? EISDIR : EINVAL);
   }
   return OpenExisting(outputPath);
 }
@@ -112,13 +99,13 @@ COutputClaim::Attempt COutputClaim::OpenExisting(const std::string& outputPath) 
       return Attempt::PathChanged;
     }
     const int error = errno;
-    return Refuse(WithCause("The output file cannot be written: ", error), error);
+    return Refuse({OutputRefusal::Reason::CannotWrite}, error);
   }
   struct stat opened {};
   if (::fstat(fd_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     const mode_t mode = opened.st_mode;
     Close();
-    return Refuse(NotAFile(mode), EINVAL);
+    return Refuse({OutputRefusal::Reason::NotAFile, TypeOf(mode)}, EINVAL);
   }
   return LockAndCheck(outputPath);
 }
@@ -131,7 +118,7 @@ COutputClaim::Attempt COutputClaim::CreateNew(const std::string& outputPath) {
       return Attempt::PathChanged;
     }
     const int error = errno;
-    return Refuse(WithCause("The output file cannot be created: ", error), error);
+    return Refuse({OutputRefusal::Reason::CannotCreate}, error);
   }
   created_ = true;
   return LockAndCheck(outputPath);
@@ -145,12 +132,9 @@ COutputClaim::Attempt COutputClaim::LockAndCheck(const std::string& outputPath) 
     created_ = false;
     Close();
     if (error == EWOULDBLOCK) {
-      return Refuse(
-          "The output file is being written by another conversion; try again when it has "
-          "finished.",
-          error);
+      return Refuse({OutputRefusal::Reason::BeingWritten}, error);
     }
-    return Refuse(WithCause("The output file cannot be locked: ", error), error);
+    return Refuse({OutputRefusal::Reason::CannotLock}, error);
   }
   struct stat claimed {};
   struct stat named {};
@@ -164,13 +148,13 @@ COutputClaim::Attempt COutputClaim::LockAndCheck(const std::string& outputPath) 
   if (path_.empty()) {
     const int error = errno;
     Close();
-    return Refuse(WithCause("The output path cannot be resolved: ", error), error);
+    return Refuse({OutputRefusal::Reason::CannotResolve}, error);
   }
   return Attempt::Held;
 }
 
-COutputClaim::Attempt COutputClaim::Refuse(std::string sentence, int error) {
-  refusal_ = std::move(sentence);
+COutputClaim::Attempt COutputClaim::Refuse(OutputRefusal refusal, int error) {
+  refusal_ = refusal;
   error_ = error;
   return Attempt::Refused;
 }

@@ -1,22 +1,21 @@
-#include "app/input_detection.h"
-
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <span>
 
 #include "common/endian.h"
 #include "common/picture_rules.h"
+#include "engine/convert.h"
 
 namespace reelkit {
 namespace {
 
 constexpr std::size_t kFirstStreamHandlerOffset = 112;
+constexpr std::size_t kDetectionPrefixSize = 128;
 
 bool HasBytes(std::span<const std::uint8_t> bytes, std::size_t offset, const char* text) {
   return std::memcmp(bytes.data() + offset, text, std::strlen(text)) == 0;
 }
-
-}  // namespace
 
 bool ClassifyInputPrefix(std::span<const std::uint8_t, kDetectionPrefixSize> prefix,
                          InputKind& kind) {
@@ -34,6 +33,8 @@ bool ClassifyInputPrefix(std::span<const std::uint8_t, kDetectionPrefixSize> pre
   }
   return false;
 }
+
+}  // namespace
 
 bool DetectInputKind(const std::string& inputPath, InputKind& kind) {
   std::ifstream file(inputPath, std::ios::binary);

@@ -1,0 +1,86 @@
+#include "engine/convert.h"
+
+#include <cerrno>
+#include <exception>
+#include <filesystem>
+#include <new>
+
+#include "avi/codec_module.h"
+#include "common/conversion_failure.h"
+#include "engine/avi_input_job.h"
+#include "engine/output_claim.h"
+#include "engine/recording_job.h"
+
+namespace reelkit {
+namespace {
+
+bool NamesTheSameFile(const std::string& inputPath, const std::string& outputPath) {
+  std::error_code ignored;
+  return std::filesystem::equivalent(inputPath, outputPath, ignored);
+}
+
+// The job lives only inside this call, so a failure leaving it has already completed the output
+// file written so far by the time the client hears of it.
+bool RunJob(InputKind kind, const std::string& inputPath, const std::string& outputPath,
+            OutputFormat format, IReelkitClient& client) {
+  if (kind == InputKind::RawRecording) {
+    CRecordingJob job;
+    return job.Execute(inputPath, outputPath, format, client);
+  }
+  CAviInputJob job;
+  return job.Execute(inputPath, outputPath, format, client);
+}
+
+// Every failure a conversion can meet, as the one value its client hears of. Called inside a
+// catch handler: rethrows the exception being handled to see what it is.
+ConversionFailure FailureOfCurrentException() {
+  try {
+    throw;
+  } catch (const CReelkitException& failure) {
+    return failure.Failure();
+  } catch (const std::bad_alloc&) {
+    return {ConvertErrorKind::ReadInputFailed, ENOMEM, OutOfMemory{}};
+  } catch (const std::exception& failure) {
+    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{failure.what()}};
+  } catch (...) {
+    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{}};
+  }
+}
+
+bool Convert(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
+             IReelkitClient& client) {
+  InputKind kind{};
+  if (!DetectInputKind(inputPath, kind)) {
+    throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+  }
+  // Compared by device and inode, links followed: the file the claim below would open.
+  if (NamesTheSameFile(inputPath, outputPath)) {
+    throw CReelkitException(ConvertErrorKind::OutputIsInput, 0);
+  }
+  const COutputClaim output(outputPath);
+  if (!output.IsHeld()) {
+    throw CReelkitException(ConvertErrorKind::OutputRefused,
+                            static_cast<std::uint32_t>(output.Error()), output.Refusal());
+  }
+  // The resolved path: what the claim checked and locked is what the recorder writes.
+  return RunJob(kind, inputPath, output.Path(), format, client);
+}
+
+}  // namespace
+
+bool RegisterCodecModule() {
+  return RegisterCodecModuleAt(CodecModulePath());
+}
+
+bool ConvertFile(const std::string& inputPath, const std::string& outputPath, OutputFormat format,
+                 IReelkitClient& client) {
+  // Nothing may leave: a front end runs many conversions, and one failure ends only its own.
+  try {
+    return Convert(inputPath, outputPath, format, client);
+  } catch (...) {
+    client.OnError(FailureOfCurrentException());
+  }
+  return false;
+}
+
+}  // namespace reelkit

@@ -238,7 +238,6 @@ std::uint32_t CAviRecorder::TearDown(PendingFrame pending) {
 
 std::uint32_t CAviRecorder::Close() {
   std::lock_guard frameGuard(frameLock_);
-  std::lock_guard teardownGuard(teardownLock_);
   closed_ = true;
   std::uint32_t result = 0;
   if (isBuilt_) {

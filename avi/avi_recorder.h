@@ -90,8 +90,7 @@ class CAviRecorder {
   std::uint32_t failure_ = 0;
   std::optional<CPictureConverter> converter_;  // made by the first picture of another format
 
-  std::mutex frameLock_;  // taken first
-  std::mutex teardownLock_;
+  std::mutex frameLock_;
 };
 
 }  // namespace reelkit

@@ -184,6 +184,11 @@ void CConversionRunner::OnProgress(double percent) {
 }
 
 bool CConversionRunner::IsCancelRequested() {
+  // A job may ask again on its way out (a run of spacers stops at one look, the record loop at the
+  // next): once confirmed, the answer stands without a second question.
+  if (state_.cancelled) {
+    return true;
+  }
   if (!cancelRequested_.exchange(false)) {
     return false;
   }

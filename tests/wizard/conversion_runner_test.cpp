@@ -65,6 +65,8 @@ struct FakeConversion {
       client.OnProgress(quarter * 25.0);
       atReport(inputs.size() - 1, quarter);
       if (client.IsCancelRequested()) {
+        // The engine looks again on its way out; a confirmed cancel must still hold.
+        EXPECT_TRUE(client.IsCancelRequested());
         return false;
       }
     }

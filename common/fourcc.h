@@ -36,5 +36,6 @@ inline std::string FourCCToText(FourCC fourcc) {
 inline constexpr FourCC kFourCCScreenCodec = MakeFourCC('V', 'Q', 'S', 'C');
 inline constexpr FourCC kFourCCMicrosoftRle = MakeFourCC('m', 'r', 'l', 'e');
 inline constexpr FourCC kFourCCMicrosoftVideo1 = MakeFourCC('m', 's', 'v', 'c');
+inline constexpr FourCC kFourCCH264 = MakeFourCC('H', '2', '6', '4');
 
 }  // namespace reelkit

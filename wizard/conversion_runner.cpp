@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-#include <variant>
 
 #include "common/error_codes.h"
 #include "i18n/catalog_format.h"
 #include "i18n/catalog_keys.h"
 #include "i18n/program_utf8.h"
+#include "wizard/failure_cause_text.h"
 #include "wizard/wizard_paths.h"
 
 namespace reelkit {
@@ -133,6 +133,13 @@ void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
 }
 
 void CConversionRunner::OnError(const ConversionFailure& failure) {
+  LogFailureKind(failure);
+  for (std::u16string& line : FailureCauseLines(catalog_, failure)) {
+    Log(std::move(line));
+  }
+}
+
+void CConversionRunner::LogFailureKind(const ConversionFailure& failure) {
   const auto withCode = [&](std::u16string_view key) {
     Log(FormatCatalogText(catalog_.Lookup(key), {failure.code}));
   };
@@ -142,12 +149,9 @@ void CConversionRunner::OnError(const ConversionFailure& failure) {
       break;
     case ConvertErrorKind::UnsupportedOutputFormat:
     case ConvertErrorKind::WriteOutputFailed:
-      withCode(keys::kErrorSave);
-      break;
     case ConvertErrorKind::OutputRefused:
       withCode(keys::kErrorSave);
-      LogSystemCause(failure.code);
-      return;
+      break;
     case ConvertErrorKind::OpenInputFailed:
       withCode(keys::kErrorOpen);
       break;
@@ -159,22 +163,9 @@ void CConversionRunner::OnError(const ConversionFailure& failure) {
       }
       break;
     case ConvertErrorKind::OutputIsInput:
-      LogKey(keys::kCauseOutputIsInput);
-      break;
     case ConvertErrorKind::Unexpected:
-      LogSystemCause(failure.code);
-      return;
-  }
-  // A damaged screen stream is named beyond its kind and code, which say only "invalid data".
-  if (std::holds_alternative<DamagedScreenData>(failure.cause)) {
-    LogKey(keys::kCauseInvalidInput);
-  }
-}
-
-void CConversionRunner::LogSystemCause(std::uint32_t error) {
-  if (error != 0) {
-    Log(catalog_.LookupWithArgument(keys::kCauseSystem,
-                                    SystemErrorText(static_cast<int>(error & 0xFFFF))));
+      // Their cause lines say it all: the sentence and, with a code, the system's words.
+      break;
   }
 }
 

@@ -67,8 +67,8 @@ class CConversionRunner final : public IReelkitClient {
   void DeleteSource(const std::string& sourcePath);
   void Log(std::u16string line) { state_.log.push_back(std::move(line)); }
   void LogKey(std::u16string_view key) { Log(catalog_.Lookup(key)); }
-  // The system's words for an errno behind a failure, where there is one.
-  void LogSystemCause(std::uint32_t error);
+  // The line that the failure's kind gives, with its code where it has one.
+  void LogFailureKind(const ConversionFailure& failure);
   void LogPath(const std::string& path);
   void MoveFileBar(int position);
   void MoveOverallBar(double fileShare);

@@ -27,6 +27,7 @@ inline constexpr std::u16string_view kDeleteSources = u"VQGUI.REELKIT.ADDFILES.D
 inline constexpr std::u16string_view kDestinationIntro = u"VQGUI.REELKIT.SETDEST.LINE1";
 inline constexpr std::u16string_view kDestinationLabel = u"VQGUI.REELKIT.SETDEST.LINE2";
 inline constexpr std::u16string_view kFormatLabel = u"VQGUI.REELKIT.SETDEST.LINE3";
+inline constexpr std::u16string_view kFormatH264 = u"VQGUI.REELKIT.SETDEST.FORMAT.H264";
 inline constexpr std::u16string_view kBrowse = u"VQGUI.REELKIT.SETDEST.BROWSE";
 inline constexpr std::u16string_view kAskOverwrite =
     u"VQGUI.REELKIT.SETDEST.ASKPERMISSION_OVERWRITE";
@@ -131,6 +132,7 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kDestinationIntro,
                                            kDestinationLabel,
                                            kFormatLabel,
+                                           kFormatH264,
                                            kBrowse,
                                            kAskOverwrite,
                                            kNoDestination,

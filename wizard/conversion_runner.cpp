@@ -67,7 +67,8 @@ void CConversionRunner::Run() {
 
 bool CConversionRunner::ConvertOne(const std::string& sourcePath, std::uint64_t size) {
   currentFileBytes_ = size;
-  const std::string outputPath = OutputPathFor(sourcePath, state_.destinationDir, state_.fourcc);
+  const std::string outputPath =
+      OutputPathFor(sourcePath, state_.destinationDir, state_.outputFormat, state_.fourcc);
   if (!MayWrite(sourcePath, outputPath)) {
     return true;
   }

@@ -52,13 +52,15 @@ class FakeView final : public IConversionView {
 struct FakeConversion {
   std::vector<std::string> inputs;
   std::vector<std::string> outputs;
+  std::vector<OutputFormat> formats;
   std::function<void(std::size_t file, int quarter)> atReport = [](std::size_t, int) {};
   std::optional<ConversionFailure> failure;  // reported by every file after its start
 
-  bool operator()(const std::string& in, const std::string& out, OutputFormat,
+  bool operator()(const std::string& in, const std::string& out, OutputFormat format,
                   IReelkitClient& client) {
     inputs.push_back(in);
     outputs.push_back(out);
+    formats.push_back(format);
     if (in.ends_with("broken.rcrec")) {
       client.OnError({ConvertErrorKind::InvalidInputFormat, 0, {}});
       return false;
@@ -323,6 +325,8 @@ const FailureRow kFailureRows[] = {
 };
 
 TEST_F(ConversionRunnerTest, EveryFailureCauseIsWordedWithItsNumbersInTheUsersLanguage) {
+  state.outputFormat = OutputFormat::H264Mp4;
+  state.fourcc = "H264";
   const std::string source = AddSource("call.rcrec", kMiB);
   for (const FailureRow& row : kFailureRows) {
     SCOPED_TRACE(row.name);
@@ -344,13 +348,20 @@ TEST_F(ConversionRunnerTest, EveryFailureCauseIsWordedWithItsNumbersInTheUsersLa
         row.english.size() - (row.english.back().starts_with(u"The system") ? 1 : 0);
     EXPECT_EQ(state.log[cause], row.translatedCause);
   }
+  EXPECT_EQ(conversion.outputs.front(), dir.File("call_H264.mp4"));
+  EXPECT_EQ(conversion.formats.front(), OutputFormat::H264Mp4);
   EXPECT_TRUE(state.hadErrors);
 }
 
 TEST(WizardPaths, OutputNamesAndSizeTexts) {
-  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", "MRLE"), "/video/call7_MRLE.avi");
-  EXPECT_EQ(OutputPathFor("/rec/call7", "/v.1", "MSVC"), "/v.1/call7_MSVC.avi");
-  EXPECT_EQ(OutputPathFor("/rec.d/a.b.avi", "/v", "VQSC"), "/v/a.b_VQSC.avi");
+  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", OutputFormat::MicrosoftRle, "MRLE"),
+            "/video/call7_MRLE.avi");
+  EXPECT_EQ(OutputPathFor("/rec/call7", "/v.1", OutputFormat::MicrosoftVideo1, "MSVC"),
+            "/v.1/call7_MSVC.avi");
+  EXPECT_EQ(OutputPathFor("/rec.d/a.b.avi", "/v", OutputFormat::ScreenCodec, "VQSC"),
+            "/v/a.b_VQSC.avi");
+  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", OutputFormat::H264Mp4, "H264"),
+            "/video/call7_H264.mp4");
   EXPECT_EQ(WithoutTrailingSeparators("/video///"), "/video");
   EXPECT_EQ(WithoutTrailingSeparators("///"), "");
   // Past 2 TiB the KByte count no longer fits 31 bits.

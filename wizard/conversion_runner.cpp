@@ -74,6 +74,8 @@ bool CConversionRunner::ConvertOne(const std::string& sourcePath, std::uint64_t 
   }
   view_.ShowCurrentFile(sourcePath);
   MoveOverallBar(0.0);
+  currentSource_ = sourcePath;
+  sourceLogged_ = false;
   const bool converted = convert_(sourcePath, outputPath, state_.outputFormat, *this);
   if (!converted) {
     state_.hadErrors = true;
@@ -125,6 +127,7 @@ void CConversionRunner::LogPath(const std::string& path) {
 
 void CConversionRunner::OnStart(const std::string& inputPath) {
   LogPath(inputPath);
+  sourceLogged_ = true;
 }
 
 void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
@@ -134,6 +137,12 @@ void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
 }
 
 void CConversionRunner::OnError(const ConversionFailure& failure) {
+  // A file refused before its conversion started (not a recording, an output path that cannot be
+  // written) has no line naming it yet, and its cause would stand in the log without its file.
+  if (!sourceLogged_) {
+    LogPath(currentSource_);
+    sourceLogged_ = true;
+  }
   LogFailureKind(failure);
   for (std::u16string& line : FailureCauseLines(catalog_, failure)) {
     Log(std::move(line));

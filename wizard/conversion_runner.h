@@ -78,6 +78,8 @@ class CConversionRunner final : public IReelkitClient {
   ConvertFunction convert_;
   IConversionView& view_;
   std::atomic<bool> cancelRequested_{false};
+  std::string currentSource_;
+  bool sourceLogged_ = false;  // the log names the current file
   std::uint64_t currentFileBytes_ = 0;
   std::uint64_t doneBytes_ = 0;
   int fileBar_ = -1;

@@ -194,7 +194,7 @@ TEST_F(ConversionRunnerTest, FailedConversionKeepsItsSourceAndAFailedDeletionIsL
   EXPECT_TRUE(std::filesystem::exists(broken));
   EXPECT_TRUE(std::filesystem::exists(undeletable));
   EXPECT_THAT(state.log,
-              ElementsAre(u"Invalid input file format.", U(undeletable), ::testing::_,
+              ElementsAre(U(broken), u"Invalid input file format.", U(undeletable), ::testing::_,
                           u"Deleting source file " + U(undeletable) + u"...",
                           u"*** " + U(undeletable), u"The source file could not be deleted:",
                           u"Directory not empty 0x27", u"All files have been processed."));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "avi/avi_recorder.h"
+#include "avi/h264_mp4_recorder.h"
 #include "common/avi_exception.h"
 #include "common/conversion_failure.h"
 #include "common/error_codes.h"
@@ -25,6 +26,9 @@ namespace {
 
 RecorderFactory DefaultRecorderFactory() {
   return [](double framesPerSecond, FourCC fourcc) -> std::unique_ptr<IVideoRecorder> {
+    if (fourcc == kFourCCH264) {
+      return std::make_unique<CH264Mp4Recorder>();
+    }
     return std::make_unique<CAviRecorder>(framesPerSecond, fourcc);
   };
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 
 extern "C" {
-#include <libavutil/dict.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/pixfmt.h>
 }
@@ -17,38 +16,6 @@ namespace {
 
 constexpr AVRational kTimeUnit = {1, static_cast<int>(kTimeUnitsPerSecond)};
 constexpr std::int64_t kInterleavePeriodMicroseconds = 1'000'000;
-
-// The output name is a path and never a URL: libavformat would take "pipe:1", "tcp://host:port" or
-// "file:name" as an address, and a relative name with a colon ("session:1.avi") as an unknown
-// protocol. Prefixed with "file:" and with no other protocol allowed, every name is opened as the
-// file of that name, colons included.
-constexpr const char* kFileProtocol = "file";
-constexpr const char* kFileProtocolPrefix = "file:";
-
-// Options handed to libavformat, freed with whatever it left unused.
-class CAvOptions {
- public:
-  CAvOptions() = default;
-  CAvOptions(const CAvOptions&) = delete;
-  CAvOptions& operator=(const CAvOptions&) = delete;
-  ~CAvOptions() { av_dict_free(&options_); }
-
-  int Set(const char* key, const char* value) { return av_dict_set(&options_, key, value, 0); }
-  AVDictionary** Address() { return &options_; }
-
- private:
-  AVDictionary* options_ = nullptr;
-};
-
-int OpenFileForWriting(AVIOContext** out, const std::string& path) {
-  CAvOptions options;
-  const int error = options.Set("protocol_whitelist", kFileProtocol);
-  if (error < 0) {
-    return error;
-  }
-  const std::string url = kFileProtocolPrefix + path;
-  return avio_open2(out, url.c_str(), AVIO_FLAG_WRITE, nullptr, options.Address());
-}
 
 }  // namespace
 

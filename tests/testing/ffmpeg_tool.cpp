@@ -56,7 +56,7 @@ ProbedVideo ProbeVideo(const std::string& path) {
   return probed;
 }
 
-DecodedVideo DecodeVideo(const std::string& path) {
+DecodedVideo DecodeVideo(const std::string& path, const std::string& outputOptions) {
   DecodedVideo decoded;
   const ProbedVideo probed = ProbeVideo(path);
   decoded.width = probed.width;
@@ -64,16 +64,16 @@ DecodedVideo DecodeVideo(const std::string& path) {
   TempDir dir;
   const std::string errors = dir.File("errors.txt");
   // passthrough keeps one output picture per stored chunk, repeats included.
-  const auto result = RunShell("ffmpeg -nostdin -v error -i " + Quoted(path) +
-                               " -fps_mode passthrough -f rawvideo -pix_fmt bgra - 2>" +
-                               Quoted(errors));
+  const auto result = RunShell("ffmpeg -nostdin -v error -i " + Quoted(path) + " " + outputOptions +
+                               " -f rawvideo -pix_fmt bgra - 2>" + Quoted(errors));
   decoded.exitStatus = result.exitStatus;
   decoded.errors = ReadFileBytes(errors);
   const std::size_t pictureSize = static_cast<std::size_t>(decoded.width) * decoded.height * 4;
   for (std::size_t at = 0; pictureSize > 0 && at + pictureSize <= result.output.size();
        at += pictureSize) {
-    decoded.frames.emplace_back(result.output.begin() + static_cast<std::ptrdiff_t>(at),
-                                result.output.begin() + static_cast<std::ptrdiff_t>(at + pictureSize));
+    decoded.frames.emplace_back(
+        result.output.begin() + static_cast<std::ptrdiff_t>(at),
+        result.output.begin() + static_cast<std::ptrdiff_t>(at + pictureSize));
   }
   return decoded;
 }

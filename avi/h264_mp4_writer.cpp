@@ -82,7 +82,7 @@ std::uint32_t CH264Mp4Writer::OpenEncoder(int width, int height) {
   context.max_b_frames = kMaxReorderedPictures;
   context.thread_count = kEncoderThreads;
   context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER | AV_CODEC_FLAG_BITEXACT;
-  // Screen pixels are sRGB; the matrix is the one ConvertBgr32ToYuv420 applies.
+  // Screen pixels are sRGB; the matrix is the one CYuv420Converter applies.
   context.color_range = AVCOL_RANGE_MPEG;
   context.colorspace = AVCOL_SPC_SMPTE170M;
   context.color_primaries = AVCOL_PRI_BT709;

@@ -95,13 +95,6 @@ void ConvertRowPairAt(std::span<const std::uint8_t> picture, int width, int heig
 
 }  // namespace
 
-void ConvertBgr32ToYuv420(std::span<const std::uint8_t> picture, int width, int height,
-                          const Yuv420Planes& out) {
-  for (int y = 0; y < height; y += 2) {
-    ConvertRowPairAt(picture, width, height, y, out);
-  }
-}
-
 CYuv420Converter::CYuv420Converter(int width, int height)
     : width_(width),
       height_(height),

@@ -19,17 +19,12 @@ constexpr int EvenSize(int size) {
   return size + (size & 1);
 }
 
-// Converts a bottom-up 32-bit picture (blue, green, red and an unused byte per pixel, rows of
-// width * 4 bytes) into limited-range BT.601 planes of EvenSize(width) x EvenSize(height), the
-// picture top-left. Each chroma sample is the mean of the picture pixels it covers, so the margin
-// does not darken the edge's colour. The arithmetic is integer only: the same picture gives the
-// same planes on every machine.
-void ConvertBgr32ToYuv420(std::span<const std::uint8_t> picture, int width, int height,
-                          const Yuv420Planes& out);
-
-// Converts a sequence of pictures of one size, skipping the rows that did not change: on a screen
-// most of the picture stays as it was from one picture to the next. Keeps a copy of the last
-// picture to compare with.
+// Converts bottom-up 32-bit pictures of one size (blue, green, red and an unused byte per pixel,
+// rows of width * 4 bytes) into limited-range BT.601 planes of EvenSize(width) x EvenSize(height),
+// the picture top-left. Each chroma sample is the mean of the picture pixels it covers, so the
+// margin does not darken the edge's colour. The arithmetic is integer only: the same picture gives
+// the same planes on every machine. Rows that did not change are skipped (on a screen most of the
+// picture stays as it was), against a copy of the last picture.
 class CYuv420Converter {
  public:
   CYuv420Converter(int width, int height);

@@ -6,7 +6,9 @@
 namespace reelkit {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 bool IsBlankOnly(const std::string& text) {
   for (char c : text) {
@@ -22,6 +24,8 @@ void ApplyFourCCOption(const std::string& value, OutputFormat& format) {
     format = OutputFormat::MicrosoftRle;
   } else if (value == "MSVC") {
     format = OutputFormat::MicrosoftVideo1;
+  } else if (value == "H264") {
+    format = OutputFormat::H264Mp4;
   } else if (value == "VQSC") {
     format = OutputFormat::ScreenCodec;
   }
@@ -33,6 +37,9 @@ void PrintUsage(const std::string& invalidArgument, const std::string& applicati
   }
   std::printf("To convert a raw .rcrec file to .avi:\n");
   std::printf("\t%s -in <inputfilename> -out <outputfilename>\n\n", applicationName.c_str());
+  std::printf("To convert it to H.264 in an .mp4 file that browsers and phones play:\n");
+  std::printf("\t%s -in <inputfilename> -out <outputfilename> -fourcc H264\n\n",
+              applicationName.c_str());
 }
 
 }  // namespace

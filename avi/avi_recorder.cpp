@@ -17,6 +17,24 @@ namespace reelkit {
 namespace {
 
 constexpr std::uint32_t kColorsImportantOfRewrittenBitFields = 0xFFFFFF;
+constexpr std::uint32_t kPictureKind = 0;
+
+// The push source's kind of a sample: 0 for a picture, else the packet kind whose tag it carries.
+std::uint32_t PinKindOf(SampleKind kind) {
+  switch (kind) {
+    case SampleKind::Picture:
+      return kPictureKind;
+    case SampleKind::Bundle:
+      return static_cast<std::uint32_t>(PacketKind::Bndl);
+    case SampleKind::KeyBundle:
+      return static_cast<std::uint32_t>(PacketKind::Kbnd);
+    case SampleKind::RepeatedPicture:
+    case SampleKind::Spacer:
+      return static_cast<std::uint32_t>(PacketKind::Empt);
+  }
+  return kPictureKind;
+}
+
 // An encoder whose format holds less than the largest picture refuses the rest when the pipeline
 // is built.
 bool IsSupportedPicture(const BitmapInfoHeader& header) {
@@ -40,6 +58,33 @@ void RemoveFile(const std::string& path) {
 
 }  // namespace
 
+std::optional<AviFileFormat> AviFileFormatFor(const BitmapFormat& firstPicture) {
+  BitmapInfoHeader header = firstPicture.Header();
+  if (!IsSupportedPicture(header)) {
+    return std::nullopt;
+  }
+  AviFileFormat file;
+  file.masks = MasksOf(firstPicture);
+  if (header.compression == kCompressionBitFields) {
+    header.compression = kCompressionRgb;
+    header.clrImportant = kColorsImportantOfRewrittenBitFields;
+    header.clrUsed = 0;
+  } else if (header.bitCount <= 8 &&
+             (header.clrUsed == 0 || header.clrUsed > (1u << header.bitCount))) {
+    header.clrUsed = 1u << header.bitCount;  // a full table, as a header without a count means
+  } else if (header.bitCount > 8) {
+    header.clrUsed = 0;
+  }
+  header.size = kBitmapInfoHeaderSize;
+  const auto imageSize = static_cast<std::uint32_t>(DibImageSize(header));
+  header.sizeImage = imageSize + imageSize / 8;
+  file.format = BitmapFormat(header);
+  const std::size_t tableBytes = 4 * header.clrUsed;
+  std::copy_n(firstPicture.ColorTable().begin(), tableBytes,
+              file.format.Storage().begin() + kBitmapInfoHeaderSize);
+  return file;
+}
+
 CAviRecorder::CAviRecorder(double framesPerSecond, FourCC fourcc)
     : framesPerSecond_(framesPerSecond),
       frameDuration_(reelkit::FrameDuration(framesPerSecond)),
@@ -53,88 +98,68 @@ bool CAviRecorder::IsCopyMode() const {
   return fourcc_ != kFourCCScreenCodec;
 }
 
-std::uint32_t CAviRecorder::WriteFrame(std::uint32_t kind, std::span<const std::uint8_t> packet,
-                                       const BitmapFormat& format,
-                                       std::span<const std::uint8_t> picture,
-                                       const std::string& outputPath, Time time) {
-  if (format.Header().size == 0) {
-    return kErrorInvalidFunction;
-  }
-  std::lock_guard frameGuard(frameLock_);
-  if (closed_) {
+void CAviRecorder::Open(const std::string& outputPath) {
+  outputPath_ = outputPath;
+}
+
+std::uint32_t CAviRecorder::Write(SampleKind kind, const BitmapFormat& format,
+                                  std::span<const std::uint8_t> bytes, Time time) {
+  if (format.Header().size == 0 || closed_) {
     return kErrorInvalidFunction;
   }
   if (failed_) {
     return failure_;
   }
+  std::uint32_t pinKind = PinKindOf(kind);
   if (!isBuilt_) {
-    const std::uint32_t result = BuildForFirstFrame(kind, format, outputPath, time);
-    if (result != 0) {
+    if (const std::uint32_t result = BuildForFirstSample(format, time); result != 0) {
       failed_ = true;
       failure_ = result;
       return result;
+    }
+    // Whatever the first sample is, a reader starts the stream at it.
+    if (pinKind != kPictureKind) {
+      pinKind = static_cast<std::uint32_t>(PacketKind::Kbnd);
     }
   }
   if (graph_->GetState() != GraphState::Running) {
     return 0;
   }
-  return HandOver(kind, packet, format, picture, time);
+  for (;;) {
+    const std::uint32_t result = HandOver(pinKind, format, bytes, time);
+    if (result != kErrorBusy) {
+      return result;
+    }
+    pushSource_->Pin().WaitUntilReady();
+  }
 }
 
-std::uint32_t CAviRecorder::BuildForFirstFrame(std::uint32_t& kind, const BitmapFormat& format,
-                                               const std::string& outputPath, Time time) {
+std::uint32_t CAviRecorder::BuildForFirstSample(const BitmapFormat& format, Time time) {
   timeBase_ = time;
   converter_.reset();
-  if (kind != 0) {
-    kind = static_cast<std::uint32_t>(PacketKind::Kbnd);
-  }
-  BitmapInfoHeader header = format.Header();
-  if (!IsSupportedPicture(header)) {
+  std::optional<AviFileFormat> file = AviFileFormatFor(format);
+  if (!file) {
     return kResultFail;
   }
-  storedMasks_ = MasksOf(format);
-  if (header.compression == kCompressionBitFields) {
-    header.compression = kCompressionRgb;
-    header.clrImportant = kColorsImportantOfRewrittenBitFields;
-    header.clrUsed = 0;
-  } else if (header.bitCount <= 8 &&
-             (header.clrUsed == 0 || header.clrUsed > (1u << header.bitCount))) {
-    header.clrUsed = 1u << header.bitCount;  // a full table, as a header without a count means
-  } else if (header.bitCount > 8) {
-    header.clrUsed = 0;
-  }
-  header.size = kBitmapInfoHeaderSize;
-  // Room for a little more than one picture: a pass-through bundle carries sub-packet headers too.
-  const std::uint32_t imageSize =
-      4u *
-      ((static_cast<std::uint32_t>(header.bitCount) * static_cast<std::uint32_t>(header.width) +
-        31) /
-       32) *
-      static_cast<std::uint32_t>(std::abs(header.height));
-  header.sizeImage = imageSize + imageSize / 8;
-  storedFormat_ = BitmapFormat(header);
-  const std::size_t tableBytes = 4 * header.clrUsed;
-  std::copy_n(format.ColorTable().begin(), tableBytes,
-              storedFormat_.Storage().begin() + kBitmapInfoHeaderSize);
-
-  const std::uint32_t result = Build(outputPath);
-  if (result != 0) {
+  file_ = std::move(*file);
+  if (const std::uint32_t result = Build(); result != 0) {
     return result;
   }
   isBuilt_ = true;
+  const BitmapInfoHeader header = file_.format.Header();
   built_ = {header.width, header.height, header.bitCount};
   return 0;
 }
 
-std::uint32_t CAviRecorder::Build(const std::string& outputPath) {
+std::uint32_t CAviRecorder::Build() {
   graph_ = std::make_unique<CFilterGraph>();
   auto source = std::make_unique<CPushSourceBitmap>();
-  source->SetFrameFormat(storedFormat_.Bytes(), storedMasks_, frameDuration_);
+  source->SetFrameFormat(file_.format.Bytes(), file_.masks, frameDuration_);
   pushSource_ = graph_->AddSource(std::move(source));
   // Nothing is removed first: the file is opened with truncation, which replaces an existing
   // file's content in place, so its permissions, links and the lock a caller holds on it stay.
 
-  std::uint32_t result = graph_->SetOutputFileName(outputPath, framesPerSecond_);
+  std::uint32_t result = graph_->SetOutputFileName(outputPath_, framesPerSecond_);
   if (result == 0) {
     std::unique_ptr<ICompressor> compressor;
     result = FindCompressor(fourcc_, &compressor);
@@ -151,21 +176,23 @@ std::uint32_t CAviRecorder::Build(const std::string& outputPath) {
   }
   if (result != 0) {
     TearDown(PendingFrame::Discard);
-    RemoveFile(outputPath);
+    RemoveFile(outputPath_);
   }
   return result;
 }
 
-std::uint32_t CAviRecorder::HandOver(std::uint32_t kind, std::span<const std::uint8_t> packet,
-                                     const BitmapFormat& format,
-                                     std::span<const std::uint8_t> picture, Time time) {
+std::uint32_t CAviRecorder::HandOver(std::uint32_t kind, const BitmapFormat& format,
+                                     std::span<const std::uint8_t> bytes, Time time) {
   const Time start = time - timeBase_;
   const Time stop = start + frameDuration_;
-  // A spacer's picture is not read, so it is not converted either.
-  if (IsCopyMode() && !pushSource_->Pin().ReusesLastPicture(kind) && DiffersFromFile(format)) {
-    picture = ConvertToFileFormat(format, picture);
+  if (!IsCopyMode()) {
+    return pushSource_->DeliverFrame(kind, {}, start, stop, bytes, false);
   }
-  return pushSource_->DeliverFrame(kind, picture, start, stop, packet, IsCopyMode());
+  // A spacer's picture is not read, so it is not converted either.
+  if (!pushSource_->Pin().ReusesLastPicture(kind) && DiffersFromFile(format)) {
+    bytes = ConvertToFileFormat(format, bytes);
+  }
+  return pushSource_->DeliverFrame(kind, bytes, start, stop, {}, true);
 }
 
 bool CAviRecorder::DiffersFromFile(const BitmapFormat& format) const {
@@ -175,13 +202,13 @@ bool CAviRecorder::DiffersFromFile(const BitmapFormat& format) const {
     return true;
   }
   if (header.bitCount == 16) {
-    return MasksOf(format) != storedMasks_;
+    return MasksOf(format) != file_.masks;
   }
   if (header.bitCount <= 8) {
-    const std::size_t tableBytes = 4 * storedFormat_.Header().clrUsed;
+    const std::size_t tableBytes = 4 * file_.format.Header().clrUsed;
     const auto table = format.ColorTable();
     return !std::equal(table.begin(), table.begin() + tableBytes,
-                       storedFormat_.ColorTable().begin());
+                       file_.format.ColorTable().begin());
   }
   return false;
 }
@@ -195,21 +222,14 @@ std::span<const std::uint8_t> CAviRecorder::ConvertToFileFormat(
   }
   if (!converter_) {
     VideoMediaType file;
-    file.format = storedFormat_;
-    file.masks = storedMasks_;
+    file.format = file_.format;
+    file.masks = file_.masks;
     converter_.emplace(file);
   }
   VideoMediaType source;
   source.format = format;
   source.masks = MasksOf(format);
   return converter_->Convert(source, picture);
-}
-
-void CAviRecorder::WaitUntilReady() {
-  std::lock_guard frameGuard(frameLock_);
-  if (isBuilt_ && pushSource_ != nullptr) {
-    pushSource_->Pin().WaitUntilReady();
-  }
 }
 
 std::uint32_t CAviRecorder::TearDown(PendingFrame pending) {
@@ -237,14 +257,13 @@ std::uint32_t CAviRecorder::TearDown(PendingFrame pending) {
 }
 
 std::uint32_t CAviRecorder::Close() {
-  std::lock_guard frameGuard(frameLock_);
   closed_ = true;
   std::uint32_t result = 0;
   if (isBuilt_) {
     result = TearDown(PendingFrame::Deliver);
     isBuilt_ = false;
   }
-  storedFormat_ = BitmapFormat();
+  file_ = AviFileFormat{};
   converter_.reset();
   return result;
 }

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +11,7 @@
 #include "common/bitmap_format.h"
 #include "common/fourcc.h"
 #include "common/time.h"
+#include "common/video_recorder.h"
 
 namespace reelkit {
 
@@ -19,39 +19,39 @@ class CFilterGraph;
 class CPushSourceBitmap;
 enum class PendingFrame;
 
-// Turns a timed sequence of frames into one AVI file. The pipeline (push source, the compressor
-// found for the FourCC, AVI multiplexer) is built lazily by the first frame and lives until Close.
+// The format an AVI file declares for a stream whose first picture has this format: bit fields
+// become plain RGB with their masks beside it, a palette is always a full table, and the sample
+// size leaves room for a little more than one picture (a pass-through bundle carries sub-packet
+// headers too).
+struct AviFileFormat {
+  BitmapFormat format;
+  std::array<std::uint32_t, 3> masks{};
+};
+
+// Empty when no AVI file can hold such pictures (no size, an impossible depth, a side past the
+// largest a recording can have).
+std::optional<AviFileFormat> AviFileFormatFor(const BitmapFormat& firstPicture);
+
+// Turns a timed sequence of samples into one AVI file. The pipeline (push source, the compressor
+// found for the FourCC, AVI multiplexer) is built by the first sample and lives until Close.
 //
-// Pass-through mode (FourCC "VQSC"): frames are packets of the screen stream, borrowed for the
-// length of the call. Copy mode (every other FourCC): frames are decoded pictures, copied and
-// encoded on the streaming thread while the caller goes on.
-//
-// Threads: WriteFrame, WaitUntilReady and Close from the owner's thread (or several, serialised by
-// the frame lock); the push source's streaming thread encodes and writes.
-class CAviRecorder {
+// Pass-through mode (FourCC "VQSC"): samples are bundles of the screen stream, borrowed for the
+// length of the call, which waits until the streaming thread has copied them. Copy mode (every
+// other FourCC): samples are decoded pictures, copied and encoded on the streaming thread while
+// the caller goes on; a picture handed over while the one before is still pending waits for it.
+class CAviRecorder final : public IVideoRecorder {
  public:
   CAviRecorder(double framesPerSecond, FourCC fourcc);
-  virtual ~CAviRecorder();
+  ~CAviRecorder() override;
   CAviRecorder(const CAviRecorder&) = delete;
   CAviRecorder& operator=(const CAviRecorder&) = delete;
 
-  // kind: 0 = decoded picture; 8 BNDL, 9 KBND, 10 EMPT in pass-through. In copy mode, 10 marks a
-  // spacer whose picture is the one of the frame before, which need not be copied again (the
-  // first frame of a file is always copied). format: the bitmap header
-  // (+ masks or palette) of the picture or of the pass-through stream. Returns 0 accepted, 170
-  // busy, anything else refused: a failed build returns its result code, then and on every later
-  // call.
-  virtual std::uint32_t WriteFrame(std::uint32_t kind, std::span<const std::uint8_t> packet,
-                                   const BitmapFormat& format,
-                                   std::span<const std::uint8_t> picture,
-                                   const std::string& outputPath, Time time);
-
-  // Blocks until a WriteFrame would not return busy, or the stream has failed.
-  virtual void WaitUntilReady();
-
-  // Completes the file: a pending frame is delivered first, then end of stream and the trailer.
-  // Returns 0 or the error of the failed completion. Safe to call twice; the destructor calls it.
-  virtual std::uint32_t Close();
+  void Open(const std::string& outputPath) override;
+  // A header of size 0 is refused with 1 and nothing latched; a failed build returns its result
+  // code, then and on every later call; after Close every sample gets 1.
+  std::uint32_t Write(SampleKind kind, const BitmapFormat& format,
+                      std::span<const std::uint8_t> bytes, Time time) override;
+  std::uint32_t Close() override;
 
   Time FrameDuration() const { return frameDuration_; }
 
@@ -63,12 +63,11 @@ class CAviRecorder {
   };
 
   bool IsCopyMode() const;
-  std::uint32_t BuildForFirstFrame(std::uint32_t& kind, const BitmapFormat& format,
-                                   const std::string& outputPath, Time time);
-  std::uint32_t Build(const std::string& outputPath);
-  std::uint32_t HandOver(std::uint32_t kind, std::span<const std::uint8_t> packet,
-                         const BitmapFormat& format, std::span<const std::uint8_t> picture,
-                         Time time);
+  std::uint32_t BuildForFirstSample(const BitmapFormat& format, Time time);
+  std::uint32_t Build();
+  // 170 while the streaming thread has not yet taken the picture before.
+  std::uint32_t HandOver(std::uint32_t kind, const BitmapFormat& format,
+                         std::span<const std::uint8_t> bytes, Time time);
   bool DiffersFromFile(const BitmapFormat& format) const;
   std::span<const std::uint8_t> ConvertToFileFormat(const BitmapFormat& format,
                                                     std::span<const std::uint8_t> picture);
@@ -77,11 +76,11 @@ class CAviRecorder {
   double framesPerSecond_;
   Time frameDuration_;
   FourCC fourcc_;
+  std::string outputPath_;
 
   std::unique_ptr<CFilterGraph> graph_;
   CPushSourceBitmap* pushSource_ = nullptr;  // owned by graph_
-  BitmapFormat storedFormat_;
-  std::array<std::uint32_t, 3> storedMasks_{};
+  AviFileFormat file_;
   BuiltFormat built_;
   Time timeBase_ = 0;
   bool isBuilt_ = false;
@@ -89,8 +88,6 @@ class CAviRecorder {
   bool closed_ = false;
   std::uint32_t failure_ = 0;
   std::optional<CPictureConverter> converter_;  // made by the first picture of another format
-
-  std::mutex frameLock_;
 };
 
 }  // namespace reelkit

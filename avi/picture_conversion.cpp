@@ -52,8 +52,8 @@ std::array<std::uint32_t, 256> PaletteOf(const BitmapFormat& format) {
   return palette;
 }
 
-// Places a picture into one of another size, top-left as shown, with a black margin. Rows are
-// bottom-up: the top row is the last in memory.
+}  // namespace
+
 void FitPixels(std::span<const std::uint32_t> source, int sourceWidth, int sourceHeight,
                std::span<std::uint32_t> target, int targetWidth, int targetHeight) {
   const int rows = std::min(sourceHeight, targetHeight);
@@ -69,8 +69,6 @@ void FitPixels(std::span<const std::uint32_t> source, int sourceWidth, int sourc
     std::fill(to + columns, to + width, 0u);
   }
 }
-
-}  // namespace
 
 CDibReader::CDibReader(const VideoMediaType& type) {
   const BitmapInfoHeader header = type.format.Header();

@@ -73,6 +73,12 @@ class CDibWriter {
   std::vector<std::int16_t> nearestCache_;  // by 15-bit colour; -1 until looked up
 };
 
+// Places a picture of 0x00RRGGBB pixels into one of another size, top-left as shown, with a black
+// margin; what does not fit is cut off. Rows are bottom-up: the top row is the last in memory.
+// source holds sourceWidth x sourceHeight pixels, target targetWidth x targetHeight.
+void FitPixels(std::span<const std::uint32_t> source, int sourceWidth, int sourceHeight,
+               std::span<std::uint32_t> target, int targetWidth, int targetHeight);
+
 // Brings pictures of any format into one fixed target format: each is read into 32-bit pixels,
 // placed top-left in the target's size with a black margin, and written in the target's depth.
 // The reader's tables and all storage are kept from one picture to the next: a recording that

@@ -66,14 +66,10 @@ void BM_Recorder(benchmark::State& state, FourCC fourcc) {
   const std::string path = OutputPath();
   for (auto _ : state) {
     CAviRecorder recorder(kFramesPerSecond, fourcc);
+    recorder.Open(path);
     Time time = 0;
     for (const auto& picture : pictures) {
-      std::uint32_t result = 0;
-      while ((result = recorder.WriteFrame(0, {}, format, BytesOf(picture), path, time)) ==
-             kErrorBusy) {
-        recorder.WaitUntilReady();
-      }
-      if (result != 0) {
+      if (recorder.Write(SampleKind::Picture, format, BytesOf(picture), time) != 0) {
         state.SkipWithError("the recorder refused a picture");
         return;
       }
@@ -95,9 +91,10 @@ void BM_RecorderPassThrough(benchmark::State& state) {
   std::vector<std::uint8_t> bundle(64 * 1024, 0x5A);
   for (auto _ : state) {
     CAviRecorder recorder(30.0, kFourCCScreenCodec);
+    recorder.Open(path);
     Time time = 0;
     for (int i = 0; i < kPictures; ++i) {
-      if (recorder.WriteFrame(8, bundle, format, {}, path, time) != 0) {
+      if (recorder.Write(SampleKind::Bundle, format, bundle, time) != 0) {
         state.SkipWithError("the recorder refused a bundle");
         return;
       }

@@ -17,7 +17,7 @@ enum class OutputFormat : std::int32_t {
 
 constexpr bool IsSupportedOutputFormat(OutputFormat format) {
   return format == OutputFormat::ScreenCodec || format == OutputFormat::MicrosoftRle ||
-         format == OutputFormat::MicrosoftVideo1;
+         format == OutputFormat::MicrosoftVideo1 || format == OutputFormat::H264Mp4;
 }
 
 // Only meaningful for a supported format.

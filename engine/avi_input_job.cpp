@@ -3,6 +3,7 @@
 #include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/error_codes.h"
+#include "common/packet_kind.h"
 #include "engine/format_announcement.h"
 
 namespace reelkit {
@@ -14,26 +15,26 @@ namespace {
 
 }  // namespace
 
-CAviInputJob::CAviInputJob(RecorderFactory makeRecorder)
-    : CConversionJob(std::move(makeRecorder)) {}
+CAviInputJob::CAviInputJob(RecorderFactory makeRecorder) : sink_(std::move(makeRecorder)) {}
 
 bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outputPath,
                            OutputFormat format, IReelkitClient& client) {
-  StartRun(inputPath, outputPath, format, client);
+  sink_.SetDestination(outputPath, format);
+  StartRun(input_, inputPath, client);
   const std::vector<MoviList> lists = LocateMoviLists(input_);
   for (const MoviList& list : lists) {
-    inputSize_ += list.size;
+    progress_.size += list.size;
   }
-  if (inputSize_ == 0) {
+  if (progress_.size == 0) {
     ThrowMalformed();
   }
-  SelectOutputFormat();
+  clock_.SetFrameDuration(sink_.OpenRecorder());
   for (const MoviList& list : lists) {
     input_.SeekTo(list.offset);
     std::uint64_t listConsumed = 0;
     while (listConsumed < list.size) {
       ReadNextChunk(listConsumed);
-      ReportProgress(client);
+      progress_.Report(client);
       if (client.IsCancelRequested()) {
         return false;
       }
@@ -43,15 +44,15 @@ bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outp
   if (pictureIsPending_) {
     RecordDecodedPicture();
   }
-  CompleteOutput();
-  ReportFinish(client);
+  sink_.Complete();
+  ReportFinish(client, statistics_, clock_);
   return true;
 }
 
 void CAviInputJob::ReadNextChunk(std::uint64_t& listConsumed) {
   const ChunkHeader header = ReadChunkHeader(input_);
   listConsumed += 8;
-  consumed_ += 8;
+  progress_.consumed += 8;
   if (header.size == 0) {
     ThrowMalformed();
   }
@@ -60,7 +61,7 @@ void CAviInputJob::ReadNextChunk(std::uint64_t& listConsumed) {
   }
   const std::uint32_t size = header.size + (header.size & 1);
   listConsumed += size;
-  consumed_ += size;
+  progress_.consumed += size;
   if (!IsDataChunk(header.id)) {
     input_.Skip(size);
     return;
@@ -76,7 +77,7 @@ void CAviInputJob::ReadNextChunk(std::uint64_t& listConsumed) {
     TakeStreamFormat();
     streamFormatKnown_ = true;
   }
-  if (ProducesPictures()) {
+  if (sink_.ProducesPictures()) {
     DecodeChunk();
   } else {
     PassChunkThrough(chunk_.span().first(header.size));
@@ -84,17 +85,17 @@ void CAviInputJob::ReadNextChunk(std::uint64_t& listConsumed) {
 }
 
 void CAviInputJob::TakeStreamFormat() {
-  streamFormat_ = StreamFormatOfFirstChunk(chunk_.span());
-  if (ProducesPictures()) {
-    CreateDecoder();
+  const BitmapFormat chunkFormat = StreamFormatOfFirstChunk(chunk_.span());
+  if (sink_.ProducesPictures()) {
+    sink_.CreateDecoder(chunkFormat);
     return;
   }
   // Nothing decodes a pass-through stream on its way, so the format the output declares is
   // checked here. It is the one the first chunk announces, at whatever depth; without an
   // announcement, the 32-bit format of the chunk's size.
   const auto announced = AnnouncedFormatBlock(chunk_.span().subspan(4));
-  streamFormat_ = AnnouncedStreamFormat(announced.empty() ? streamFormat_.Bytes() : announced);
-  DeclareStreamFormatForOutput();
+  sink_.DeclarePassThroughFormat(
+      AnnouncedStreamFormat(announced.empty() ? chunkFormat.Bytes() : announced));
 }
 
 void CAviInputJob::PassChunkThrough(std::span<const std::uint8_t> chunk) {
@@ -106,12 +107,13 @@ void CAviInputJob::PassChunkThrough(std::span<const std::uint8_t> chunk) {
     if (tag == PacketKind::Kbnd) {
       ++statistics_.keyFrames;
     }
-    RecordSample(tag, chunk.subspan(4));
+    const SampleKind kind = tag == PacketKind::Kbnd ? SampleKind::KeyBundle : SampleKind::Bundle;
+    sink_.RecordSample(kind, chunk.subspan(4), clock_.Next());
   } else {
     // Nothing in it that a decoder reads: the picture stays as it was, as after a spacer.
-    RecordSample(PacketKind::Empt, {});
+    sink_.RecordSample(SampleKind::Spacer, {}, clock_.Next());
   }
-  nextFrameTime_ += frameDuration_;
+  clock_.Advance();
   ++statistics_.frames;
 }
 
@@ -121,17 +123,17 @@ void CAviInputJob::DecodeChunk() {
   if (isKey) {
     ++statistics_.keyFrames;
   }
-  DecodeIntoFrame(chunk_.span());
+  sink_.DecodeIntoFrame(chunk_.span());
   pictureIsPending_ = true;
-  if (inputTime_ > nextFrameTime_ + frameDuration_) {
+  if (inputTime_ > clock_.Next() + clock_.FrameDuration()) {
     RecordDecodedPicture();
   }
   inputTime_ += kInputChunkDuration;
 }
 
 void CAviInputJob::RecordDecodedPicture() {
-  RecordPicture();
-  nextFrameTime_ += frameDuration_;
+  sink_.RecordPicture(clock_.Next());
+  clock_.Advance();
   ++statistics_.frames;
   pictureIsPending_ = false;
 }

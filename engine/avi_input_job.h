@@ -4,13 +4,14 @@
 
 #include "engine/avi_input_reader.h"
 #include "engine/conversion_job.h"
+#include "engine/output_sink.h"
 
 namespace reelkit {
 
 // Converts an AVI that carries the screen stream, taken to run at 30 chunks per second: every
 // data chunk is decoded in turn and the pictures re-recorded in the chosen output format, or, for
 // the screen codec, every chunk is passed through as one sample.
-class CAviInputJob : public CConversionJob {
+class CAviInputJob {
  public:
   explicit CAviInputJob(RecorderFactory makeRecorder = DefaultRecorderFactory());
 
@@ -29,6 +30,11 @@ class CAviInputJob : public CConversionJob {
 
   static constexpr Time kInputChunkDuration = FrameDuration(30);
 
+  InputFile input_;
+  InputProgress progress_;
+  CFrameClock clock_;
+  ConversionStatistics statistics_;
+  COutputSink sink_;
   ByteBlock chunk_;
   Time inputTime_ = 0;
   bool streamFormatKnown_ = false;

@@ -3,6 +3,7 @@
 #include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/error_codes.h"
+#include "common/packet_kind.h"
 #include "engine/format_announcement.h"
 
 namespace reelkit {
@@ -19,46 +20,35 @@ bool StartsKeyBundle(PacketKind kind) {
   return kind == PacketKind::Fint || kind == PacketKind::Kfrm;
 }
 
-// Whole frame intervals skipped before a bundle that starts at start, with the next frame due at
-// next: the spacers that keep the video on the recording's clock.
-std::uint64_t SkippedIntervals(Time start, Time next, Time duration) {
-  if (start <= next) {
-    return 0;
-  }
-  const std::uint64_t gap = static_cast<std::uint64_t>(start) - static_cast<std::uint64_t>(next);
-  return (gap - 1) / static_cast<std::uint64_t>(duration);
-}
-
 }  // namespace
 
-CRecordingJob::CRecordingJob(RecorderFactory makeRecorder)
-    : CConversionJob(std::move(makeRecorder)) {
+CRecordingJob::CRecordingJob(RecorderFactory makeRecorder) : sink_(std::move(makeRecorder)) {
   ClearBundle();
 }
 
 bool CRecordingJob::Execute(const std::string& inputPath, const std::string& outputPath,
                             OutputFormat format, IReelkitClient& client) {
-  StartRun(inputPath, outputPath, format, client);
+  sink_.SetDestination(outputPath, format);
+  StartRun(input_, inputPath, client);
   client_ = &client;
-  inputSize_ = input_.Size();
-  consumed_ = ReadRecordingHeader(input_, streamFormat_);
-  DeclareStreamFormatForOutput();
-  if (ProducesPictures()) {
-    CreateDecoder();
+  progress_.size = input_.Size();
+  progress_.consumed = ReadRecordingHeader(input_, streamFormat_);
+  if (sink_.ProducesPictures()) {
+    sink_.CreateDecoder(streamFormat_);
+  } else {
+    sink_.DeclarePassThroughFormat(streamFormat_);
   }
-  SelectOutputFormat();
+  clock_.SetFrameDuration(sink_.OpenRecorder());
   for (;;) {
     const std::uint64_t recordSize = ReadRecord(input_, packet_);
     if (recordSize == 0) {
       break;
     }
     ++statistics_.packets;
-    if (firstTime_ == 0) {
-      firstTime_ = packet_.timestamp;
-    }
+    clock_.NoteInputTime(packet_.timestamp);
     ProcessPacket(packet_);
-    consumed_ += recordSize;
-    ReportProgress(client);
+    progress_.consumed += recordSize;
+    progress_.Report(client);
     if (client.IsCancelRequested()) {
       return false;
     }
@@ -70,14 +60,14 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
   if (client.IsCancelRequested()) {
     return false;
   }
-  CompleteOutput();
-  ReportFinish(client);
+  sink_.Complete();
+  ReportFinish(client, statistics_, clock_);
   return true;
 }
 
 void CRecordingJob::ProcessPacket(RecordingPacket& packet) {
-  if (!BundleIsEmpty() &&
-      (packet.timestamp >= nextFrameTime_ + frameDuration_ || StartsKeyBundle(packet.kind))) {
+  if (!BundleIsEmpty() && (packet.timestamp >= clock_.Next() + clock_.FrameDuration() ||
+                           StartsKeyBundle(packet.kind))) {
     FlushBundle();
   }
   // The first INIT of a recording announces its format like a FINT; later ones do not.
@@ -89,9 +79,7 @@ void CRecordingJob::ProcessPacket(RecordingPacket& packet) {
     ++statistics_.keyFrames;
   }
   AppendToBundle(packet);
-  if (nextFrameTime_ == 0) {
-    nextFrameTime_ = bundleStart_;
-  }
+  clock_.StartAt(bundleStart_);
   if (packet.kind == PacketKind::Fint) {
     FlushBundle();
   }
@@ -116,40 +104,44 @@ void CRecordingJob::AppendToBundle(const RecordingPacket& packet) {
 }
 
 void CRecordingJob::FlushBundle() {
-  const std::uint64_t spacers = SkippedIntervals(bundleStart_, nextFrameTime_, frameDuration_);
-  const auto framesAllowed = static_cast<std::uint64_t>(kMaxVideoLength / frameDuration_);
+  const Time duration = clock_.FrameDuration();
+  const std::uint64_t spacers = clock_.IntervalsSkippedBefore(bundleStart_);
+  const auto framesAllowed = static_cast<std::uint64_t>(kMaxVideoLength / duration);
   if (std::uint64_t{statistics_.frames} + spacers >= framesAllowed) {
-    const std::uint64_t asked = (std::uint64_t{statistics_.frames} + spacers + 1) * frameDuration_;
+    const std::uint64_t asked = (std::uint64_t{statistics_.frames} + spacers + 1) * duration;
     throw CReelkitException(LimitRefusal{InputLimit::VideoLength, asked, kMaxVideoLength});
   }
-  while (bundleStart_ > nextFrameTime_ + frameDuration_) {
+  while (bundleStart_ > clock_.Next() + duration) {
     if (client_->IsCancelRequested()) {
       return;  // the run stops at its next look at the client
     }
-    if (ProducesPictures()) {
-      RecordRepeatedPicture();
-    } else {
-      RecordSample(PacketKind::Empt, {});
-    }
-    nextFrameTime_ += frameDuration_;
-    ++statistics_.frames;
+    RecordFrame(SampleKind::Spacer, {});
     ++statistics_.spacers;
   }
-  if (ProducesPictures()) {
-    const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
+  const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
+  if (sink_.ProducesPictures()) {
     StoreU32LE(bundle_.data(), FourCCOfPacketKind(kind));
-    DecodeIntoFrame(bundle_.span());
-    RecordPicture();
-  } else {
-    if (!streamFormatAnnounced_) {
-      AnnounceStreamFormat();
-    }
-    const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
-    RecordSample(kind, bundle_.span().subspan(kBundleHeaderSize));
+    sink_.DecodeIntoFrame(bundle_.span());
+  } else if (!streamFormatAnnounced_) {
+    AnnounceStreamFormat();
   }
-  nextFrameTime_ += frameDuration_;
-  ++statistics_.frames;
+  RecordFrame(bundleIsKey_ ? SampleKind::KeyBundle : SampleKind::Bundle,
+              bundle_.span().subspan(kBundleHeaderSize));
   ClearBundle();
+}
+
+// A decoded output records the frame buffer's picture for a bundle, and says that it repeats the
+// picture before for a spacer.
+void CRecordingJob::RecordFrame(SampleKind kind, std::span<const std::uint8_t> bundle) {
+  if (!sink_.ProducesPictures()) {
+    sink_.RecordSample(kind, bundle, clock_.Next());
+  } else if (kind == SampleKind::Spacer) {
+    sink_.RecordRepeatedPicture(clock_.Next());
+  } else {
+    sink_.RecordPicture(clock_.Next());
+  }
+  clock_.Advance();
+  ++statistics_.frames;
 }
 
 void CRecordingJob::AnnounceStreamFormat() {

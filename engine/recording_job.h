@@ -3,13 +3,14 @@
 #include <string>
 
 #include "engine/conversion_job.h"
+#include "engine/output_sink.h"
 #include "engine/raw_recording_reader.h"
 
 namespace reelkit {
 
 // Converts a raw recording: records are grouped into one bundle per frame interval, gaps become
 // spacer frames, and each bundle is passed through or decoded into a picture.
-class CRecordingJob : public CConversionJob {
+class CRecordingJob {
  public:
   explicit CRecordingJob(RecorderFactory makeRecorder = DefaultRecorderFactory());
 
@@ -27,11 +28,18 @@ class CRecordingJob : public CConversionJob {
   void AnnounceStreamFormat();
   bool BundleIsEmpty() const { return bundle_.size() == kBundleHeaderSize; }
   void ClearBundle();
+  void RecordFrame(SampleKind kind, std::span<const std::uint8_t> bundle);
 
   // The bundle keeps four bytes in front for the packet FourCC the decoder expects, so a bundle
   // is decoded without another copy.
   static constexpr std::size_t kBundleHeaderSize = 4;
 
+  InputFile input_;
+  InputProgress progress_;
+  CFrameClock clock_;
+  ConversionStatistics statistics_;
+  COutputSink sink_;
+  BitmapFormat streamFormat_;
   RecordingPacket packet_;
   ByteBlock bundle_;
   Time bundleStart_ = 0;

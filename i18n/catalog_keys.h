@@ -27,6 +27,7 @@ inline constexpr std::u16string_view kDeleteSources = u"VQGUI.REELKIT.ADDFILES.D
 inline constexpr std::u16string_view kDestinationIntro = u"VQGUI.REELKIT.SETDEST.LINE1";
 inline constexpr std::u16string_view kDestinationLabel = u"VQGUI.REELKIT.SETDEST.LINE2";
 inline constexpr std::u16string_view kFormatLabel = u"VQGUI.REELKIT.SETDEST.LINE3";
+inline constexpr std::u16string_view kFormatH264 = u"VQGUI.REELKIT.SETDEST.FORMAT.H264";
 inline constexpr std::u16string_view kBrowse = u"VQGUI.REELKIT.SETDEST.BROWSE";
 inline constexpr std::u16string_view kAskOverwrite =
     u"VQGUI.REELKIT.SETDEST.ASKPERMISSION_OVERWRITE";
@@ -64,6 +65,54 @@ inline constexpr std::u16string_view kCauseEndOfFile = u"VQGUI.REELKIT.CAUSE.END
 inline constexpr std::u16string_view kCauseWriteFailed = u"VQGUI.REELKIT.CAUSE.WRITEFAILED";
 inline constexpr std::u16string_view kCauseOutputIsInput = u"VQGUI.REELKIT.CAUSE.OUTPUTISINPUT";
 inline constexpr std::u16string_view kCauseSystem = u"VQGUI.REELKIT.CAUSE.SYSTEM";
+inline constexpr std::u16string_view kCauseUnexpected = u"VQGUI.REELKIT.CAUSE.UNEXPECTED";
+inline constexpr std::u16string_view kCauseOutOfMemory = u"VQGUI.REELKIT.CAUSE.OUTOFMEMORY";
+inline constexpr std::u16string_view kCauseMsvcTooLarge = u"VQGUI.REELKIT.CAUSE.MSVCTOOLARGE";
+
+// An input past one of the program's limits: "%u" counts, "%S" byte sizes (kSize... below).
+inline constexpr std::u16string_view kCauseFormatBlockSize =
+    u"VQGUI.REELKIT.CAUSE.LIMIT.FORMATBLOCK";
+inline constexpr std::u16string_view kCausePictureSide = u"VQGUI.REELKIT.CAUSE.LIMIT.PICTURESIDE";
+inline constexpr std::u16string_view kCausePictureBytes = u"VQGUI.REELKIT.CAUSE.LIMIT.PICTUREBYTES";
+inline constexpr std::u16string_view kCauseDecodedPixels =
+    u"VQGUI.REELKIT.CAUSE.LIMIT.DECODEDPIXELS";
+inline constexpr std::u16string_view kCauseDecodedDepth = u"VQGUI.REELKIT.CAUSE.LIMIT.DECODEDDEPTH";
+inline constexpr std::u16string_view kCauseRecordBlockSize =
+    u"VQGUI.REELKIT.CAUSE.LIMIT.RECORDBLOCK";
+inline constexpr std::u16string_view kCauseChunkSize = u"VQGUI.REELKIT.CAUSE.LIMIT.CHUNK";
+inline constexpr std::u16string_view kCauseBundleSize = u"VQGUI.REELKIT.CAUSE.LIMIT.BUNDLE";
+inline constexpr std::u16string_view kCauseVideoLength = u"VQGUI.REELKIT.CAUSE.LIMIT.VIDEOLENGTH";
+inline constexpr std::u16string_view kCauseTimestamp = u"VQGUI.REELKIT.CAUSE.LIMIT.TIMESTAMP";
+inline constexpr std::u16string_view kSizeBytes = u"VQGUI.REELKIT.CAUSE.SIZE.BYTES";
+inline constexpr std::u16string_view kSizeMebibytes = u"VQGUI.REELKIT.CAUSE.SIZE.MIB";
+inline constexpr std::u16string_view kSizeGibibytes = u"VQGUI.REELKIT.CAUSE.SIZE.GIB";
+
+// An output path refused before anything was written; kCauseOutputNotAFile takes a kFileType...
+// text as "%S".
+inline constexpr std::u16string_view kCauseOutputChanging = u"VQGUI.REELKIT.CAUSE.OUTPUT.CHANGING";
+inline constexpr std::u16string_view kCauseOutputCannotCreate =
+    u"VQGUI.REELKIT.CAUSE.OUTPUT.CANNOTCREATE";
+inline constexpr std::u16string_view kCauseOutputCannotOpen =
+    u"VQGUI.REELKIT.CAUSE.OUTPUT.CANNOTOPEN";
+inline constexpr std::u16string_view kCauseOutputLinkToNothing =
+    u"VQGUI.REELKIT.CAUSE.OUTPUT.LINKTONOTHING";
+inline constexpr std::u16string_view kCauseOutputNotAFile = u"VQGUI.REELKIT.CAUSE.OUTPUT.NOTAFILE";
+inline constexpr std::u16string_view kCauseOutputCannotWrite =
+    u"VQGUI.REELKIT.CAUSE.OUTPUT.CANNOTWRITE";
+inline constexpr std::u16string_view kCauseOutputBeingWritten =
+    u"VQGUI.REELKIT.CAUSE.OUTPUT.BEINGWRITTEN";
+inline constexpr std::u16string_view kCauseOutputCannotLock =
+    u"VQGUI.REELKIT.CAUSE.OUTPUT.CANNOTLOCK";
+inline constexpr std::u16string_view kCauseOutputCannotResolve =
+    u"VQGUI.REELKIT.CAUSE.OUTPUT.CANNOTRESOLVE";
+inline constexpr std::u16string_view kFileTypeDirectory = u"VQGUI.REELKIT.CAUSE.FILETYPE.DIRECTORY";
+inline constexpr std::u16string_view kFileTypeCharacterDevice =
+    u"VQGUI.REELKIT.CAUSE.FILETYPE.CHARDEVICE";
+inline constexpr std::u16string_view kFileTypeBlockDevice =
+    u"VQGUI.REELKIT.CAUSE.FILETYPE.BLOCKDEVICE";
+inline constexpr std::u16string_view kFileTypeNamedPipe = u"VQGUI.REELKIT.CAUSE.FILETYPE.NAMEDPIPE";
+inline constexpr std::u16string_view kFileTypeSocket = u"VQGUI.REELKIT.CAUSE.FILETYPE.SOCKET";
+inline constexpr std::u16string_view kFileTypeOther = u"VQGUI.REELKIT.CAUSE.FILETYPE.OTHER";
 
 // Every key the wizard looks up.
 inline constexpr std::array kWizardKeys = {kCancelQuestion,
@@ -83,6 +132,7 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kDestinationIntro,
                                            kDestinationLabel,
                                            kFormatLabel,
+                                           kFormatH264,
                                            kBrowse,
                                            kAskOverwrite,
                                            kNoDestination,
@@ -113,6 +163,37 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kCauseEndOfFile,
                                            kCauseWriteFailed,
                                            kCauseOutputIsInput,
-                                           kCauseSystem};
+                                           kCauseSystem,
+                                           kCauseUnexpected,
+                                           kCauseOutOfMemory,
+                                           kCauseMsvcTooLarge,
+                                           kCauseFormatBlockSize,
+                                           kCausePictureSide,
+                                           kCausePictureBytes,
+                                           kCauseDecodedPixels,
+                                           kCauseDecodedDepth,
+                                           kCauseRecordBlockSize,
+                                           kCauseChunkSize,
+                                           kCauseBundleSize,
+                                           kCauseVideoLength,
+                                           kCauseTimestamp,
+                                           kSizeBytes,
+                                           kSizeMebibytes,
+                                           kSizeGibibytes,
+                                           kCauseOutputChanging,
+                                           kCauseOutputCannotCreate,
+                                           kCauseOutputCannotOpen,
+                                           kCauseOutputLinkToNothing,
+                                           kCauseOutputNotAFile,
+                                           kCauseOutputCannotWrite,
+                                           kCauseOutputBeingWritten,
+                                           kCauseOutputCannotLock,
+                                           kCauseOutputCannotResolve,
+                                           kFileTypeDirectory,
+                                           kFileTypeCharacterDevice,
+                                           kFileTypeBlockDevice,
+                                           kFileTypeNamedPipe,
+                                           kFileTypeSocket,
+                                           kFileTypeOther};
 
 }  // namespace reelkit::catalog_keys

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-#include <variant>
 
 #include "common/error_codes.h"
 #include "i18n/catalog_format.h"
 #include "i18n/catalog_keys.h"
 #include "i18n/program_utf8.h"
+#include "wizard/failure_cause_text.h"
 #include "wizard/wizard_paths.h"
 
 namespace reelkit {
@@ -67,12 +67,15 @@ void CConversionRunner::Run() {
 
 bool CConversionRunner::ConvertOne(const std::string& sourcePath, std::uint64_t size) {
   currentFileBytes_ = size;
-  const std::string outputPath = OutputPathFor(sourcePath, state_.destinationDir, state_.fourcc);
+  const std::string outputPath =
+      OutputPathFor(sourcePath, state_.destinationDir, state_.outputFormat, state_.fourcc);
   if (!MayWrite(sourcePath, outputPath)) {
     return true;
   }
   view_.ShowCurrentFile(sourcePath);
   MoveOverallBar(0.0);
+  currentSource_ = sourcePath;
+  sourceLogged_ = false;
   const bool converted = convert_(sourcePath, outputPath, state_.outputFormat, *this);
   if (!converted) {
     state_.hadErrors = true;
@@ -124,6 +127,7 @@ void CConversionRunner::LogPath(const std::string& path) {
 
 void CConversionRunner::OnStart(const std::string& inputPath) {
   LogPath(inputPath);
+  sourceLogged_ = true;
 }
 
 void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
@@ -133,6 +137,19 @@ void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
 }
 
 void CConversionRunner::OnError(const ConversionFailure& failure) {
+  // A file refused before its conversion started (not a recording, an output path that cannot be
+  // written) has no line naming it yet, and its cause would stand in the log without its file.
+  if (!sourceLogged_) {
+    LogPath(currentSource_);
+    sourceLogged_ = true;
+  }
+  LogFailureKind(failure);
+  for (std::u16string& line : FailureCauseLines(catalog_, failure)) {
+    Log(std::move(line));
+  }
+}
+
+void CConversionRunner::LogFailureKind(const ConversionFailure& failure) {
   const auto withCode = [&](std::u16string_view key) {
     Log(FormatCatalogText(catalog_.Lookup(key), {failure.code}));
   };
@@ -142,12 +159,9 @@ void CConversionRunner::OnError(const ConversionFailure& failure) {
       break;
     case ConvertErrorKind::UnsupportedOutputFormat:
     case ConvertErrorKind::WriteOutputFailed:
-      withCode(keys::kErrorSave);
-      break;
     case ConvertErrorKind::OutputRefused:
       withCode(keys::kErrorSave);
-      LogSystemCause(failure.code);
-      return;
+      break;
     case ConvertErrorKind::OpenInputFailed:
       withCode(keys::kErrorOpen);
       break;
@@ -159,22 +173,9 @@ void CConversionRunner::OnError(const ConversionFailure& failure) {
       }
       break;
     case ConvertErrorKind::OutputIsInput:
-      LogKey(keys::kCauseOutputIsInput);
-      break;
     case ConvertErrorKind::Unexpected:
-      LogSystemCause(failure.code);
-      return;
-  }
-  // A damaged screen stream is named beyond its kind and code, which say only "invalid data".
-  if (std::holds_alternative<DamagedScreenData>(failure.cause)) {
-    LogKey(keys::kCauseInvalidInput);
-  }
-}
-
-void CConversionRunner::LogSystemCause(std::uint32_t error) {
-  if (error != 0) {
-    Log(catalog_.LookupWithArgument(keys::kCauseSystem,
-                                    SystemErrorText(static_cast<int>(error & 0xFFFF))));
+      // Their cause lines say it all: the sentence and, with a code, the system's words.
+      break;
   }
 }
 

@@ -67,8 +67,8 @@ class CConversionRunner final : public IReelkitClient {
   void DeleteSource(const std::string& sourcePath);
   void Log(std::u16string line) { state_.log.push_back(std::move(line)); }
   void LogKey(std::u16string_view key) { Log(catalog_.Lookup(key)); }
-  // The system's words for an errno behind a failure, where there is one.
-  void LogSystemCause(std::uint32_t error);
+  // The line that the failure's kind gives, with its code where it has one.
+  void LogFailureKind(const ConversionFailure& failure);
   void LogPath(const std::string& path);
   void MoveFileBar(int position);
   void MoveOverallBar(double fileShare);
@@ -78,6 +78,8 @@ class CConversionRunner final : public IReelkitClient {
   ConvertFunction convert_;
   IConversionView& view_;
   std::atomic<bool> cancelRequested_{false};
+  std::string currentSource_;
+  bool sourceLogged_ = false;  // the log names the current file
   std::uint64_t currentFileBytes_ = 0;
   std::uint64_t doneBytes_ = 0;
   int fileBar_ = -1;

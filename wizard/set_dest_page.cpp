@@ -76,7 +76,8 @@ void CReelkitSetDestPage::initializePage() {
   // setting each time.
   if (formats_->count() == 0) {
     for (const OutputFormatRow& row : kOutputFormatRows) {
-      formats_->addItem(ToQString(row.displayName));
+      formats_->addItem(row.catalogKey.empty() ? ToQString(row.displayName)
+                                               : CatalogText(catalog_, row.catalogKey));
     }
     formats_->setCurrentIndex(ReadOutputFormatRow(settings_));
   }

@@ -27,7 +27,7 @@ std::string WithoutTrailingSeparators(std::string_view path) {
 }
 
 std::string OutputPathFor(std::string_view sourcePath, std::string_view destinationDir,
-                          std::string_view fourcc) {
+                          OutputFormat format, std::string_view fourcc) {
   const std::size_t slash = sourcePath.rfind('/');
   std::string_view name =
       slash == std::string_view::npos ? sourcePath : sourcePath.substr(slash + 1);
@@ -35,7 +35,8 @@ std::string OutputPathFor(std::string_view sourcePath, std::string_view destinat
     name = name.substr(0, dot);
   }
   std::string out(destinationDir);
-  out.append("/").append(name).append("_").append(fourcc).append(".avi");
+  out.append("/").append(name).append("_").append(fourcc).append(
+      format == OutputFormat::H264Mp4 ? ".mp4" : ".avi");
   return out;
 }
 

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/output_format.h"
+
 namespace reelkit {
 
 // The folder part of a path: the text before its last "/".
@@ -17,9 +19,10 @@ std::string CommonFolder(const std::vector<std::string>& paths);
 std::string WithoutTrailingSeparators(std::string_view path);
 
 // Where a source is converted to: the destination, the source's file name without its extension
-// (from the name's last "."), "_", the FourCC and ".avi".
+// (from the name's last "."), "_", the FourCC and the format's file extension (".mp4" for H.264,
+// ".avi" for the others).
 std::string OutputPathFor(std::string_view sourcePath, std::string_view destinationDir,
-                          std::string_view fourcc);
+                          OutputFormat format, std::string_view fourcc);
 
 // A byte count for the review page: "1023 Bytes", "1 KBytes", "1,205,632 KBytes".
 std::u16string FormatSizeText(std::uint64_t bytes);

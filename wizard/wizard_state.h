@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/output_format.h"
+#include "i18n/catalog_keys.h"
 
 namespace reelkit {
 
@@ -19,7 +20,7 @@ struct CReelkitWizardState {
   std::vector<std::u16string> log;
   std::string destinationDir;  // without a trailing "/"
   OutputFormat outputFormat = OutputFormat::ScreenCodec;
-  std::string fourcc;  // "VQSC", "MRLE" or "MSVC", matching outputFormat
+  std::string fourcc;  // "VQSC", "MRLE", "MSVC" or "H264", matching outputFormat
   bool askOverwrite = false;
   bool deleteSources = false;
   bool hadErrors = false;
@@ -27,17 +28,20 @@ struct CReelkitWizardState {
   std::uint64_t totalBytes = 0;
 };
 
-// One row of the destination page's format list.
+// One row of the destination page's format list. A codec's own name is shown as it is; a row
+// that describes its format in words has a catalog key for them instead.
 struct OutputFormatRow {
   std::u16string_view displayName;
+  std::u16string_view catalogKey;
   OutputFormat format;
   std::string_view fourcc;
 };
 
-inline constexpr std::array<OutputFormatRow, 3> kOutputFormatRows = {{
-    {u"Kestrix Video Encoder (VQSC)", OutputFormat::ScreenCodec, "VQSC"},
-    {u"Microsoft RLE (MRLE)", OutputFormat::MicrosoftRle, "MRLE"},
-    {u"Microsoft Video 1 (MSVC)", OutputFormat::MicrosoftVideo1, "MSVC"},
+inline constexpr std::array<OutputFormatRow, 4> kOutputFormatRows = {{
+    {u"Kestrix Video Encoder (VQSC)", {}, OutputFormat::ScreenCodec, "VQSC"},
+    {u"Microsoft RLE (MRLE)", {}, OutputFormat::MicrosoftRle, "MRLE"},
+    {u"Microsoft Video 1 (MSVC)", {}, OutputFormat::MicrosoftVideo1, "MSVC"},
+    {{}, catalog_keys::kFormatH264, OutputFormat::H264Mp4, "H264"},
 }};
 
 inline constexpr int kDefaultOutputFormatRow = 2;

@@ -10,11 +10,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "avi/avi_recorder.h"
 #include "avi/ffmpeg_handles.h"
 #include "avi/media_types.h"
 #include "avi/picture_conversion.h"
 #include "common/reelkit_client.h"
+#include "common/video_recorder.h"
 #include "engine/recording_job.h"
 
 namespace reelkit::bench {
@@ -225,14 +225,13 @@ class CAviPacketReader {
 using PictureSink = std::function<void(const CodedPicture&)>;
 
 // Stands where the job's recorder would: each picture goes to the sink as 0x00RRGGBB pixels.
-class CCaptureRecorder final : public CAviRecorder {
+class CCaptureRecorder final : public IVideoRecorder {
  public:
-  CCaptureRecorder(double framesPerSecond, FourCC fourcc, const PictureSink& sink)
-      : CAviRecorder(framesPerSecond, fourcc), sink_(sink) {}
+  explicit CCaptureRecorder(const PictureSink& sink) : sink_(sink) {}
 
-  std::uint32_t WriteFrame(std::uint32_t, std::span<const std::uint8_t>, const BitmapFormat& format,
-                           std::span<const std::uint8_t> picture, const std::string&,
-                           Time) override {
+  void Open(const std::string&) override {}
+  std::uint32_t Write(SampleKind, const BitmapFormat& format, std::span<const std::uint8_t> picture,
+                      Time) override {
     const BitmapInfoHeader header = format.Header();
     if (!reader_ || header.width != picture_.width || std::abs(header.height) != picture_.height ||
         header.bitCount != bitCount_) {
@@ -253,7 +252,6 @@ class CCaptureRecorder final : public CAviRecorder {
     sink_(picture_);
     return 0;
   }
-  void WaitUntilReady() override {}
   std::uint32_t Close() override { return 0; }
 
  private:
@@ -296,8 +294,8 @@ struct ReferenceCoders {
 
 // Runs the recording through the job as a conversion to msvc would, each picture to the sink.
 void CapturePictures(const std::string& recording, const PictureSink& sink) {
-  CRecordingJob job([&sink](double framesPerSecond, FourCC fourcc) {
-    return std::make_unique<CCaptureRecorder>(framesPerSecond, fourcc, sink);
+  CRecordingJob job([&sink](double, FourCC) -> std::unique_ptr<IVideoRecorder> {
+    return std::make_unique<CCaptureRecorder>(sink);
   });
   CSilentClient client;
   job.Execute(recording, "/dev/null", OutputFormat::MicrosoftVideo1, client);

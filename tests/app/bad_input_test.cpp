@@ -312,21 +312,36 @@ const std::string kPrecious = "an earlier conversion the user kept";
 
 class BadInputThroughBinary : public ::testing::TestWithParam<BadInput> {};
 
+// The default format, then H.264: damaged input meets every output alike.
+struct OutputKind {
+  const char* fourcc;
+  std::size_t magicAt;  // where the file's signature lies
+  const char* magic;
+};
+constexpr OutputKind kOutputKinds[] = {{nullptr, 0, "RIFF"}, {"H264", 4, "ftyp"}};
+
 TEST_P(BadInputThroughBinary, PrintsItsMessageAndKeepsWhatItMust) {
   const BadInput& row = GetParam();
-  TempDir dir;
-  const std::string input = dir.Write("input.bin", row.input());
-  const std::string output = dir.Write("out.avi", kPrecious);
-  const auto run = RunProcess({REELKIT_BINARY, "-in", input, "-out", output});
-  EXPECT_EQ(run.output, (row.started ? input + "\n" : std::string()) + row.message);
-  EXPECT_EQ(run.exitStatus, row.exitStatus);
-  const std::string after = ReadFileBytes(output);
-  if (row.output == Existing::Kept) {
-    EXPECT_EQ(after, kPrecious);
-  } else {
-    EXPECT_EQ(after.substr(0, 4), "RIFF");
-    if (row.exitStatus != 0) {
-      ExpectPlaysCleanly(output);
+  for (const OutputKind& kind : kOutputKinds) {
+    SCOPED_TRACE(kind.fourcc == nullptr ? "default format" : kind.fourcc);
+    TempDir dir;
+    const std::string input = dir.Write("input.bin", row.input());
+    const std::string output = dir.Write("out.avi", kPrecious);
+    std::vector<std::string> arguments = {REELKIT_BINARY, "-in", input, "-out", output};
+    if (kind.fourcc != nullptr) {
+      arguments.insert(arguments.end(), {"-fourcc", kind.fourcc});
+    }
+    const auto run = RunProcess(arguments);
+    EXPECT_EQ(run.output, (row.started ? input + "\n" : std::string()) + row.message);
+    EXPECT_EQ(run.exitStatus, row.exitStatus);
+    const std::string after = ReadFileBytes(output);
+    if (row.output == Existing::Kept) {
+      EXPECT_EQ(after, kPrecious);
+    } else {
+      EXPECT_EQ(after.substr(kind.magicAt, 4), kind.magic);
+      if (row.exitStatus != 0) {
+        ExpectPlaysCleanly(output);
+      }
     }
   }
 }

@@ -15,7 +15,8 @@ using testing::RunProcess;
 
 const std::string kUsage =
     "To convert a raw .rcrec file to .avi:\n\treelkit -in <inputfilename> -out "
-    "<outputfilename>\n\n";
+    "<outputfilename>\n\nTo convert it to H.264 in an .mp4 file that browsers and phones play:\n"
+    "\treelkit -in <inputfilename> -out <outputfilename> -fourcc H264\n\n";
 
 struct ParseCase {
   const char* name;
@@ -83,6 +84,20 @@ INSTANTIATE_TEST_SUITE_P(
                   "a",
                   "b",
                   OutputFormat::ScreenCodec,
+                  ""},
+        ParseCase{"FourccH264SelectsMp4",
+                  {"-in", "a", "-out", "b.mp4", "-fourcc", "H264"},
+                  true,
+                  "a",
+                  "b.mp4",
+                  OutputFormat::H264Mp4,
+                  ""},
+        ParseCase{"LowerCaseH264Ignored",
+                  {"-fourcc", "MRLE", "-fourcc", "h264", "-in", "a", "-out", "b"},
+                  true,
+                  "a",
+                  "b",
+                  kMrle,
                   ""},
         ParseCase{"LowerCaseFourccIgnored",
                   {"-fourcc", "MRLE", "-fourcc", "mrle", "-in", "a", "-out", "b"},
@@ -165,7 +180,8 @@ TEST(ProgramStartUp, UsageNamesTheExecutableAsInvoked) {
   const auto result = RunProcess({link, "-in"});
   EXPECT_EQ(result.output,
             "To convert a raw .rcrec file to .avi:\n\tconvert-tool -in <inputfilename> -out "
-            "<outputfilename>\n\n");
+            "<outputfilename>\n\nTo convert it to H.264 in an .mp4 file that browsers and phones "
+            "play:\n\tconvert-tool -in <inputfilename> -out <outputfilename> -fourcc H264\n\n");
 }
 
 TEST(ProgramStartUp, NoArgumentsOpensTheWizardPath) {

@@ -199,6 +199,31 @@ INSTANTIATE_TEST_SUITE_P(Depths, EndToEndVideo1,
                                            LayoutCase{"Rgb32", PixelLayout::Rgb32}),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// H.264 in MP4 at an odd size: the picture shown at every tenth of a second is the recorded one,
+// through the idle pause and to the end of the last picture, and the tools read it without a word.
+TEST_F(EndToEnd, H264ShowsEveryRecordedPictureAtItsTime) {
+  for (const PixelLayout layout : {PixelLayout::Rgb565, PixelLayout::Rgb32}) {
+    SCOPED_TRACE(recording::PixelLayoutName(layout));
+    const std::string input = dir_.File("in.rcrec");
+    const auto expected = WriteRecording(input, 63, 47, layout);
+    const Conversion converted = Convert(input, dir_.File("out.mp4"), "H264");
+    ASSERT_EQ(converted.run.exitStatus, 0) << converted.run.output;
+    EXPECT_EQ(RunProcess({"/bin/sh", "-c",
+                          "ffprobe -v warning -show_entries stream=codec_name,width,height -of "
+                          "csv=p=0 " +
+                              converted.output + " 2>&1"})
+                  .output,
+              "h264,64,48\n");
+    const auto shown = DecodeVideo(converted.output, "-fps_mode cfr -r 10");
+    EXPECT_EQ(shown.errors, "");
+    ASSERT_EQ(shown.frames.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_GE(Psnr(Visible(shown.frames[i], shown.width, 63, 47), expected[i].pixels), 30.0)
+          << "frame " << i;
+    }
+  }
+}
+
 // A session that starts at 32 bits and drops to 16 mid-recording: the later pictures keep their
 // colours, by the 16-bit masks the announcement implies.
 TEST_F(EndToEnd, SixteenBitPicturesAfterThirtyTwoKeepTheirColours) {
@@ -322,7 +347,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EndToEnd, ConvertingTwiceGivesIdenticalFiles) {
   const std::string input = dir_.File("in.rcrec");
   WriteRecording(input, 64, 48, PixelLayout::Rgb565);
-  for (const char* fourcc : {"MRLE", "MSVC", "VQSC"}) {
+  for (const char* fourcc : {"MRLE", "MSVC", "VQSC", "H264"}) {
     const Conversion first = Convert(input, dir_.File("first.avi"), fourcc);
     const Conversion second = Convert(input, dir_.File("second.avi"), fourcc);
     ASSERT_EQ(first.run.exitStatus, 0) << fourcc;

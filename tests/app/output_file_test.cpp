@@ -103,6 +103,11 @@ std::string Plays(const std::string& file) {
   return "head -c 4 " + file + " | grep -q RIFF && ffmpeg -v error -i " + file + " -f null - 2>&1";
 }
 
+// The same for an MP4 file, whose index must lead.
+std::string PlaysMp4(const std::string& file) {
+  return "head -c 40 " + file + " | grep -q moov && ffmpeg -v error -i " + file + " -f null - 2>&1";
+}
+
 class OutputPath : public OutputFile, public ::testing::WithParamInterface<OutputPathCase> {};
 
 TEST_P(OutputPath, OnlyARegularFileIsEverReplacedAndTheInputNever) {
@@ -141,6 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
                        Plays("./file:in.rcrec"), kConverted},
         OutputPathCase{"NameWithAColonIsAFile", "true", "-out session:1.avi",
                        Plays("./session:1.avi"), kConverted},
+        // The index is moved to the front by reading the file back by its name.
+        OutputPathCase{"H264NameWithAColonIsAFile", "true", "-out session:1.mp4 -fourcc H264",
+                       PlaysMp4("./session:1.mp4"), kConverted},
         OutputPathCase{"MissingFolder", "true", "-out none/out.avi", "! test -e none",
                        "The output file cannot be created: No such file or directory.\nstatus 1\n"},
         OutputPathCase{"ReadOnlyFolder", "mkdir shut && chmod 555 shut", "-out shut/out.avi",
@@ -158,6 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
                        Plays("out.avi"), "status 0\n"},
         OutputPathCase{"FullDisk4KiB", "mkdir d && mount -t tmpfs -o size=4k tmpfs d",
                        "-out d/out.avi", "umount d", kDiskFull, true},
+        OutputPathCase{"H264FullDisk4KiB", "mkdir d && mount -t tmpfs -o size=4k tmpfs d",
+                       "-out d/out.mp4 -fourcc H264", "umount d", kDiskFull, true},
         OutputPathCase{"FullDisk64KiB", "mkdir d && mount -t tmpfs -o size=64k tmpfs d",
                        "-out d/out.avi", "umount d", kDiskFull, true},
         OutputPathCase{"FullDisk128KiB", "mkdir d && mount -t tmpfs -o size=128k tmpfs d",

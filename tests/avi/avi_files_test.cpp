@@ -70,17 +70,13 @@ class AviFilesTest : public ::testing::Test {
     }
   }
 
-  // Writes the pictures in copy mode, retrying a busy recorder as the conversion job does.
+  // Writes the pictures in copy mode, as the conversion job does.
   void Record(FourCC fourcc, const std::vector<TestPicture>& pictures, const std::string& path) {
     CAviRecorder recorder(10.0, fourcc);
+    recorder.Open(path);
     Time time = 55'000'000;  // a recording's clock does not start at zero
     for (const TestPicture& picture : pictures) {
-      std::uint32_t result = 0;
-      while ((result = recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, time)) ==
-             kErrorBusy) {
-        recorder.WaitUntilReady();
-      }
-      ASSERT_EQ(result, 0u);
+      ASSERT_EQ(recorder.Write(SampleKind::Picture, picture.format, picture.bytes, time), 0u);
       time += recorder.FrameDuration();
     }
     ASSERT_EQ(recorder.Close(), 0u);
@@ -243,10 +239,11 @@ TEST_F(AviFilesTest, PassThroughStoresEachTaggedSampleUnchanged) {
   const Bytes delta = {'D', 'L', 'T', 'A', 9};
   {
     CAviRecorder recorder(30.0, kFourCCScreenCodec);
+    recorder.Open(path);
     const Time base = 7'000'000;
-    ASSERT_EQ(recorder.WriteFrame(8, init, format, {}, path, base), 0u);  // sent as KBND
-    ASSERT_EQ(recorder.WriteFrame(10, {}, format, {}, path, base + 333'333), 0u);
-    ASSERT_EQ(recorder.WriteFrame(8, delta, format, {}, path, base + 2 * 333'333), 0u);
+    ASSERT_EQ(recorder.Write(SampleKind::Bundle, format, init, base), 0u);  // sent as KBND
+    ASSERT_EQ(recorder.Write(SampleKind::Spacer, format, {}, base + 333'333), 0u);
+    ASSERT_EQ(recorder.Write(SampleKind::Bundle, format, delta, base + 2 * 333'333), 0u);
   }
   EXPECT_EQ(DecodeToNull(path, "-c copy"), "");
   const testing::ProbedVideo probed = testing::ProbeVideo(path);
@@ -278,7 +275,8 @@ TEST_F(AviFilesTest, MsvcRefusesAPictureTooLargeForItBeforeWritingAnything) {
     const std::string path = dir_.File("msvc.avi");
     const TestPicture picture = DesktopSequence(width, height, 1).front();
     CAviRecorder recorder(10.0, kFourCCMicrosoftVideo1);
-    EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 0),
+    recorder.Open(path);
+    EXPECT_EQ(recorder.Write(SampleKind::Picture, picture.format, picture.bytes, 0),
               kResultTooLargeForMsvideo1);
     EXPECT_FALSE(std::filesystem::exists(path));
   }
@@ -289,8 +287,9 @@ TEST_F(AviFilesTest, PassThroughRefusesADecodedPicture) {
   const std::string path = dir_.File("vqsc.avi");
   const TestPicture picture = DesktopSequence(64, 48, 1).front();
   CAviRecorder recorder(30.0, kFourCCScreenCodec);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 0), 0u);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, picture.format, picture.bytes, path, 333'333),
+  recorder.Open(path);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, picture.format, picture.bytes, 0), 0u);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, picture.format, picture.bytes, 333'333),
             kErrorInvalidData);
   EXPECT_EQ(recorder.Close(), kErrorInvalidData);
 }

@@ -32,11 +32,12 @@ TEST(AviLargeFileTest, PassThroughPastOneGigabyteReadsBackWhole) {
   std::vector<std::uint8_t> bundle(kBundleSize);
   {
     CAviRecorder recorder(30.0, kFourCCScreenCodec);
+    recorder.Open(path);
     for (int i = 0; i < kBundles; ++i) {
       bundle[0] = static_cast<std::uint8_t>(i);
       bundle[kBundleSize - 1] = static_cast<std::uint8_t>(i * 7);
-      ASSERT_EQ(recorder.WriteFrame(i % 50 == 0 ? 9 : 8, bundle, format, {}, path,
-                                    i * recorder.FrameDuration()),
+      ASSERT_EQ(recorder.Write(i % 50 == 0 ? SampleKind::KeyBundle : SampleKind::Bundle, format,
+                               bundle, i * recorder.FrameDuration()),
                 0u);
     }
     ASSERT_EQ(recorder.Close(), 0u);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -148,12 +149,13 @@ class AviRecorderTest : public ::testing::Test {
 TEST_F(AviRecorderTest, FirstFrameBuildsAndStartsAtTimeZeroAsKeyBundle) {
   {
     CAviRecorder recorder(30.0, kFourCCScreenCodec);
+    recorder.Open(Path());
     const BitmapFormat format = FormatOf(8, 8, 32);
     const Bytes bundle = BytesOf("INITxx");
     const Time base = 123'456'789;
-    EXPECT_EQ(recorder.WriteFrame(8, bundle, format, {}, Path(), base), 0u);
-    EXPECT_EQ(recorder.WriteFrame(8, bundle, format, {}, Path(), base + 333'333), 0u);
-    EXPECT_EQ(recorder.WriteFrame(10, {}, format, {}, Path(), base + 2 * 333'333), 0u);
+    EXPECT_EQ(recorder.Write(SampleKind::Bundle, format, bundle, base), 0u);
+    EXPECT_EQ(recorder.Write(SampleKind::Bundle, format, bundle, base + 333'333), 0u);
+    EXPECT_EQ(recorder.Write(SampleKind::Spacer, format, {}, base + 2 * 333'333), 0u);
     EXPECT_EQ(recorder.FrameDuration(), 333'333);
     EXPECT_EQ(recorder.Close(), 0u);
   }
@@ -169,20 +171,23 @@ TEST_F(AviRecorderTest, UnknownEncoderLeavesNoFileAndLatchesTheFailure) {
   testing::TempDir dir;
   const std::string path = dir.Write("out.avi", std::string("previous"));
   CAviRecorder recorder(10.0, FourCCFromText("NONE"));
+  recorder.Open(path);
   const BitmapFormat format = FormatOf(4, 4, 32);
   const Bytes picture(64, 1);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, 0), kResultFail);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, format, picture, 0), kResultFail);
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, picture, path, frame_), kResultFail);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, format, picture, frame_), kResultFail);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(AviRecorderTest, UnwritableOutputFailsTheBuildWithTheSystemError) {
   const std::string path = dir_.File("no-such-directory/out.avi");
   CAviRecorder recorder(10.0, kProbeFourCC);
+  recorder.Open(path);
   constexpr std::uint32_t kNoSuchDirectory = 0x80070000u | ENOENT;
-  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, 0), kNoSuchDirectory);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), path, frame_),
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, FormatOf(4, 4, 32), Bytes(64), 0),
+            kNoSuchDirectory);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, FormatOf(4, 4, 32), Bytes(64), frame_),
             kNoSuchDirectory);
   EXPECT_EQ(recorder.Close(), 0u);
 }
@@ -200,8 +205,9 @@ class RefusedHeaderTest : public AviRecorderTest,
 TEST_P(RefusedHeaderTest, BuildsNothing) {
   const RefusedHeaderRow& row = GetParam();
   CAviRecorder recorder(10.0, kProbeFourCC);
+  recorder.Open(Path());
   BitmapFormat format = FormatOf(row.width, row.height, row.bitCount);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, {}, Path(), 0), kResultFail);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, format, {}, 0), kResultFail);
   EXPECT_FALSE(std::filesystem::exists(Path()));
   EXPECT_TRUE(ProbeLog().Types().empty());
 }
@@ -219,8 +225,9 @@ TEST_F(AviRecorderTest, TakesPicturesAsLargeAsARecordingCanBe) {
   for (const FourCC fourcc : {kProbeFourCC, kFourCCScreenCodec}) {
     for (const auto& [width, height] : {std::pair{65535, 1}, std::pair{1, 65535}}) {
       CAviRecorder recorder(10.0, fourcc);
+      recorder.Open(Path());
       const BitmapFormat format = FormatOf(width, height, 8);
-      EXPECT_EQ(recorder.WriteFrame(0, {}, format, Bytes(65536 * 4), Path(), 0), 0u)
+      EXPECT_EQ(recorder.Write(SampleKind::Picture, format, Bytes(65536 * 4), 0), 0u)
           << FourCCToText(fourcc) << " " << width << "x" << height;
       EXPECT_EQ(recorder.Close(), 0u);
     }
@@ -256,7 +263,9 @@ TEST_F(AviRecorderTest, OutputNameIsAlwaysTheFileOfThatName) {
   std::filesystem::create_directories("tcp:/127.0.0.1:9");
   for (const std::string& name : names) {
     CAviRecorder recorder(10.0, kProbeFourCC);
-    EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(1, 1, 32), BytesOf("pict"), name, 0), 0u) << name;
+    recorder.Open(name);
+    EXPECT_EQ(recorder.Write(SampleKind::Picture, FormatOf(1, 1, 32), BytesOf("pict"), 0), 0u)
+        << name;
     EXPECT_EQ(recorder.Close(), 0u) << name;
     EXPECT_EQ(testing::ReadFileBytes(name).substr(0, 4), "RIFF") << name;
   }
@@ -265,62 +274,89 @@ TEST_F(AviRecorderTest, OutputNameIsAlwaysTheFileOfThatName) {
 
 TEST_F(AviRecorderTest, HeaderOfSizeZeroIsRefusedWithoutBuilding) {
   CAviRecorder recorder(10.0, kProbeFourCC);
+  recorder.Open(Path());
   BitmapFormat format = FormatOf(4, 4, 32);
   BitmapInfoHeader header = format.Header();
   header.size = 0;
   format.SetHeader(header);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, {}, Path(), 0), 1u);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, format, {}, 0), 1u);
   EXPECT_FALSE(std::filesystem::exists(Path()));
   // Nothing latched: a good header builds.
-  EXPECT_EQ(recorder.WriteFrame(0, {}, FormatOf(4, 4, 32), Bytes(64), Path(), 0), 0u);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, FormatOf(4, 4, 32), Bytes(64), 0), 0u);
 }
 
-TEST_F(AviRecorderTest, StoredFormatHasRoomForAnEighthMore) {
-  CAviRecorder recorder(10.0, kProbeFourCC);
-  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(10, 2, 24), Bytes(64), Path(), 0), 0u);
-  const auto types = ProbeLog().Types();
-  ASSERT_EQ(types.size(), 1u);
-  EXPECT_EQ(types[0].format.Header().sizeImage, 72u);
-  EXPECT_EQ(types[0].averageTimePerFrame, 1'000'000);
+struct FileFormatRow {
+  std::string name;
+  BitmapFormat first;
+  std::uint32_t compression;
+  std::uint32_t clrUsed;
+  std::uint32_t clrImportant;
+  std::uint32_t sizeImage;  // a little more than one picture
+  std::array<std::uint32_t, 3> masks;
+};
+
+BitmapFormat WithTable(BitmapFormat format, std::uint32_t clrUsed) {
+  BitmapInfoHeader header = format.Header();
+  header.clrUsed = clrUsed;
+  format.SetHeader(header);
+  return format;
 }
 
-TEST_F(AviRecorderTest, BitFieldsTravelAsMasksBesidePlainRgb) {
-  CAviRecorder recorder(10.0, kProbeFourCC);
-  BitmapFormat format = FormatOf(2, 2, 16);
+BitmapFormat With565(BitmapFormat format) {
   format.SetPictureFormat(16, kCompressionBitFields);
   format.SetMasks(kMasks565);
-  ASSERT_EQ(recorder.WriteFrame(0, {}, format, Bytes(8), Path(), 0), 0u);
-  const auto types = ProbeLog().Types();
-  ASSERT_EQ(types.size(), 1u);
-  const BitmapInfoHeader stored = types[0].format.Header();
-  EXPECT_EQ(stored.compression, kCompressionRgb);
-  EXPECT_EQ(stored.clrImportant, 0xFFFFFFu);
-  EXPECT_EQ(types[0].format.Length(), kBitmapInfoHeaderSize);
-  EXPECT_EQ(types[0].masks, kMasks565);
-  EXPECT_EQ(format.Header().compression, kCompressionBitFields);  // the caller's header is its own
+  return format;
 }
+
+class AviFileFormatTest : public ::testing::TestWithParam<FileFormatRow> {};
+
+TEST_P(AviFileFormatTest, DeclaresWhatEveryReaderTakes) {
+  const FileFormatRow& row = GetParam();
+  const std::optional<AviFileFormat> file = AviFileFormatFor(row.first);
+  ASSERT_TRUE(file);
+  const BitmapInfoHeader header = file->format.Header();
+  EXPECT_EQ(header.size, kBitmapInfoHeaderSize);
+  EXPECT_EQ(header.compression, row.compression);
+  EXPECT_EQ(header.clrUsed, row.clrUsed);
+  EXPECT_EQ(header.clrImportant, row.clrImportant);
+  EXPECT_EQ(header.sizeImage, row.sizeImage);
+  EXPECT_EQ(file->format.Length(), kBitmapInfoHeaderSize + 4 * row.clrUsed);
+  EXPECT_EQ(file->masks, row.masks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, AviFileFormatTest,
+    ::testing::Values(
+        FileFormatRow{"TwentyFourBits", FormatOf(10, 2, 24), kCompressionRgb, 0, 0, 72, kMasks555},
+        FileFormatRow{"BitFieldsBecomePlainWithTheirMasks", With565(FormatOf(2, 2, 16)),
+                      kCompressionRgb, 0, 0xFFFFFF, 9, kMasks565},
+        FileFormatRow{"TableWithoutACountIsFull", FormatOf(4, 1, 8), kCompressionRgb, 256, 0, 4,
+                      kMasks555},
+        FileFormatRow{"TableLongerThanTheDepthIsCut", WithTable(FormatOf(8, 1, 4), 300),
+                      kCompressionRgb, 16, 0, 4, kMasks555},
+        FileFormatRow{"DeepPictureHasNoTable", WithTable(FormatOf(1, 1, 32), 5), kCompressionRgb, 0,
+                      0, 4, kMasks555}),
+    [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
 
 TEST_F(AviRecorderTest, DepthChangeIsConvertedAndTheFileGoesOn) {
   CAviRecorder recorder(10.0, kProbeFourCC);
+  recorder.Open(Path());
   Bytes first(2 * 1 * 4);
   StoreU32LE(first.data(), 0x00112233);
-  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(2, 1, 32), first, Path(), 0), 0u);
-  recorder.WaitUntilReady();
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, FormatOf(2, 1, 32), first, 0), 0u);
   BitmapFormat deeper = FormatOf(2, 1, 16);
   deeper.SetPictureFormat(16, kCompressionBitFields);
   deeper.SetMasks(kMasks565);
   const Bytes second = {0x00, 0xF8, 0x1F, 0x00};  // red, blue
-  ASSERT_EQ(recorder.WriteFrame(0, {}, deeper, second, Path(), frame_), 0u);
-  recorder.WaitUntilReady();
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, deeper, second, frame_), 0u);
   // A spacer repeats the converted picture; its own bytes are neither read nor converted.
   const Bytes unread = {0xFF, 0xFF, 0xFF, 0xFF};
-  ASSERT_EQ(recorder.WriteFrame(10, {}, deeper, unread, Path(), 2 * frame_), 0u);
-  recorder.WaitUntilReady();
+  ASSERT_EQ(recorder.Write(SampleKind::RepeatedPicture, deeper, unread, 2 * frame_), 0u);
   // The same depth under other masks reads by those masks, not by the ones before.
   BitmapFormat other = deeper;
   other.SetMasks(kMasks555);
   const Bytes third = {0x00, 0x7C, 0x1F, 0x00};  // red, blue
-  ASSERT_EQ(recorder.WriteFrame(0, {}, other, third, Path(), 3 * frame_), 0u);
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, other, third, 3 * frame_), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
   const auto samples = ProbeLog().Samples();
   ASSERT_EQ(samples.size(), 4u);
@@ -332,15 +368,14 @@ TEST_F(AviRecorderTest, DepthChangeIsConvertedAndTheFileGoesOn) {
 
 TEST_F(AviRecorderTest, SizeChangeKeepsTheTopLeftOfThePicture) {
   CAviRecorder recorder(10.0, kProbeFourCC);
-  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(2, 2, 32), Bytes(16), Path(), 0), 0u);
-  recorder.WaitUntilReady();
+  recorder.Open(Path());
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, FormatOf(2, 2, 32), Bytes(16), 0), 0u);
   // 3x1, top row only: its first two pixels land in the top row (the last in memory).
   const Bytes wider = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
-  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(3, 1, 32), wider, Path(), frame_), 0u);
-  recorder.WaitUntilReady();
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, FormatOf(3, 1, 32), wider, frame_), 0u);
   // A smaller picture after it: nothing of the one before shows in the margin.
   const Bytes smaller = {9, 'a', 'b', 'c'};
-  ASSERT_EQ(recorder.WriteFrame(0, {}, FormatOf(1, 1, 32), smaller, Path(), 2 * frame_), 0u);
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, FormatOf(1, 1, 32), smaller, 2 * frame_), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
   const auto samples = ProbeLog().Samples();
   ASSERT_EQ(samples.size(), 3u);
@@ -348,30 +383,35 @@ TEST_F(AviRecorderTest, SizeChangeKeepsTheTopLeftOfThePicture) {
   EXPECT_EQ(samples[2], (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 9, 'a', 'b', 0, 0, 0, 0, 0}));
 }
 
-TEST_F(AviRecorderTest, CopyModeIsBusyUntilTheStreamingThreadTakesThePicture) {
+// The streaming thread holds one picture while a second waits; a third waits inside Write until
+// the thread takes the second, so no picture is dropped and none is overwritten.
+TEST_F(AviRecorderTest, CopyModeWaitsForTheStreamingThreadToTakeThePictureBefore) {
   ProbeLog().Reset(/*holdAt=*/0);
   CAviRecorder recorder(10.0, kProbeFourCC);
+  recorder.Open(Path());
   const BitmapFormat format = FormatOf(1, 1, 32);
-  ASSERT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic1"), Path(), 0), 0u);
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, format, BytesOf("pic1"), 0), 0u);
   ProbeLog().WaitForSamples(1);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic2"), Path(), frame_), 0u);
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic3"), Path(), 2 * frame_), kErrorBusy);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, format, BytesOf("pic2"), frame_), 0u);
+  auto third = std::async(std::launch::async, [&] {
+    return recorder.Write(SampleKind::Picture, format, BytesOf("pic3"), 2 * frame_);
+  });
+  EXPECT_EQ(third.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
   ProbeLog().Release();
-  recorder.WaitUntilReady();
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic3"), Path(), 2 * frame_), 0u);
+  EXPECT_EQ(third.get(), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
-  const auto samples = ProbeLog().Samples();
-  ASSERT_EQ(samples.size(), 3u);
-  EXPECT_EQ(samples[2], BytesOf("pic3"));
+  EXPECT_EQ(ProbeLog().Samples(),
+            (std::vector<Bytes>{BytesOf("pic1"), BytesOf("pic2"), BytesOf("pic3")}));
 }
 
 TEST_F(AviRecorderTest, CloseDeliversTheLastPictureFirst) {
   ProbeLog().Reset(/*holdAt=*/0);
   CAviRecorder recorder(10.0, kProbeFourCC);
+  recorder.Open(Path());
   const BitmapFormat format = FormatOf(1, 1, 32);
-  ASSERT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("pic1"), Path(), 0), 0u);
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, format, BytesOf("pic1"), 0), 0u);
   ProbeLog().WaitForSamples(1);
-  ASSERT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("last"), Path(), frame_), 0u);
+  ASSERT_EQ(recorder.Write(SampleKind::Picture, format, BytesOf("last"), frame_), 0u);
   auto closed = std::async(std::launch::async, [&] { return recorder.Close(); });
   ProbeLog().Release();
   EXPECT_EQ(closed.get(), 0u);
@@ -379,7 +419,7 @@ TEST_F(AviRecorderTest, CloseDeliversTheLastPictureFirst) {
   ASSERT_EQ(samples.size(), 2u);
   EXPECT_EQ(samples[1], BytesOf("last"));
   EXPECT_EQ(recorder.Close(), 0u);  // twice is harmless
-  EXPECT_EQ(recorder.WriteFrame(0, {}, format, BytesOf("late"), Path(), 2 * frame_), 1u);
+  EXPECT_EQ(recorder.Write(SampleKind::Picture, format, BytesOf("late"), 2 * frame_), 1u);
 }
 
 TEST_F(AviRecorderTest, PassThroughWaitsOutAWriteThatStallsForSeconds) {
@@ -387,12 +427,13 @@ TEST_F(AviRecorderTest, PassThroughWaitsOutAWriteThatStallsForSeconds) {
   // limit; the bundle behind it must still go into the file.
   ProbeLog().Reset(/*holdAt=*/0);
   CAviRecorder recorder(30.0, kFourCCScreenCodec);
+  recorder.Open(Path());
   const BitmapFormat format = FormatOf(4, 4, 32);
   const Bytes second = BytesOf("two");
-  ASSERT_EQ(recorder.WriteFrame(9, BytesOf("one"), format, {}, Path(), 0), 0u);
+  ASSERT_EQ(recorder.Write(SampleKind::KeyBundle, format, BytesOf("one"), 0), 0u);
   ProbeLog().WaitForSamples(1);
   auto handedOver = std::async(std::launch::async, [&] {
-    return recorder.WriteFrame(8, second, format, {}, Path(), 333'333);
+    return recorder.Write(SampleKind::Bundle, format, second, 333'333);
   });
   EXPECT_EQ(handedOver.wait_for(std::chrono::milliseconds(2500)), std::future_status::timeout);
   ProbeLog().Release();
@@ -404,16 +445,20 @@ TEST_F(AviRecorderTest, PassThroughWaitsOutAWriteThatStallsForSeconds) {
 TEST_F(AviRecorderTest, DownstreamFailureIsReportedFromThenOn) {
   ProbeLog().Reset(SIZE_MAX, /*failAt=*/0);
   CAviRecorder recorder(30.0, kFourCCScreenCodec);
+  recorder.Open(Path());
   const BitmapFormat format = FormatOf(4, 4, 32);
-  EXPECT_EQ(recorder.WriteFrame(9, BytesOf("a"), format, {}, Path(), 0), 0u);
-  EXPECT_EQ(recorder.WriteFrame(8, BytesOf("b"), format, {}, Path(), 333'333), kResultFail);
-  EXPECT_EQ(recorder.WriteFrame(8, BytesOf("c"), format, {}, Path(), 666'666), kResultFail);
+  EXPECT_EQ(recorder.Write(SampleKind::KeyBundle, format, BytesOf("a"), 0), 0u);
+  EXPECT_EQ(recorder.Write(SampleKind::Bundle, format, BytesOf("b"), 333'333), kResultFail);
+  EXPECT_EQ(recorder.Write(SampleKind::Bundle, format, BytesOf("c"), 666'666), kResultFail);
   ProbeLog().WaitForSamples(3);
   EXPECT_EQ(recorder.Close(), kResultFail);
 }
 
 TEST_F(AviRecorderTest, RecorderWithoutFramesWritesNothing) {
-  { CAviRecorder recorder(10.0, kProbeFourCC); }
+  {
+    CAviRecorder recorder(10.0, kProbeFourCC);
+    recorder.Open(Path());
+  }
   EXPECT_FALSE(std::filesystem::exists(Path()));
   EXPECT_TRUE(ProbeLog().Types().empty());
 }

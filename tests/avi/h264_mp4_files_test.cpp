@@ -180,8 +180,9 @@ TEST_F(H264Mp4FilesTest, RefusalsCarryTheirCause) {
   const std::vector<TestPicture> pictures = DesktopSequence(64, 48, 1);
   const std::string path = dir_.File("missing-folder/out.mp4");
   CAviRecorder avi(10.0, kFourCCMicrosoftRle);
+  avi.Open(path);
   const std::uint32_t aviResult =
-      avi.WriteFrame(0, {}, pictures[0].format, pictures[0].bytes, path, kStart);
+      avi.Write(SampleKind::Picture, pictures[0].format, pictures[0].bytes, kStart);
   ASSERT_NE(aviResult, 0u);
 
   CH264Mp4Recorder recorder;

@@ -125,6 +125,36 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripRow{"TopDown", TypeOf(1, -2, 32), {7, 8}, {7, 8}}),
     [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
 
+struct FitRow {
+  std::string name;
+  int sourceWidth;
+  int sourceHeight;
+  Pixels source;  // bottom-up
+  int targetWidth;
+  int targetHeight;
+  Pixels expected;  // bottom-up: the source's top-left stays top-left
+};
+
+class FitPixelsTest : public ::testing::TestWithParam<FitRow> {};
+
+TEST_P(FitPixelsTest, KeepsTheTopLeftWithABlackMargin) {
+  const FitRow& row = GetParam();
+  Pixels target(static_cast<std::size_t>(row.targetWidth * row.targetHeight), 0xEEEEEE);
+  FitPixels(row.source, row.sourceWidth, row.sourceHeight, target, row.targetWidth,
+            row.targetHeight);
+  EXPECT_EQ(target, row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FitPixelsTest,
+    ::testing::Values(FitRow{"Same", 2, 2, {1, 2, 3, 4}, 2, 2, {1, 2, 3, 4}},
+                      FitRow{"Wider", 1, 2, {1, 3}, 3, 2, {1, 0, 0, 3, 0, 0}},
+                      FitRow{"Higher", 2, 1, {3, 4}, 2, 3, {0, 0, 0, 0, 3, 4}},
+                      FitRow{"NarrowerCutsTheRight", 3, 1, {5, 6, 7}, 2, 1, {5, 6}},
+                      FitRow{"LowerCutsTheBottom", 1, 3, {1, 2, 3}, 1, 2, {2, 3}},
+                      FitRow{"WiderAndLower", 1, 2, {1, 3}, 2, 1, {3, 0}}),
+    [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
+
 TEST(Rgb555Test, KeepsTheHighFiveBitsOfEachChannel) {
   EXPECT_EQ(ToRgb555(0xFFFFFF), 0x7FFF);
   EXPECT_EQ(ToRgb555(0xF80000), 0x7C00);

@@ -133,8 +133,12 @@ TEST(AviInputJob, PassesEveryChunkThroughUnderItsTagAtItsOwnTime) {
   ASSERT_EQ(frames.size(), 5u);
   const auto key = KeyBundle();
   // The odd chunk goes out without its pad byte; what no decoder reads goes out as a spacer.
-  const std::vector<std::pair<std::uint32_t, std::size_t>> expected = {
-      {9, key.size() - 4}, {8, 0}, {8, 97}, {10, 0}, {10, 0}};
+  const std::vector<std::pair<SampleKind, std::size_t>> expected = {
+      {SampleKind::KeyBundle, key.size() - 4},
+      {SampleKind::Bundle, 0},
+      {SampleKind::Bundle, 97},
+      {SampleKind::Spacer, 0},
+      {SampleKind::Spacer, 0}};
   for (std::size_t i = 0; i < frames.size(); ++i) {
     EXPECT_EQ(frames[i].time, static_cast<Time>(i) * 333'333) << i;
     EXPECT_EQ(frames[i].kind, expected[i].first) << i;

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "avi/avi_recorder.h"
 #include "common/byte_block.h"
 #include "common/endian.h"
 #include "common/fourcc.h"
 #include "common/packet_kind.h"
 #include "common/reelkit_client.h"
-#include "engine/conversion_job.h"
+#include "common/video_recorder.h"
+#include "engine/output_sink.h"
 
 namespace reelkit::testing {
 
@@ -37,22 +37,21 @@ class ClientLog final : public IReelkitClient {
   int cancelAfter = -1;
 };
 
-// One WriteFrame call as the recorder double saw it.
+// One sample as the recorder double saw it.
 struct WrittenFrame {
-  std::uint32_t kind = 0;
+  SampleKind kind = SampleKind::Picture;
   Time time = 0;
-  std::vector<std::uint8_t> packet;
-  std::vector<std::uint8_t> picture;
+  std::vector<std::uint8_t> packet;   // a pass-through sample's sub-packets
+  std::vector<std::uint8_t> picture;  // a decoded output's picture
   BitmapInfoHeader format;
 };
 
-// A recorder that keeps what it is given. It can answer busy a number of times, or refuse.
+// A recorder that keeps what it is given, or refuses.
 struct RecorderScript {
   std::vector<WrittenFrame> frames;
   double framesPerSecond = 0;
   FourCC fourcc = 0;
-  int busyAnswers = 0;
-  int waits = 0;
+  std::string outputPath;
   std::uint32_t refusal = 0;
   bool closed = false;
   // Off: frames are only counted, for runs of millions of them.
@@ -60,20 +59,15 @@ struct RecorderScript {
   std::size_t written = 0;
 };
 
-class RecorderDouble final : public CAviRecorder {
+class RecorderDouble final : public IVideoRecorder {
  public:
-  RecorderDouble(double framesPerSecond, FourCC fourcc, RecorderScript& script)
-      : CAviRecorder(framesPerSecond, fourcc), script_(script) {
+  RecorderDouble(double framesPerSecond, FourCC fourcc, RecorderScript& script) : script_(script) {
     script_.framesPerSecond = framesPerSecond;
     script_.fourcc = fourcc;
   }
-  std::uint32_t WriteFrame(std::uint32_t kind, std::span<const std::uint8_t> packet,
-                           const BitmapFormat& format, std::span<const std::uint8_t> picture,
-                           const std::string&, Time time) override {
-    if (script_.busyAnswers > 0) {
-      --script_.busyAnswers;
-      return 170;
-    }
+  void Open(const std::string& outputPath) override { script_.outputPath = outputPath; }
+  std::uint32_t Write(SampleKind kind, const BitmapFormat& format,
+                      std::span<const std::uint8_t> bytes, Time time) override {
     if (script_.refusal != 0) {
       return script_.refusal;
     }
@@ -81,14 +75,12 @@ class RecorderDouble final : public CAviRecorder {
     if (!script_.keepFrames) {
       return 0;
     }
-    script_.frames.push_back({kind,
-                              time,
-                              {packet.begin(), packet.end()},
-                              {picture.begin(), picture.end()},
-                              format.Header()});
+    const bool isPicture = kind == SampleKind::Picture || kind == SampleKind::RepeatedPicture;
+    WrittenFrame frame{kind, time, {}, {}, format.Header()};
+    (isPicture ? frame.picture : frame.packet).assign(bytes.begin(), bytes.end());
+    script_.frames.push_back(std::move(frame));
     return 0;
   }
-  void WaitUntilReady() override { ++script_.waits; }
   std::uint32_t Close() override {
     script_.closed = true;
     return 0;
@@ -99,7 +91,7 @@ class RecorderDouble final : public CAviRecorder {
 };
 
 inline RecorderFactory FactoryFor(RecorderScript& script) {
-  return [&script](double framesPerSecond, FourCC fourcc) -> std::unique_ptr<CAviRecorder> {
+  return [&script](double framesPerSecond, FourCC fourcc) -> std::unique_ptr<IVideoRecorder> {
     return std::make_unique<RecorderDouble>(framesPerSecond, fourcc, script);
   };
 }

@@ -18,9 +18,9 @@ using testing::TempDir;
 
 constexpr Time T = 5'000'000'000;
 constexpr Time D30 = 333'333;
-constexpr std::uint32_t kBndl = 8;
-constexpr std::uint32_t kKbnd = 9;
-constexpr std::uint32_t kEmpt = 10;
+constexpr SampleKind kBndl = SampleKind::Bundle;
+constexpr SampleKind kKbnd = SampleKind::KeyBundle;
+constexpr SampleKind kEmpt = SampleKind::Spacer;
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<std::uint8_t> list) {
   return list;
@@ -76,7 +76,7 @@ TEST(RecordingJob, PassThroughWorkedExample) {
   EXPECT_EQ(run.recorder.fourcc, kFourCCScreenCodec);
   const auto& frames = run.recorder.frames;
   ASSERT_EQ(frames.size(), 6u);
-  const std::vector<std::pair<std::uint32_t, Time>> expected = {
+  const std::vector<std::pair<SampleKind, Time>> expected = {
       {kKbnd, T},           {kBndl, T + D30},     {kKbnd, T + 2 * D30},
       {kEmpt, T + 3 * D30}, {kBndl, T + 4 * D30}, {kBndl, T + 5 * D30}};
   for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -151,7 +151,7 @@ TEST_P(RecordingJobSpacers, FillWholeSkippedIntervals) {
   for (std::size_t i = 0; i < frames.size(); ++i) {
     EXPECT_EQ(frames[i].time, T + static_cast<Time>(i) * D) << i;
     const bool spacer = i > 0 && i + 1 < frames.size();
-    EXPECT_EQ(frames[i].kind, spacer ? kEmpt : 0u) << i;
+    EXPECT_EQ(frames[i].kind, spacer ? SampleKind::RepeatedPicture : SampleKind::Picture) << i;
     EXPECT_EQ(frames[i].picture, frames[0].picture) << i;
   }
   EXPECT_EQ(run.client.calls.back(), "finish 2 " + std::to_string(frames.size()) + " 0 " +
@@ -233,17 +233,6 @@ TEST(RecordingJob, UnsupportedFormatFailsAfterStart) {
   }
   ASSERT_EQ(run.client.calls.size(), 1u);
   EXPECT_EQ(run.client.calls[0].rfind("start ", 0), 0u);
-}
-
-TEST(RecordingJob, BusyRecorderIsWaitedForAndNoPictureIsLost) {
-  RawRecordingBytes recording(8, 8, 32);
-  recording.Record("MOUS", T).Record("MOUS", T + 1'000'000).Record("MOUS", T + 5'000'000);
-  JobRun run;
-  run.recorder.busyAnswers = 7;
-  Convert(recording, OutputFormat::MicrosoftRle, run);
-  EXPECT_TRUE(run.result);
-  EXPECT_EQ(run.recorder.waits, 7);
-  EXPECT_EQ(run.recorder.frames.size(), 5u);
 }
 
 TEST(RecordingJob, RefusedPictureEndsTheConversionAsAWriteFailure) {

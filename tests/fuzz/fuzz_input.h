@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "avi/avi_recorder.h"
 #include "common/reelkit_client.h"
-#include "engine/conversion_job.h"
+#include "common/video_recorder.h"
+#include "engine/output_sink.h"
 
 namespace reelkit::fuzzing {
 
@@ -41,22 +41,20 @@ class MemoryFile {
   int fd_;
 };
 
-// Accepts every frame and keeps nothing: the fuzzers exercise reading and decoding only.
-class DiscardingRecorder final : public CAviRecorder {
+// Accepts every sample and keeps nothing: the fuzzers exercise reading and decoding only.
+class DiscardingRecorder final : public IVideoRecorder {
  public:
-  DiscardingRecorder(double framesPerSecond, FourCC fourcc)
-      : CAviRecorder(framesPerSecond, fourcc) {}
-  std::uint32_t WriteFrame(std::uint32_t, std::span<const std::uint8_t>, const BitmapFormat&,
-                           std::span<const std::uint8_t>, const std::string&, Time) override {
+  void Open(const std::string&) override {}
+  std::uint32_t Write(SampleKind, const BitmapFormat&, std::span<const std::uint8_t>,
+                      Time) override {
     return 0;
   }
-  void WaitUntilReady() override {}
   std::uint32_t Close() override { return 0; }
 };
 
 inline RecorderFactory DiscardingRecorders() {
-  return [](double framesPerSecond, FourCC fourcc) -> std::unique_ptr<CAviRecorder> {
-    return std::make_unique<DiscardingRecorder>(framesPerSecond, fourcc);
+  return [](double, FourCC) -> std::unique_ptr<IVideoRecorder> {
+    return std::make_unique<DiscardingRecorder>();
   };
 }
 

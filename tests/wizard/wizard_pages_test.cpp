@@ -181,12 +181,19 @@ void WizardPagesTest::settingsChooseTheDestinationPageDefaults_data() {
   QTest::addColumn<QVariant>("ask");
   QTest::addColumn<QString>("shown");
   QTest::addColumn<bool>("asks");
-  QTest::newRow("absent") << QVariant() << QVariant() << "Microsoft Video 1 (MSVC)" << true;
+  QTest::addColumn<QString>("saved");
+  QTest::newRow("absent") << QVariant() << QVariant() << "Microsoft Video 1 (MSVC)" << true
+                          << "MSVC";
   QTest::newRow("lower case, 2") << QVariant("mrle") << QVariant(2) << "Microsoft Video 1 (MSVC)"
-                                 << false;
-  QTest::newRow("MRLE, 1") << QVariant("MRLE") << QVariant(1) << "Microsoft RLE (MRLE)" << true;
+                                 << false << "MSVC";
+  QTest::newRow("MRLE, 1") << QVariant("MRLE") << QVariant(1) << "Microsoft RLE (MRLE)" << true
+                           << "MRLE";
   QTest::newRow("VQSC, 0") << QVariant("VQSC") << QVariant(0) << "Kestrix Video Encoder (VQSC)"
-                           << false;
+                           << false << "VQSC";
+  QTest::newRow("H264, 1") << QVariant("H264") << QVariant(1) << "H.264 video for the web (MP4)"
+                           << true << "H264";
+  QTest::newRow("h264, 1") << QVariant("h264") << QVariant(1) << "Microsoft Video 1 (MSVC)" << true
+                           << "MSVC";
 }
 
 void WizardPagesTest::settingsChooseTheDestinationPageDefaults() {
@@ -202,6 +209,11 @@ void WizardPagesTest::settingsChooseTheDestinationPageDefaults() {
   QFETCH(bool, asks);
   QCOMPARE(Find<QComboBox>("formats")->currentText(), shown);
   QCOMPARE(Find<QCheckBox>("askOverwrite")->isChecked(), asks);
+  // Leaving the page keeps the row shown, as the FourCC the names and the next run use.
+  QFETCH(QString, saved);
+  sheet_->next();
+  QCOMPARE(QString::fromStdString(sheet_->State().fourcc), saved);
+  QCOMPARE(stored.value(QStringLiteral("ReelkitOutputFormat")).toString(), saved);
 }
 
 void WizardPagesTest::filesAndDestinationRules() {

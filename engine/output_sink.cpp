@@ -1,0 +1,139 @@
+#include "engine/output_sink.h"
+
+#include <algorithm>
+
+#include "avi/avi_recorder.h"
+#include "avi/h264_mp4_recorder.h"
+#include "common/avi_exception.h"
+#include "common/conversion_failure.h"
+#include "common/error_codes.h"
+#include "common/picture_rules.h"
+#include "decoder/native_format.h"
+#include "engine/raw_recording_reader.h"
+
+namespace reelkit {
+namespace {
+
+[[noreturn]] void ThrowWriteFailure(std::uint32_t result) {
+  throw CReelkitException(ConvertErrorKind::WriteOutputFailed, result, RecorderFailure{});
+}
+
+[[noreturn]] void ThrowDamagedScreenData(const CAviException& failure) {
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, failure.Code(), DamagedScreenData{});
+}
+
+}  // namespace
+
+RecorderFactory DefaultRecorderFactory() {
+  return [](double framesPerSecond, FourCC fourcc) -> std::unique_ptr<IVideoRecorder> {
+    if (fourcc == kFourCCH264) {
+      return std::make_unique<CH264Mp4Recorder>();
+    }
+    return std::make_unique<CAviRecorder>(framesPerSecond, fourcc);
+  };
+}
+
+COutputSink::COutputSink(RecorderFactory makeRecorder) : makeRecorder_(std::move(makeRecorder)) {}
+
+void COutputSink::SetDestination(const std::string& outputPath, OutputFormat format) {
+  outputPath_ = outputPath;
+  format_ = format;
+}
+
+void COutputSink::DeclarePassThroughFormat(const BitmapFormat& streamFormat) {
+  streamFormat_ = streamFormat;
+  outputFormat_ = streamFormat;
+  if (IsPlainRgb32BitFields(streamFormat)) {
+    outputFormat_.SetPictureFormat(32, kCompressionRgb);
+  }
+}
+
+void COutputSink::CreateDecoder(const BitmapFormat& streamFormat) {
+  streamFormat_ = streamFormat;
+  const BitmapInfoHeader stream = streamFormat_.Header();
+  // The frame buffer holds a 32-bit picture at the output size whatever the stream's depth, so a
+  // depth change later in the recording still decodes whole pictures.
+  const std::uint64_t largestPicture = DibImageSize(stream.width, stream.height, 32);
+  if (largestPicture > kMaxPictureBytes) {
+    throw CReelkitException(
+        LimitRefusal{InputLimit::PictureBytes, largestPicture, kMaxPictureBytes});
+  }
+  if (!IsDecodableDepth(stream.bitCount)) {
+    throw CReelkitException(LimitRefusal{InputLimit::DecodedDepth, stream.bitCount, 0});
+  }
+  const std::uint64_t pixels = largestPicture / 4;  // rows of 32-bit pixels need no padding
+  if (pixels > kMaxNativePixels) {
+    throw CReelkitException(LimitRefusal{InputLimit::DecodedPixels, pixels, kMaxNativePixels});
+  }
+  outputFormat_ = streamFormat_;
+  if (DecodesTo32Bits(stream.bitCount)) {
+    outputFormat_.SetPictureFormat(32, kCompressionRgb);
+  } else {
+    outputFormat_.SetPictureFormat(stream.bitCount, stream.compression);
+    if (stream.compression == kCompressionBitFields) {
+      outputFormat_.SetMasks(streamFormat_.Masks());
+    }
+  }
+  decoder_.reset();
+  decoder_ = std::make_unique<CScreenStreamDecoder>();
+  try {
+    decoder_->Initialize(streamFormat_, outputFormat_, kFourCCScreenCodec);
+  } catch (const CAviException& failure) {
+    ThrowDamagedScreenData(failure);
+  }
+  frameBuffer_.ResizeZeroed(static_cast<std::size_t>(largestPicture));
+}
+
+Time COutputSink::OpenRecorder() {
+  recorder_.reset();
+  if (!IsSupportedOutputFormat(format_)) {
+    throw CReelkitException(ConvertErrorKind::UnsupportedOutputFormat, 0);
+  }
+  const int framesPerSecond = FramesPerSecondOf(format_);
+  recorder_ = makeRecorder_(static_cast<double>(framesPerSecond), FourCCOf(format_));
+  recorder_->Open(outputPath_);
+  return FrameDuration(framesPerSecond);
+}
+
+void COutputSink::DecodeIntoFrame(std::span<const std::uint8_t> packet) {
+  try {
+    decoder_->DecodePacket(streamFormat_, outputFormat_, kFourCCScreenCodec, packet,
+                           frameBuffer_.span());
+  } catch (const CAviException& failure) {
+    ThrowDamagedScreenData(failure);
+  }
+}
+
+void COutputSink::RecordPicture(Time time) {
+  Record(SampleKind::Picture, {}, time);
+}
+
+void COutputSink::RecordRepeatedPicture(Time time) {
+  Record(SampleKind::RepeatedPicture, {}, time);
+}
+
+void COutputSink::RecordSample(SampleKind kind, std::span<const std::uint8_t> bundle, Time time) {
+  Record(kind, bundle, time);
+}
+
+void COutputSink::Record(SampleKind kind, std::span<const std::uint8_t> bytes, Time time) {
+  if (ProducesPictures()) {
+    const auto pictureBytes = static_cast<std::size_t>(
+        std::min<std::uint64_t>(DibImageSize(outputFormat_.Header()), frameBuffer_.size()));
+    bytes = frameBuffer_.span().first(pictureBytes);
+  }
+  if (const std::uint32_t result = recorder_->Write(kind, outputFormat_, bytes, time);
+      result != kErrorSuccess) {
+    ThrowWriteFailure(result);
+  }
+}
+
+void COutputSink::Complete() {
+  if (recorder_) {
+    if (const std::uint32_t result = recorder_->Close(); result != kErrorSuccess) {
+      ThrowWriteFailure(result);
+    }
+  }
+}
+
+}  // namespace reelkit

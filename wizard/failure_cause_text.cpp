@@ -1,0 +1,219 @@
+#include "wizard/failure_cause_text.h"
+
+#include <variant>
+
+#include "common/error_codes.h"
+#include "common/picture_rules.h"
+#include "common/time.h"
+#include "i18n/catalog_format.h"
+#include "i18n/catalog_keys.h"
+#include "wizard/conversion_runner.h"
+
+namespace reelkit {
+namespace {
+
+namespace keys = catalog_keys;
+
+constexpr std::uint64_t kMebibyte = std::uint64_t{1} << 20;
+constexpr std::uint64_t kGibibyte = std::uint64_t{1} << 30;
+constexpr std::uint64_t kUnitsPerHour = 3600 * static_cast<std::uint64_t>(kTimeUnitsPerSecond);
+constexpr std::uint64_t kUnitsPerYear = 365 * 24 * kUnitsPerHour;
+
+// How a limit's sentence takes its numbers: "asked, allowed" as counts or as byte sizes, or the
+// allowed value alone in hours or years (the asked one only just passes it, or is astronomic).
+enum class LimitUnit { Count, Bytes, Hours, Years };
+
+struct LimitSentence {
+  InputLimit limit;
+  std::u16string_view key;
+  LimitUnit unit;
+};
+
+constexpr LimitSentence kLimitSentences[] = {
+    {InputLimit::FormatBlockSize, keys::kCauseFormatBlockSize, LimitUnit::Bytes},
+    {InputLimit::PictureSide, keys::kCausePictureSide, LimitUnit::Count},
+    {InputLimit::PictureBytes, keys::kCausePictureBytes, LimitUnit::Bytes},
+    {InputLimit::DecodedPixels, keys::kCauseDecodedPixels, LimitUnit::Count},
+    {InputLimit::DecodedDepth, keys::kCauseDecodedDepth, LimitUnit::Count},
+    {InputLimit::RecordBlockSize, keys::kCauseRecordBlockSize, LimitUnit::Bytes},
+    {InputLimit::ChunkSize, keys::kCauseChunkSize, LimitUnit::Bytes},
+    {InputLimit::BundleSize, keys::kCauseBundleSize, LimitUnit::Bytes},
+    {InputLimit::VideoLength, keys::kCauseVideoLength, LimitUnit::Hours},
+    {InputLimit::Timestamp, keys::kCauseTimestamp, LimitUnit::Years},
+};
+
+std::u16string LimitText(const CMessageCatalog& catalog, const LimitRefusal& refusal) {
+  for (const LimitSentence& sentence : kLimitSentences) {
+    if (sentence.limit != refusal.limit) {
+      continue;
+    }
+    const std::u16string& text = catalog.Lookup(sentence.key);
+    switch (sentence.unit) {
+      case LimitUnit::Count:
+        return FormatCatalogText(text, {refusal.asked, refusal.allowed});
+      case LimitUnit::Bytes:
+        return FormatCatalogText(
+            text, {ByteCountText(catalog, refusal.asked), ByteCountText(catalog, refusal.allowed)});
+      case LimitUnit::Hours:
+        return FormatCatalogText(text, {refusal.allowed / kUnitsPerHour});
+      case LimitUnit::Years:
+        return FormatCatalogText(text, {refusal.allowed / kUnitsPerYear});
+    }
+  }
+  return {};
+}
+
+std::u16string_view FileTypeKey(OutputFileType type) {
+  switch (type) {
+    case OutputFileType::Directory:
+      return keys::kFileTypeDirectory;
+    case OutputFileType::CharacterDevice:
+      return keys::kFileTypeCharacterDevice;
+    case OutputFileType::BlockDevice:
+      return keys::kFileTypeBlockDevice;
+    case OutputFileType::NamedPipe:
+      return keys::kFileTypeNamedPipe;
+    case OutputFileType::Socket:
+      return keys::kFileTypeSocket;
+    case OutputFileType::Other:
+      break;
+  }
+  return keys::kFileTypeOther;
+}
+
+struct RefusalSentence {
+  std::u16string_view key;
+  bool systemRefused;  // the system's own words for the code follow
+};
+
+RefusalSentence SentenceFor(OutputRefusal::Reason reason) {
+  using Reason = OutputRefusal::Reason;
+  switch (reason) {
+    case Reason::PathKeepsChanging:
+      return {keys::kCauseOutputChanging, false};
+    case Reason::CannotCreate:
+      return {keys::kCauseOutputCannotCreate, true};
+    case Reason::LinkToNothing:
+      return {keys::kCauseOutputLinkToNothing, false};
+    case Reason::NotAFile:
+      return {keys::kCauseOutputNotAFile, false};
+    case Reason::CannotWrite:
+      return {keys::kCauseOutputCannotWrite, true};
+    case Reason::BeingWritten:
+      return {keys::kCauseOutputBeingWritten, false};
+    case Reason::CannotLock:
+      return {keys::kCauseOutputCannotLock, true};
+    case Reason::CannotResolve:
+      return {keys::kCauseOutputCannotResolve, true};
+    case Reason::CannotOpen:
+      break;
+  }
+  return {keys::kCauseOutputCannotOpen, true};
+}
+
+class CauseLines {
+ public:
+  CauseLines(const CMessageCatalog& catalog, const ConversionFailure& failure)
+      : catalog_(catalog), failure_(failure) {}
+
+  std::vector<std::u16string> Take() {
+    AddForKind();
+    AddForCause();
+    return std::move(lines_);
+  }
+
+ private:
+  void AddForKind() {
+    switch (failure_.kind) {
+      case ConvertErrorKind::OutputIsInput:
+        AddKey(keys::kCauseOutputIsInput);
+        break;
+      case ConvertErrorKind::UnsupportedOutputFormat:
+        AddKey(keys::kCauseUnsupportedFormat);
+        break;
+      case ConvertErrorKind::WriteOutputFailed:
+        if (failure_.code == kResultTooLargeForMsvideo1) {
+          Add(FormatCatalogText(catalog_.Lookup(keys::kCauseMsvcTooLarge),
+                                {static_cast<std::uint32_t>(kMaxBlockCodedSide)}));
+        }
+        break;
+      case ConvertErrorKind::OutputRefused:
+        AddOutputRefusal();
+        break;
+      case ConvertErrorKind::Unexpected:
+        AddKey(keys::kCauseUnexpected);
+        AddSystemWords();
+        break;
+      case ConvertErrorKind::InvalidInputFormat:
+      case ConvertErrorKind::OpenInputFailed:
+      case ConvertErrorKind::ReadInputFailed:
+        break;
+    }
+  }
+
+  void AddForCause() {
+    if (const auto* limit = std::get_if<LimitRefusal>(&failure_.cause)) {
+      Add(LimitText(catalog_, *limit));
+    } else if (std::holds_alternative<DamagedScreenData>(failure_.cause)) {
+      AddKey(keys::kCauseInvalidInput);
+    } else if (std::holds_alternative<OutOfMemory>(failure_.cause)) {
+      AddKey(keys::kCauseOutOfMemory);
+    }
+  }
+
+  void AddOutputRefusal() {
+    const auto* refusal = std::get_if<OutputRefusal>(&failure_.cause);
+    if (refusal == nullptr) {
+      AddSystemWords();
+      return;
+    }
+    const RefusalSentence sentence = SentenceFor(refusal->reason);
+    if (refusal->reason == OutputRefusal::Reason::NotAFile) {
+      Add(FormatCatalogText(catalog_.Lookup(sentence.key),
+                            {catalog_.Lookup(FileTypeKey(refusal->fileType))}));
+    } else {
+      AddKey(sentence.key);
+    }
+    if (sentence.systemRefused) {
+      AddSystemWords();
+    }
+  }
+
+  // Only the errno in the low bits has words; a code of 0 has none.
+  void AddSystemWords() {
+    if (failure_.code != 0) {
+      Add(catalog_.LookupWithArgument(keys::kCauseSystem,
+                                      SystemErrorText(static_cast<int>(failure_.code & 0xFFFF))));
+    }
+  }
+
+  void AddKey(std::u16string_view key) { Add(catalog_.Lookup(key)); }
+  void Add(std::u16string line) {
+    if (!line.empty()) {
+      lines_.push_back(std::move(line));
+    }
+  }
+
+  const CMessageCatalog& catalog_;
+  const ConversionFailure& failure_;
+  std::vector<std::u16string> lines_;
+};
+
+}  // namespace
+
+std::u16string ByteCountText(const CMessageCatalog& catalog, std::uint64_t bytes) {
+  if (bytes != 0 && bytes % kGibibyte == 0) {
+    return FormatCatalogText(catalog.Lookup(keys::kSizeGibibytes), {bytes / kGibibyte});
+  }
+  if (bytes != 0 && bytes % kMebibyte == 0) {
+    return FormatCatalogText(catalog.Lookup(keys::kSizeMebibytes), {bytes / kMebibyte});
+  }
+  return FormatCatalogText(catalog.Lookup(keys::kSizeBytes), {bytes});
+}
+
+std::vector<std::u16string> FailureCauseLines(const CMessageCatalog& catalog,
+                                              const ConversionFailure& failure) {
+  return CauseLines(catalog, failure).Take();
+}
+
+}  // namespace reelkit

@@ -3,7 +3,9 @@
 # built-in scene at 1920x1080, 32 bits: one minute (speed and quality ratios, memory baseline) and
 # ten minutes (real time, memory growth, pass-through beside cat), and ten minutes of a session
 # whose screen drops from 32 to 16 bits after a second beside the same session kept at 32 bits.
-# Prints a Markdown table.
+# The H.264 rows set the whole conversion to MP4 beside the ffmpeg program encoding the same
+# pictures with libx264 at its default settings, from raw pictures written beforehand (about
+# 3.7 GB in the work folder while it runs). Prints a Markdown table.
 #
 #   bench/run_comparison.sh [BUILD_DIR] [RUNS]
 #

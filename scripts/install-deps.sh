@@ -13,6 +13,8 @@ packages=(
   libdw-dev libunwind-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gdb
+  # The browser test: an MP4 played in headless Chromium, driven by a Python script.
+  chromium python3
   # The fuzz targets: clang with its sanitizer and libFuzzer runtimes, llvm's symbolizer.
   clang libclang-rt-14-dev llvm
 )

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/comparison/decoder_step.h"
+#include "bench/comparison/h264_reference.h"
 #include "bench/comparison/process_run.h"
 #include "bench/comparison/reference_pass.h"
 
@@ -76,6 +77,23 @@ Options ParseOptions(int argc, char** argv) {
 // Every figure of one run, by name.
 using RunFigures = std::map<std::string, double>;
 
+// A file of the work folder that is removed however the comparison ends: the raw pictures of a
+// minute of 1080p take 3.7 GB.
+class CScratchFile {
+ public:
+  explicit CScratchFile(std::string path) : path_(std::move(path)) {}
+  ~CScratchFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  CScratchFile(const CScratchFile&) = delete;
+  CScratchFile& operator=(const CScratchFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t middle = values.size() / 2;
@@ -89,6 +107,8 @@ class CComparison {
   }
 
   void Run() {
+    std::fprintf(stderr, "writing the pictures of %s\n", options_.shortRecording.c_str());
+    sourcePictures_ = WriteSourcePictures(options_.shortRecording, rawPictures_.Path());
     for (int run = 1; run <= options_.runs; ++run) {
       std::fprintf(stderr, "run %d of %d\n", run, options_.runs);
       runs_.push_back(MeasureOneRun());
@@ -165,6 +185,8 @@ class CComparison {
     f["vqsc_share_of_cat"] = cat.seconds / passThrough.seconds;
     f["vqsc_rss_kb"] = static_cast<double>(passThrough.peakResidentKb);
 
+    MeasureH264(f);
+
     if (HasDepthPair()) {
       const ProcessCost changed = Convert(options_.depthChange, "depth_change.avi", "MSVC");
       const ProcessCost kept = Convert(options_.depthKept, "depth_kept.avi", "MSVC");
@@ -178,6 +200,56 @@ class CComparison {
     f["memcpy_ms"] = step.memcpySeconds * 1e3;
     f["step_ratio"] = step.bundleSeconds / step.memcpySeconds;
     return f;
+  }
+
+  // Our whole conversion against ffmpeg's libx264 encoding the same pictures, handed to it
+  // decoded; both files compared with those pictures ten times a second.
+  void MeasureH264(RunFigures& f) const {
+    const ProcessCost ours = Convert(options_.shortRecording, "short_h264.mp4", "H264");
+    const ProcessCost reference = EncodeWithLibx264(
+        rawPictures_.Path(), sourcePictures_, WorkPath("short_libx264.mp4"), WorkPath("time.txt"));
+    const ProcessCost referenceInput =
+        ReadRawPictures(rawPictures_.Path(), sourcePictures_, WorkPath("time.txt"));
+    const LumaQuality oursQuality = MeasureLuma("short_h264.mp4");
+    const LumaQuality referenceQuality = MeasureLuma("short_libx264.mp4");
+    const double oursMb =
+        static_cast<double>(std::filesystem::file_size(WorkPath("short_h264.mp4"))) / kMegabyte;
+    const double referenceMb =
+        static_cast<double>(std::filesystem::file_size(WorkPath("short_libx264.mp4"))) / kMegabyte;
+    f["h264_seconds"] = ours.seconds;
+    f["h264_cpu_seconds"] = ours.cpuSeconds;
+    f["libx264_seconds"] = reference.seconds;
+    f["libx264_cpu_seconds"] = reference.cpuSeconds;
+    f["libx264_input_seconds"] = referenceInput.seconds;
+    f["h264_speedup"] = reference.seconds / ours.seconds;
+    f["h264_psnr"] = oursQuality.psnrDb;
+    f["libx264_psnr"] = referenceQuality.psnrDb;
+    f["h264_psnr_gain"] = oursQuality.psnrDb - referenceQuality.psnrDb;
+    f["h264_mb"] = oursMb;
+    f["libx264_mb"] = referenceMb;
+    f["h264_size_ratio"] = oursMb / referenceMb;
+    f["h264_short_rss_kb"] = static_cast<double>(ours.peakResidentKb);
+    f["libx264_rss_kb"] = static_cast<double>(reference.peakResidentKb);
+
+    const ProcessCost whole = Convert(options_.longRecording, "long_h264.mp4", "H264");
+    f["h264_long_seconds"] = whole.seconds;
+    f["h264_long_cpu_seconds"] = whole.cpuSeconds;
+    f["h264_long_rss_kb"] = static_cast<double>(whole.peakResidentKb);
+    f["h264_rss_growth"] = static_cast<double>(whole.peakResidentKb) / f["h264_short_rss_kb"];
+  }
+
+  // Throws unless every picture of the recording was compared: a file that ends early or shows
+  // pictures at other instants would otherwise be scored on what it kept.
+  LumaQuality MeasureLuma(const std::string& file) const {
+    const LumaQuality quality =
+        MeasureLumaPsnr(WorkPath(file), rawPictures_.Path(), sourcePictures_, WorkPath("psnr.txt"),
+                        WorkPath("time.txt"));
+    if (quality.pictures != sourcePictures_.count) {
+      throw std::runtime_error(file + " shows " + std::to_string(quality.pictures) +
+                               " pictures at ten a second where the recording has " +
+                               std::to_string(sourcePictures_.count));
+    }
+    return quality;
   }
 
   bool HasDepthPair() const { return !options_.depthChange.empty(); }
@@ -239,6 +311,7 @@ class CComparison {
           key == "mrle" ? "MRLE" : "MSVC", longKb / 1024, Figure(key + "_short_rss_kb") / 1024,
           Figure(key + "_rss_growth"), memoryLimitKb / 1024, Verdict(met));
     }
+    PrintH264Rows();
     if (HasDepthPair()) {
       std::printf(
           "| 10 minutes to MSVC, 32 to 16 bits after 1 s | %.1f s | the same kept at 32 bits "
@@ -252,9 +325,44 @@ class CComparison {
         Figure("step_ms"), Figure("memcpy_ms"), Figure("step_ratio"),
         Verdict(Figure("step_ratio") <= 2));
     std::printf("\nPass-through peak memory: %.1f MB.\n", Figure("vqsc_rss_kb") / 1024);
+    std::printf(
+        "ffmpeg's libx264 run: peak memory %.1f MB; reading and converting the raw pictures "
+        "without encoding them takes it %.2f s of its %.2f s.\n",
+        Figure("libx264_rss_kb") / 1024, Figure("libx264_input_seconds"),
+        Figure("libx264_seconds"));
+  }
+
+  void PrintH264Rows() const {
+    std::printf(
+        "| H.264 conversion, %.0f pictures: the whole .rcrec to .mp4 run | %.2f s (%.2f s CPU) | "
+        "ffmpeg, libx264 defaults, raw decoded RGB in, .mp4 out: %.2f s (%.2f s CPU) | %.1f x | "
+        ">= 3 x | %s |\n",
+        Figure("pictures"), Figure("h264_seconds"), Figure("h264_cpu_seconds"),
+        Figure("libx264_seconds"), Figure("libx264_cpu_seconds"), Figure("h264_speedup"),
+        Verdict(Figure("h264_speedup") >= 3));
+    const bool qualityMet = Figure("h264_psnr_gain") >= -0.5 && Figure("h264_psnr") >= 38;
+    std::printf(
+        "| H.264 quality (luma PSNR, every tenth of a second) | %.2f dB | %.2f dB | %+.2f dB | "
+        ">= -0.5 dB and >= 38 dB | %s |\n",
+        Figure("h264_psnr"), Figure("libx264_psnr"), Figure("h264_psnr_gain"), Verdict(qualityMet));
+    std::printf("| H.264 file size | %.2f MB | %.2f MB | %.2f x | <= 1.00 x | %s |\n",
+                Figure("h264_mb"), Figure("libx264_mb"), Figure("h264_size_ratio"),
+                Verdict(Figure("h264_size_ratio") <= 1.0));
+    const double seconds = Figure("h264_long_seconds");
+    std::printf(
+        "| 10 minutes to H.264 | %.1f s (%.1f s CPU) | 600 s of recording | %.0f x real time | "
+        ">= 20 x | %s |\n",
+        seconds, Figure("h264_long_cpu_seconds"), 600.0 / seconds, Verdict(600.0 / seconds >= 20));
+    std::printf(
+        "| Peak memory, H.264, 10 minutes | %.1f MB | 1 minute %.1f MB | %.2f x | <= 1.10 x | "
+        "%s |\n",
+        Figure("h264_long_rss_kb") / 1024, Figure("h264_short_rss_kb") / 1024,
+        Figure("h264_rss_growth"), Verdict(Figure("h264_rss_growth") <= 1.10));
   }
 
   Options options_;
+  CScratchFile rawPictures_{WorkPath("short_pictures.rgb")};
+  SourcePictures sourcePictures_;
   std::vector<RunFigures> runs_;
 };
 

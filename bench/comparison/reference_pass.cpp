@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -291,6 +292,15 @@ struct ReferenceCoders {
   int height;
 };
 
+// Runs the recording through the job as a conversion to msvc would, each picture to the sink.
+void CapturePictures(const std::string& recording, const PictureSink& sink) {
+  CRecordingJob job([&sink](double, FourCC) -> std::unique_ptr<IVideoRecorder> {
+    return std::make_unique<CCaptureRecorder>(sink);
+  });
+  CSilentClient client;
+  job.Execute(recording, "/dev/null", OutputFormat::MicrosoftVideo1, client);
+}
+
 }  // namespace
 
 ReferenceFigures MeasureReferences(const std::string& recording, const std::string& ourMsvcFile) {
@@ -315,11 +325,7 @@ ReferenceFigures MeasureReferences(const std::string& recording, const std::stri
       coders->oursMeter.Add(ourPacket, picture);
     }
   };
-  CRecordingJob job([&sink](double, FourCC) -> std::unique_ptr<IVideoRecorder> {
-    return std::make_unique<CCaptureRecorder>(sink);
-  });
-  CSilentClient client;
-  job.Execute(recording, "/dev/null", OutputFormat::MicrosoftVideo1, client);
+  CapturePictures(recording, sink);
   if (coders) {
     figures.msvideo1PsnrDb = coders->msvideo1Meter.PsnrDb();
     figures.msvideo1Bytes = coders->msvideo1Meter.Bytes();
@@ -327,6 +333,38 @@ ReferenceFigures MeasureReferences(const std::string& recording, const std::stri
     figures.oursBytes = coders->oursMeter.Bytes();
   }
   return figures;
+}
+
+SourcePictures WriteSourcePictures(const std::string& recording, const std::string& rgbPath) {
+  std::ofstream out(rgbPath, std::ios::binary | std::ios::trunc);
+  SourcePictures pictures;
+  std::vector<char> row;
+  const PictureSink sink = [&](const CodedPicture& picture) {
+    if (pictures.count == 0) {
+      pictures.width = picture.width;
+      pictures.height = picture.height;
+      row.resize(static_cast<std::size_t>(picture.width) * 3);
+    } else if (picture.width != pictures.width || picture.height != pictures.height) {
+      throw std::runtime_error("the picture size changed; raw pictures take one size");
+    }
+    for (int y = 0; y < picture.height; ++y) {
+      for (int x = 0; x < picture.width; ++x) {
+        const std::uint32_t color = picture.TopDown(x, y);
+        const auto at = static_cast<std::size_t>(x) * 3;
+        row[at] = static_cast<char>(color >> 16);
+        row[at + 1] = static_cast<char>(color >> 8);
+        row[at + 2] = static_cast<char>(color);
+      }
+      out.write(row.data(), static_cast<std::streamsize>(row.size()));
+    }
+    ++pictures.count;
+  };
+  CapturePictures(recording, sink);
+  out.close();
+  if (!out) {
+    throw std::runtime_error("cannot write " + rgbPath);
+  }
+  return pictures;
 }
 
 }  // namespace reelkit::bench

@@ -24,4 +24,16 @@ struct ReferenceFigures {
 // pictures and each of msvideo1's is decoded by libavcodec and compared with the source picture.
 ReferenceFigures MeasureReferences(const std::string& recording, const std::string& ourMsvcFile);
 
+// The size and number of the pictures a conversion of a recording shows, one every tenth of a
+// second.
+struct SourcePictures {
+  int width = 0;
+  int height = 0;
+  int count = 0;
+};
+
+// Decodes the recording as a conversion does and writes each picture it shows to rgbPath as raw
+// top-down 24-bit RGB, the exact pictures an encoder is given, one per tenth of a second.
+SourcePictures WriteSourcePictures(const std::string& recording, const std::string& rgbPath);
+
 }  // namespace reelkit::bench

@@ -35,22 +35,6 @@ std::uint32_t PinKindOf(SampleKind kind) {
   return kPictureKind;
 }
 
-// An encoder whose format holds less than the largest picture refuses the rest when the pipeline
-// is built.
-bool IsSupportedPicture(const BitmapInfoHeader& header) {
-  return header.width > 0 && header.width <= kMaxPictureSide && header.height != 0 &&
-         std::abs(header.height) <= kMaxPictureSide && IsBitmapDepth(header.bitCount);
-}
-
-// The masks a 16-bit picture of this header uses: its own with bit fields, else 5-5-5.
-std::array<std::uint32_t, 3> MasksOf(const BitmapFormat& format) {
-  const BitmapInfoHeader header = format.Header();
-  if (header.compression == kCompressionBitFields) {
-    return format.Masks();
-  }
-  return kMasks555;
-}
-
 void RemoveFile(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
@@ -60,7 +44,7 @@ void RemoveFile(const std::string& path) {
 
 std::optional<AviFileFormat> AviFileFormatFor(const BitmapFormat& firstPicture) {
   BitmapInfoHeader header = firstPicture.Header();
-  if (!IsSupportedPicture(header)) {
+  if (!IsRecordablePicture(header)) {
     return std::nullopt;
   }
   AviFileFormat file;
@@ -217,7 +201,7 @@ bool CAviRecorder::DiffersFromFile(const BitmapFormat& format) const {
 // changed depth mid-recording) is brought into the file's format rather than restarting the file.
 std::span<const std::uint8_t> CAviRecorder::ConvertToFileFormat(
     const BitmapFormat& format, std::span<const std::uint8_t> picture) {
-  if (!IsSupportedPicture(format.Header())) {
+  if (!IsRecordablePicture(format.Header())) {
     return {};
   }
   if (!converter_) {

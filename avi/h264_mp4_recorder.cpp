@@ -14,15 +14,6 @@ namespace {
 constexpr Time kFrameDuration = FrameDuration(CH264Mp4Writer::kFramesPerSecond);
 constexpr std::uint16_t kFileBitCount = 32;
 
-bool IsSupportedPicture(const BitmapInfoHeader& header) {
-  return header.width > 0 && header.width <= kMaxPictureSide && header.height != 0 &&
-         std::abs(header.height) <= kMaxPictureSide && IsBitmapDepth(header.bitCount);
-}
-
-ColorMasks MasksOf(const BitmapFormat& format) {
-  return format.Header().compression == kCompressionBitFields ? format.Masks() : kMasks555;
-}
-
 }  // namespace
 
 CH264Mp4Recorder::CH264Mp4Recorder() = default;
@@ -71,7 +62,7 @@ std::uint32_t CH264Mp4Recorder::WriteSample(SampleKind kind, const BitmapFormat&
 
 std::uint32_t CH264Mp4Recorder::Start(const BitmapFormat& format, Time time) {
   const BitmapInfoHeader header = format.Header();
-  if (!IsSupportedPicture(header)) {
+  if (!IsRecordablePicture(header)) {
     return kErrorInvalidData;
   }
   width_ = header.width;
@@ -106,7 +97,7 @@ std::int64_t CH264Mp4Recorder::FrameNumberOf(Time time) {
 std::span<const std::uint8_t> CH264Mp4Recorder::InFileFormat(
     const BitmapFormat& format, std::span<const std::uint8_t> picture) {
   const BitmapInfoHeader header = format.Header();
-  if (!IsSupportedPicture(header) || picture.size() < DibImageSize(header)) {
+  if (!IsRecordablePicture(header) || picture.size() < DibImageSize(header)) {
     return {};
   }
   if (header.bitCount == kFileBitCount && header.width == width_ && header.height == height_) {

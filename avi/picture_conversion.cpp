@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "common/endian.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 
@@ -53,6 +54,15 @@ std::array<std::uint32_t, 256> PaletteOf(const BitmapFormat& format) {
 }
 
 }  // namespace
+
+bool IsRecordablePicture(const BitmapInfoHeader& header) {
+  return header.width > 0 && header.width <= kMaxPictureSide && header.height != 0 &&
+         std::abs(header.height) <= kMaxPictureSide && IsBitmapDepth(header.bitCount);
+}
+
+ColorMasks MasksOf(const BitmapFormat& format) {
+  return format.Header().compression == kCompressionBitFields ? format.Masks() : kMasks555;
+}
 
 void FitPixels(std::span<const std::uint32_t> source, int sourceWidth, int sourceHeight,
                std::span<std::uint32_t> target, int targetWidth, int targetHeight) {

@@ -8,6 +8,7 @@
 
 #include "avi/media_types.h"
 #include "common/byte_block.h"
+#include "common/picture_rules.h"
 
 namespace reelkit {
 
@@ -72,6 +73,13 @@ class CDibWriter {
   std::size_t paletteSize_ = 0;
   std::vector<std::int16_t> nearestCache_;  // by 15-bit colour; -1 until looked up
 };
+
+// A picture an output file can be made for: a size of 1 to the largest side a recording can have,
+// at a bitmap depth. An encoder whose format holds less refuses the rest when it is set up.
+bool IsRecordablePicture(const BitmapInfoHeader& header);
+
+// The masks a 16-bit picture of this format uses: its own with bit fields, else 5-5-5.
+ColorMasks MasksOf(const BitmapFormat& format);
 
 // Places a picture of 0x00RRGGBB pixels into one of another size, top-left as shown, with a black
 // margin; what does not fit is cut off. Rows are bottom-up: the top row is the last in memory.

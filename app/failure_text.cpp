@@ -1,20 +1,14 @@
 #include "app/failure_text.h"
 
 #include <cstring>
+#include <optional>
 #include <variant>
 
 #include "common/error_codes.h"
 #include "common/picture_rules.h"
-#include "common/time.h"
 
 namespace reelkit {
 namespace {
-
-// The pipeline passes system errors up inside this facility, errno in the low 16 bits.
-constexpr std::uint32_t kSystemFacility = 0x80070000;
-constexpr std::uint32_t kFacilityMask = 0xFFFF0000;
-// The one code of that facility the pipeline makes itself rather than from an errno.
-constexpr std::uint32_t kPipelineInvalidArgument = 0x80070057;
 
 std::string SystemErrorText(std::uint32_t error) {
   // strerror_r's GNU form returns the text, which may or may not live in the buffer.
@@ -22,19 +16,17 @@ std::string SystemErrorText(std::uint32_t error) {
   return ::strerror_r(static_cast<int>(error), buffer, sizeof buffer);
 }
 
-constexpr std::uint64_t kMebibyte = std::uint64_t{1} << 20;
-constexpr std::uint64_t kGibibyte = std::uint64_t{1} << 30;
-constexpr std::uint64_t kUnitsPerHour = 3600 * static_cast<std::uint64_t>(kTimeUnitsPerSecond);
-constexpr std::uint64_t kUnitsPerYear = 365 * 24 * kUnitsPerHour;
-
 std::string SizeText(std::uint64_t bytes) {
-  if (bytes != 0 && bytes % kGibibyte == 0) {
-    return std::to_string(bytes / kGibibyte) + " GiB";
+  const ByteQuantity size = InLargestWholeUnit(bytes);
+  switch (size.unit) {
+    case ByteUnit::Gibibytes:
+      return std::to_string(size.count) + " GiB";
+    case ByteUnit::Mebibytes:
+      return std::to_string(size.count) + " MiB";
+    case ByteUnit::Bytes:
+      break;
   }
-  if (bytes != 0 && bytes % kMebibyte == 0) {
-    return std::to_string(bytes / kMebibyte) + " MiB";
-  }
-  return std::to_string(bytes) + " bytes";
+  return std::to_string(size.count) + " bytes";
 }
 
 // The limits worded "<before><asked><after> exceeds <ceiling> of <allowed>."
@@ -126,7 +118,7 @@ std::string DescribeErrorCode(std::uint32_t code) {
       return "The video pipeline is not ready for this operation.";
     case kResultFail:
       return "The video pipeline reported a failure.";
-    case kPipelineInvalidArgument:
+    case kResultInvalidArgument:
       return "The video pipeline was given a value it does not accept.";
     case kResultTooLargeForMsvideo1:
       return "Microsoft Video 1 (MSVC) holds pictures of at most " +
@@ -135,11 +127,8 @@ std::string DescribeErrorCode(std::uint32_t code) {
     default:
       break;
   }
-  if (code < 4096) {
-    return SystemErrorText(code);
-  }
-  if ((code & kFacilityMask) == kSystemFacility) {
-    return SystemErrorText(code & ~kFacilityMask);
+  if (const std::optional<std::uint32_t> error = SystemErrorOf(code)) {
+    return SystemErrorText(*error);
   }
   return "Unknown error.";
 }
@@ -162,11 +151,11 @@ std::string DescribeLimitRefusal(const LimitRefusal& refusal) {
       return "The records of one frame interval take " + asked + " bytes, more than the limit of " +
              SizeText(refusal.allowed) + ".";
     case InputLimit::VideoLength:
-      return "The recording asks for more than " + std::to_string(refusal.allowed / kUnitsPerHour) +
-             " hours of video.";
+      return "The recording asks for more than " +
+             std::to_string(refusal.allowed / kLimitUnitsPerHour) + " hours of video.";
     case InputLimit::Timestamp:
       return "A record's timestamp lies more than " +
-             std::to_string(refusal.allowed / kUnitsPerYear) +
+             std::to_string(refusal.allowed / kLimitUnitsPerYear) +
              " years from the recording clock's origin.";
     default:
       return {};

@@ -25,7 +25,7 @@ int OpenFileForWriting(AVIOContext** out, const std::string& path) {
 
 std::uint32_t ResultFromAvError(int error) {
   if (error < 0 && error > -0x10000) {
-    return 0x80070000u | static_cast<std::uint32_t>(-error);
+    return ResultOfSystemError(-error);
   }
   return kResultFail;
 }

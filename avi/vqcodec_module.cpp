@@ -4,6 +4,7 @@
 
 #include "avi/codec_module_abi.h"
 #include "avi/encoders/passthrough_compressor.h"
+#include "avi/result_codes.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ constexpr const char* kFactoryExport = "VqscCreateCompressor";
 extern "C" __attribute__((visibility("default"))) std::uint32_t VqscCreateCompressor(
     std::unique_ptr<reelkit::ICompressor>* out) {
   if (out == nullptr) {
-    return 0x80070057;
+    return reelkit::kResultInvalidArgument;
   }
   *out = std::make_unique<reelkit::CPassThroughCompressor>();
   return 0;

@@ -13,7 +13,7 @@ namespace reelkit {
 // Why a conversion failed, as reported to IReelkitClient::OnError.
 enum class ConvertErrorKind : std::int32_t {
   InvalidInputFormat = 0,       // not recognised, or a malformed container
-  UnsupportedOutputFormat = 1,  // the output format index is not 0, 2 or 3
+  UnsupportedOutputFormat = 1,  // the output format index is not a supported one
   OpenInputFailed = 2,          // code: the system error
   ReadInputFailed = 3,          // code: the system error, 38 for a short read, 13 for bad data
   WriteOutputFailed = 4,        // code: the recorder's or the system's error

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace reelkit {
 
@@ -16,6 +17,28 @@ inline constexpr std::uint32_t kStatusAccessViolation = 0xC0000005;
 inline constexpr std::uint32_t kStatusArrayBoundsExceeded = 0xC000008C;
 inline constexpr std::uint32_t kResultUnexpected = 0x8000FFFF;
 inline constexpr std::uint32_t kResultFail = 0x80004005;
+// The one code of the system facility the pipeline makes itself rather than from an errno.
+inline constexpr std::uint32_t kResultInvalidArgument = 0x80070057;
+// A system error passed up the pipeline: errno in the low 16 bits of the system facility.
+inline constexpr std::uint32_t kSystemErrorFacility = 0x80070000;
+
+constexpr std::uint32_t ResultOfSystemError(int error) {
+  return kSystemErrorFacility | (static_cast<std::uint32_t>(error) & 0xFFFFu);
+}
+
+// The errno a code carries, if any: a small code is one itself, and the system facility carries
+// one in its low bits.
+constexpr std::optional<std::uint32_t> SystemErrorOf(std::uint32_t code) {
+  constexpr std::uint32_t kLargestPlainSystemError = 4095;
+  if (code <= kLargestPlainSystemError) {
+    return code;
+  }
+  if ((code & 0xFFFF0000u) == kSystemErrorFacility) {
+    return code & 0xFFFFu;
+  }
+  return std::nullopt;
+}
+
 // A picture wider or higher than Microsoft Video 1 output can hold (kMaxBlockCodedSide); refused
 // before the output file is made.
 inline constexpr std::uint32_t kResultTooLargeForMsvideo1 = 0xA0040001;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/time.h"
+
 namespace reelkit {
 
 // The program's own limits on what an input may ask for. An input past one is refused as invalid
@@ -27,5 +29,30 @@ struct LimitRefusal {
   std::uint64_t asked = 0;
   std::uint64_t allowed = 0;
 };
+
+// How the front ends word a limit's numbers: a byte count in the largest unit that holds it
+// whole, a video length in hours, a timestamp in years of 365 days.
+enum class ByteUnit { Bytes, Mebibytes, Gibibytes };
+
+struct ByteQuantity {
+  std::uint64_t count = 0;
+  ByteUnit unit = ByteUnit::Bytes;
+};
+
+constexpr ByteQuantity InLargestWholeUnit(std::uint64_t bytes) {
+  constexpr std::uint64_t kMebibyte = std::uint64_t{1} << 20;
+  constexpr std::uint64_t kGibibyte = std::uint64_t{1} << 30;
+  if (bytes != 0 && bytes % kGibibyte == 0) {
+    return {bytes / kGibibyte, ByteUnit::Gibibytes};
+  }
+  if (bytes != 0 && bytes % kMebibyte == 0) {
+    return {bytes / kMebibyte, ByteUnit::Mebibytes};
+  }
+  return {bytes, ByteUnit::Bytes};
+}
+
+inline constexpr std::uint64_t kLimitUnitsPerHour =
+    3600 * static_cast<std::uint64_t>(kTimeUnitsPerSecond);
+inline constexpr std::uint64_t kLimitUnitsPerYear = 365 * 24 * kLimitUnitsPerHour;
 
 }  // namespace reelkit

@@ -1,10 +1,10 @@
 #include "wizard/failure_cause_text.h"
 
+#include <optional>
 #include <variant>
 
 #include "common/error_codes.h"
 #include "common/picture_rules.h"
-#include "common/time.h"
 #include "i18n/catalog_format.h"
 #include "i18n/catalog_keys.h"
 #include "wizard/conversion_runner.h"
@@ -13,11 +13,6 @@ namespace reelkit {
 namespace {
 
 namespace keys = catalog_keys;
-
-constexpr std::uint64_t kMebibyte = std::uint64_t{1} << 20;
-constexpr std::uint64_t kGibibyte = std::uint64_t{1} << 30;
-constexpr std::uint64_t kUnitsPerHour = 3600 * static_cast<std::uint64_t>(kTimeUnitsPerSecond);
-constexpr std::uint64_t kUnitsPerYear = 365 * 24 * kUnitsPerHour;
 
 // How a limit's sentence takes its numbers: "asked, allowed" as counts or as byte sizes, or the
 // allowed value alone in hours or years (the asked one only just passes it, or is astronomic).
@@ -55,9 +50,9 @@ std::u16string LimitText(const CMessageCatalog& catalog, const LimitRefusal& ref
         return FormatCatalogText(
             text, {ByteCountText(catalog, refusal.asked), ByteCountText(catalog, refusal.allowed)});
       case LimitUnit::Hours:
-        return FormatCatalogText(text, {refusal.allowed / kUnitsPerHour});
+        return FormatCatalogText(text, {refusal.allowed / kLimitUnitsPerHour});
       case LimitUnit::Years:
-        return FormatCatalogText(text, {refusal.allowed / kUnitsPerYear});
+        return FormatCatalogText(text, {refusal.allowed / kLimitUnitsPerYear});
     }
   }
   return {};
@@ -179,11 +174,14 @@ class CauseLines {
     }
   }
 
-  // Only the errno in the low bits has words; a code of 0 has none.
+  // Only a code that carries an errno has words; a code of 0 has none.
   void AddSystemWords() {
-    if (failure_.code != 0) {
+    if (failure_.code == 0) {
+      return;
+    }
+    if (const std::optional<std::uint32_t> error = SystemErrorOf(failure_.code)) {
       Add(catalog_.LookupWithArgument(keys::kCauseSystem,
-                                      SystemErrorText(static_cast<int>(failure_.code & 0xFFFF))));
+                                      SystemErrorText(static_cast<int>(*error))));
     }
   }
 
@@ -202,13 +200,19 @@ class CauseLines {
 }  // namespace
 
 std::u16string ByteCountText(const CMessageCatalog& catalog, std::uint64_t bytes) {
-  if (bytes != 0 && bytes % kGibibyte == 0) {
-    return FormatCatalogText(catalog.Lookup(keys::kSizeGibibytes), {bytes / kGibibyte});
+  const ByteQuantity size = InLargestWholeUnit(bytes);
+  std::u16string_view key = keys::kSizeBytes;
+  switch (size.unit) {
+    case ByteUnit::Gibibytes:
+      key = keys::kSizeGibibytes;
+      break;
+    case ByteUnit::Mebibytes:
+      key = keys::kSizeMebibytes;
+      break;
+    case ByteUnit::Bytes:
+      break;
   }
-  if (bytes != 0 && bytes % kMebibyte == 0) {
-    return FormatCatalogText(catalog.Lookup(keys::kSizeMebibytes), {bytes / kMebibyte});
-  }
-  return FormatCatalogText(catalog.Lookup(keys::kSizeBytes), {bytes});
+  return FormatCatalogText(catalog.Lookup(key), {size.count});
 }
 
 std::vector<std::u16string> FailureCauseLines(const CMessageCatalog& catalog,

@@ -118,6 +118,9 @@ void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
       std::fputs("The output file is the input file itself; choose another output file name.\n",
                  out_);
       break;
+    case ConvertErrorKind::NoPicture:
+      std::fputs("The recording holds no picture, so no video was written.\n", out_);
+      break;
     case ConvertErrorKind::OutputRefused:
     case ConvertErrorKind::Unexpected:
       break;  // the cause is the whole message

@@ -1,8 +1,6 @@
 #include "avi/avi_recorder.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "avi/compressor_table.h"
 #include "avi/filter_graph.h"
@@ -33,11 +31,6 @@ std::uint32_t PinKindOf(SampleKind kind) {
       return static_cast<std::uint32_t>(PacketKind::Empt);
   }
   return kPictureKind;
-}
-
-void RemoveFile(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
 }
 
 }  // namespace
@@ -140,8 +133,10 @@ std::uint32_t CAviRecorder::Build() {
   auto source = std::make_unique<CPushSourceBitmap>();
   source->SetFrameFormat(file_.format.Bytes(), file_.masks, frameDuration_);
   pushSource_ = graph_->AddSource(std::move(source));
-  // Nothing is removed first: the file is opened with truncation, which replaces an existing
-  // file's content in place, so its permissions, links and the lock a caller holds on it stay.
+  // Nothing is removed, before or after: the file is opened with truncation only when everything
+  // else is in place, which replaces an existing file's content in place (its permissions, links
+  // and the lock a caller holds on it stay), and a build that fails before then leaves the file
+  // exactly as it was. An empty file the caller created for us is the caller's to remove.
 
   std::uint32_t result = graph_->SetOutputFileName(outputPath_, framesPerSecond_);
   if (result == 0) {
@@ -160,7 +155,6 @@ std::uint32_t CAviRecorder::Build() {
   }
   if (result != 0) {
     TearDown(PendingFrame::Discard);
-    RemoveFile(outputPath_);
   }
   return result;
 }

@@ -20,6 +20,7 @@ enum class ConvertErrorKind : std::int32_t {
   OutputIsInput = 5,            // the output path names the input file; nothing was written
   OutputRefused = 6,            // the output path cannot be written as asked; nothing was written
   Unexpected = 7,               // a failure the engine has no kind for; the conversion stopped
+  NoPicture = 8,                // the input was read to its end but made no frame; no file written
 };
 
 // What an output path turned out to be when it is not a regular file.

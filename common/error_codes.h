@@ -26,6 +26,11 @@ constexpr std::uint32_t ResultOfSystemError(int error) {
   return kSystemErrorFacility | (static_cast<std::uint32_t>(error) & 0xFFFFu);
 }
 
+// A system error the pipeline passed up (a full disk, say), as opposed to a code of its own.
+constexpr bool IsPassedUpSystemError(std::uint32_t code) {
+  return (code & 0xFFFF0000u) == kSystemErrorFacility && code != kResultInvalidArgument;
+}
+
 // The errno a code carries, if any: a small code is one itself, and the system facility carries
 // one in its low bits.
 constexpr std::optional<std::uint32_t> SystemErrorOf(std::uint32_t code) {

@@ -20,6 +20,11 @@ void InputProgress::Report(IReelkitClient& client) const {
 
 void ReportFinish(IReelkitClient& client, ConversionStatistics statistics,
                   const CFrameClock& clock) {
+  // A recording without a single picture makes no file, and a front end that took success for a
+  // video would delete the recording that holds the session's only trace.
+  if (statistics.frames == 0) {
+    throw CReelkitException(ConvertErrorKind::NoPicture, 0);
+  }
   statistics.seconds = clock.ElapsedSeconds();
   client.OnFinish(statistics);
 }

@@ -25,7 +25,8 @@ struct InputProgress {
   void Report(IReelkitClient& client) const;
 };
 
-// The statistics counted as the run went, with the video's length from the clock.
+// The statistics counted as the run went, with the video's length from the clock. A run that
+// wrote no frame throws CReelkitException(NoPicture) instead.
 void ReportFinish(IReelkitClient& client, ConversionStatistics statistics,
                   const CFrameClock& clock);
 

@@ -38,6 +38,9 @@ inline constexpr std::u16string_view kReviewSummary = u"VQGUI.REELKIT.REVIEW.LIN
 inline constexpr std::u16string_view kReviewSavedIn = u"VQGUI.REELKIT.REVIEW.LINE3";
 inline constexpr std::u16string_view kReviewDeleting = u"VQGUI.REELKIT.REVIEW.DELETINGFILES";
 inline constexpr std::u16string_view kReviewNotDeleting = u"VQGUI.REELKIT.REVIEW.NOTDELETINGFILES";
+// What the run will do about outputs that collide: "%S" the file, the other file, the new name.
+inline constexpr std::u16string_view kReviewSharedName = u"VQGUI.REELKIT.REVIEW.SHAREDNAME";
+inline constexpr std::u16string_view kReviewReplacesSource = u"VQGUI.REELKIT.REVIEW.REPLACESSOURCE";
 
 // Conversion and finish pages, and the conversion log.
 inline constexpr std::u16string_view kCurrentFile = u"VQGUI.REELKIT.DOJOB.CURRENTFILE";
@@ -52,6 +55,13 @@ inline constexpr std::u16string_view kLogDeleting = u"VQGUI.REELKIT.LOG.DELETE";
 inline constexpr std::u16string_view kLogDeleted = u"VQGUI.REELKIT.LOG.FILEDELETED";
 inline constexpr std::u16string_view kLogDeleteError = u"VQGUI.REELKIT.LOG.DELETEERROR";
 inline constexpr std::u16string_view kLogFinished = u"VQGUI.REELKIT.LOG.FINISHED";
+// Why a video got another name or was not written, what a failure left behind and why a source
+// was kept; each takes a path as "$1" (the last but one none).
+inline constexpr std::u16string_view kLogRenamed = u"VQGUI.REELKIT.LOG.RENAMED";
+inline constexpr std::u16string_view kLogOutputTaken = u"VQGUI.REELKIT.LOG.OUTPUTTAKEN";
+inline constexpr std::u16string_view kLogIncomplete = u"VQGUI.REELKIT.LOG.INCOMPLETE";
+inline constexpr std::u16string_view kLogKeptChanged = u"VQGUI.REELKIT.LOG.KEPTCHANGED";
+inline constexpr std::u16string_view kLogKeptNoVideo = u"VQGUI.REELKIT.LOG.KEPTNOVIDEO";
 inline constexpr std::u16string_view kDestinationFolder = u"VQGUI.REELKIT.FINISH.DESTFOLDER";
 inline constexpr std::u16string_view kShowDetails = u"VQGUI.REELKIT.FINISH.SHOWDETAILS";
 
@@ -68,6 +78,7 @@ inline constexpr std::u16string_view kCauseSystem = u"VQGUI.REELKIT.CAUSE.SYSTEM
 inline constexpr std::u16string_view kCauseUnexpected = u"VQGUI.REELKIT.CAUSE.UNEXPECTED";
 inline constexpr std::u16string_view kCauseOutOfMemory = u"VQGUI.REELKIT.CAUSE.OUTOFMEMORY";
 inline constexpr std::u16string_view kCauseMsvcTooLarge = u"VQGUI.REELKIT.CAUSE.MSVCTOOLARGE";
+inline constexpr std::u16string_view kCauseNoPicture = u"VQGUI.REELKIT.CAUSE.NOPICTURE";
 
 // An input past one of the program's limits: "%u" counts, "%S" byte sizes (kSize... below).
 inline constexpr std::u16string_view kCauseFormatBlockSize =
@@ -142,6 +153,8 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kReviewSavedIn,
                                            kReviewDeleting,
                                            kReviewNotDeleting,
+                                           kReviewSharedName,
+                                           kReviewReplacesSource,
                                            kCurrentFile,
                                            kFileExists,
                                            kInvalidFormat,
@@ -154,6 +167,11 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kLogDeleted,
                                            kLogDeleteError,
                                            kLogFinished,
+                                           kLogRenamed,
+                                           kLogOutputTaken,
+                                           kLogIncomplete,
+                                           kLogKeptChanged,
+                                           kLogKeptNoVideo,
                                            kDestinationFolder,
                                            kShowDetails,
                                            kCauseInvalidInput,
@@ -167,6 +185,7 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kCauseUnexpected,
                                            kCauseOutOfMemory,
                                            kCauseMsvcTooLarge,
+                                           kCauseNoPicture,
                                            kCauseFormatBlockSize,
                                            kCausePictureSide,
                                            kCausePictureBytes,

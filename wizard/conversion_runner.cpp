@@ -56,8 +56,12 @@ void CConversionRunner::Run() {
   MoveFileBar(0);
   MoveOverallBar(0.0);
   state_.cancelled = false;
-  for (const auto& [sourcePath, size] : state_.files) {
-    if (!ConvertOne(sourcePath, size)) {
+  const std::vector<PlannedOutput> plan = PlanOutputs(state_);
+  for (const PlannedOutput& planned : plan) {
+    sources_[planned.source] = FileStamp::Of(planned.source);
+  }
+  for (const PlannedOutput& planned : plan) {
+    if (!ConvertOne(planned)) {
       // A cancelled run has no closing line: it would claim that every file was processed.
       return;
     }
@@ -65,20 +69,27 @@ void CConversionRunner::Run() {
   LogKey(keys::kLogFinished);
 }
 
-bool CConversionRunner::ConvertOne(const std::string& sourcePath, std::uint64_t size) {
-  currentFileBytes_ = size;
-  const std::string outputPath =
-      OutputPathFor(sourcePath, state_.destinationDir, state_.outputFormat, state_.fourcc);
-  if (!MayWrite(sourcePath, outputPath)) {
+bool CConversionRunner::ConvertOne(const PlannedOutput& planned) {
+  const std::string& sourcePath = planned.source;
+  const std::string& outputPath = planned.output;
+  currentFileBytes_ = state_.files.at(sourcePath);
+  if (!IsOutputFree(planned) || !MayWrite(sourcePath, outputPath)) {
     return true;
   }
   view_.ShowCurrentFile(sourcePath);
   MoveOverallBar(0.0);
   currentSource_ = sourcePath;
   sourceLogged_ = false;
+  NoteRenamed(planned);
+  const FileStamp sourceBefore = FileStamp::Of(sourcePath);
+  const FileStamp outputBefore = FileStamp::Of(outputPath);
   const bool converted = convert_(sourcePath, outputPath, state_.outputFormat, *this);
+  if (!FileStamp::Of(outputPath).IsUnchangedSince(outputBefore)) {
+    writtenOutputs_.push_back(FileStamp::Of(outputPath));
+  }
   if (!converted) {
     state_.hadErrors = true;
+    NoteOutputLeft(outputPath, outputBefore);
   }
   if (state_.cancelled) {
     LogPath(sourcePath);
@@ -87,9 +98,22 @@ bool CConversionRunner::ConvertOne(const std::string& sourcePath, std::uint64_t 
   }
   doneBytes_ += currentFileBytes_;
   if (state_.deleteSources && converted) {
-    DeleteSource(sourcePath);
+    DeleteSourceIfSafe(planned, sourceBefore, outputBefore);
   }
   return true;
+}
+
+bool CConversionRunner::IsOutputFree(const PlannedOutput& planned) {
+  const FileStamp output = FileStamp::Of(planned.output);
+  const auto isOutput = [&](const FileStamp& file) { return file.IsSameFileAs(output); };
+  const auto isSourceOutput = [&](const auto& source) { return isOutput(source.second); };
+  if (planned.IsConverted() && std::none_of(sources_.begin(), sources_.end(), isSourceOutput) &&
+      std::none_of(writtenOutputs_.begin(), writtenOutputs_.end(), isOutput)) {
+    return true;
+  }
+  RefuseFile(planned.source,
+             catalog_.LookupWithArgument(keys::kLogOutputTaken, DecodeProgramUtf8(planned.output)));
+  return false;
 }
 
 bool CConversionRunner::MayWrite(const std::string& sourcePath, const std::string& outputPath) {
@@ -101,17 +125,55 @@ bool CConversionRunner::MayWrite(const std::string& sourcePath, const std::strin
   if (view_.ConfirmOverwrite(question)) {
     return true;
   }
+  RefuseFile(sourcePath, catalog_.Lookup(keys::kLogCancelled));
+  return false;
+}
+
+void CConversionRunner::RefuseFile(const std::string& sourcePath, std::u16string line) {
   state_.hadErrors = true;
   LogPath(sourcePath);
-  LogKey(keys::kLogCancelled);
+  Log(std::move(line));
   Log(u"");
-  return false;
+}
+
+void CConversionRunner::NoteRenamed(const PlannedOutput& planned) {
+  if (planned.sharedWith.empty()) {
+    return;
+  }
+  LogSourceOnce();
+  Log(catalog_.LookupWithArgument(keys::kLogRenamed, DecodeProgramUtf8(planned.output)));
+}
+
+// A failed conversion keeps what it wrote, since it plays; the user must hear that it is there
+// and that it is not the whole recording.
+void CConversionRunner::NoteOutputLeft(const std::string& outputPath, const FileStamp& before) {
+  const FileStamp after = FileStamp::Of(outputPath);
+  if (after.regular && after.size > 0 && !after.IsUnchangedSince(before)) {
+    Log(catalog_.LookupWithArgument(keys::kLogIncomplete, DecodeProgramUtf8(outputPath)));
+  }
+}
+
+void CConversionRunner::DeleteSourceIfSafe(const PlannedOutput& planned,
+                                           const FileStamp& sourceBefore,
+                                           const FileStamp& outputBefore) {
+  const FileStamp output = FileStamp::Of(planned.output);
+  if (!output.regular || output.size == 0 || output.IsUnchangedSince(outputBefore)) {
+    Log(catalog_.LookupWithArgument(keys::kLogKeptNoVideo, DecodeProgramUtf8(planned.output)));
+    return;
+  }
+  // Still being recorded, or replaced: what was converted is not all the file now holds.
+  if (!FileStamp::Of(planned.source).IsUnchangedSince(sourceBefore)) {
+    LogKey(keys::kLogKeptChanged);
+    return;
+  }
+  DeleteSource(planned.source);
 }
 
 void CConversionRunner::DeleteSource(const std::string& sourcePath) {
   const std::u16string path = DecodeProgramUtf8(sourcePath);
   Log(catalog_.LookupWithArgument(keys::kLogDeleting, path));
   if (std::remove(sourcePath.c_str()) == 0) {
+    sources_.erase(sourcePath);
     Log(catalog_.LookupWithArgument(keys::kLogDeleted, path));
     return;
   }
@@ -125,9 +187,16 @@ void CConversionRunner::LogPath(const std::string& path) {
   Log(DecodeProgramUtf8(path));
 }
 
-void CConversionRunner::OnStart(const std::string& inputPath) {
-  LogPath(inputPath);
-  sourceLogged_ = true;
+void CConversionRunner::LogSourceOnce() {
+  if (!sourceLogged_) {
+    LogPath(currentSource_);
+    sourceLogged_ = true;
+  }
+}
+
+// The path is the one the file loop gave the conversion.
+void CConversionRunner::OnStart(const std::string&) {
+  LogSourceOnce();
 }
 
 void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
@@ -139,10 +208,7 @@ void CConversionRunner::OnFinish(const ConversionStatistics& statistics) {
 void CConversionRunner::OnError(const ConversionFailure& failure) {
   // A file refused before its conversion started (not a recording, an output path that cannot be
   // written) has no line naming it yet, and its cause would stand in the log without its file.
-  if (!sourceLogged_) {
-    LogPath(currentSource_);
-    sourceLogged_ = true;
-  }
+  LogSourceOnce();
   LogFailureKind(failure);
   for (std::u16string& line : FailureCauseLines(catalog_, failure)) {
     Log(std::move(line));
@@ -173,6 +239,7 @@ void CConversionRunner::LogFailureKind(const ConversionFailure& failure) {
       }
       break;
     case ConvertErrorKind::OutputIsInput:
+    case ConvertErrorKind::NoPicture:
     case ConvertErrorKind::Unexpected:
       // Their cause lines say it all: the sentence and, with a code, the system's words.
       break;

@@ -3,11 +3,14 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
+#include "common/file_stamp.h"
 #include "common/output_format.h"
 #include "common/reelkit_client.h"
 #include "i18n/message_catalog.h"
+#include "wizard/output_plan.h"
 #include "wizard/wizard_state.h"
 
 namespace reelkit {
@@ -44,6 +47,10 @@ std::u16string SystemErrorText(int error);
 // Converts every file of the wizard's state in order, writes the log and, where asked, deletes
 // the sources. It is the conversions' observer: it touches no widget, only the view.
 //
+// Nothing the user chose is lost: a video never replaces a chosen file or a video written
+// earlier in the run (see PlanOutputs), and a source is deleted only when its own conversion
+// wrote a non-empty video and the source did not change while it was converted.
+//
 // Threads: Run and the IReelkitClient calls belong to the worker thread; RequestCancel may come
 // from any thread (the Cancel button).
 class CConversionRunner final : public IReelkitClient {
@@ -62,14 +69,22 @@ class CConversionRunner final : public IReelkitClient {
 
  private:
   // False when the run has to stop after this file.
-  bool ConvertOne(const std::string& sourcePath, std::uint64_t size);
+  bool ConvertOne(const PlannedOutput& planned);
+  // The output is not a chosen file or a video of this run now, whatever happened since the plan.
+  bool IsOutputFree(const PlannedOutput& planned);
   bool MayWrite(const std::string& sourcePath, const std::string& outputPath);
+  void NoteRenamed(const PlannedOutput& planned);
+  void NoteOutputLeft(const std::string& outputPath, const FileStamp& before);
+  void DeleteSourceIfSafe(const PlannedOutput& planned, const FileStamp& sourceBefore,
+                          const FileStamp& outputBefore);
   void DeleteSource(const std::string& sourcePath);
+  void RefuseFile(const std::string& sourcePath, std::u16string line);
   void Log(std::u16string line) { state_.log.push_back(std::move(line)); }
   void LogKey(std::u16string_view key) { Log(catalog_.Lookup(key)); }
   // The line that the failure's kind gives, with its code where it has one.
   void LogFailureKind(const ConversionFailure& failure);
   void LogPath(const std::string& path);
+  void LogSourceOnce();
   void MoveFileBar(int position);
   void MoveOverallBar(double fileShare);
 
@@ -78,6 +93,8 @@ class CConversionRunner final : public IReelkitClient {
   ConvertFunction convert_;
   IConversionView& view_;
   std::atomic<bool> cancelRequested_{false};
+  std::map<std::string, FileStamp> sources_;  // the chosen files still there, as the run found them
+  std::vector<FileStamp> writtenOutputs_;     // the videos this run has written to
   std::string currentSource_;
   bool sourceLogged_ = false;  // the log names the current file
   std::uint64_t currentFileBytes_ = 0;

@@ -127,10 +127,10 @@ class CauseLines {
         AddKey(keys::kCauseUnsupportedFormat);
         break;
       case ConvertErrorKind::WriteOutputFailed:
-        if (failure_.code == kResultTooLargeForMsvideo1) {
-          Add(FormatCatalogText(catalog_.Lookup(keys::kCauseMsvcTooLarge),
-                                {static_cast<std::uint32_t>(kMaxBlockCodedSide)}));
-        }
+        AddWriteFailure();
+        break;
+      case ConvertErrorKind::NoPicture:
+        AddKey(keys::kCauseNoPicture);
         break;
       case ConvertErrorKind::OutputRefused:
         AddOutputRefusal();
@@ -139,10 +139,26 @@ class CauseLines {
         AddKey(keys::kCauseUnexpected);
         AddSystemWords();
         break;
+      case ConvertErrorKind::ReadInputFailed:
+        if (failure_.code == kErrorHandleEof) {
+          AddKey(keys::kCauseEndOfFile);
+        }
+        break;
       case ConvertErrorKind::InvalidInputFormat:
       case ConvertErrorKind::OpenInputFailed:
-      case ConvertErrorKind::ReadInputFailed:
         break;
+    }
+  }
+
+  // The pipeline's own codes have no words a user could act on; a system error passed up the
+  // pipeline (a full disk, a lost network share) has the system's.
+  void AddWriteFailure() {
+    if (failure_.code == kResultTooLargeForMsvideo1) {
+      Add(FormatCatalogText(catalog_.Lookup(keys::kCauseMsvcTooLarge),
+                            {static_cast<std::uint32_t>(kMaxBlockCodedSide)}));
+    } else if (IsPassedUpSystemError(failure_.code)) {
+      AddKey(keys::kCauseWriteFailed);
+      AddSystemWords();
     }
   }
 

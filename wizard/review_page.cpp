@@ -7,6 +7,8 @@
 
 #include "i18n/catalog_format.h"
 #include "i18n/catalog_keys.h"
+#include "i18n/program_utf8.h"
+#include "wizard/output_plan.h"
 #include "wizard/qt_text.h"
 #include "wizard/wizard_paths.h"
 
@@ -23,6 +25,7 @@ CReelkitReviewPage::CReelkitReviewPage(CReelkitWizardState& state, const CMessag
       intro_(new QLabel(this)),
       summary_(new QLabel(this)),
       list_(new QListWidget(this)),
+      conflicts_(new QLabel(this)),
       deleting_(new QLabel(this)),
       savedIn_(new QLabel(this)),
       destination_(new QLabel(this)) {
@@ -32,6 +35,9 @@ CReelkitReviewPage::CReelkitReviewPage(CReelkitWizardState& state, const CMessag
   list_->setSelectionMode(QAbstractItemView::NoSelection);
   list_->setFocusPolicy(Qt::NoFocus);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  conflicts_->setObjectName(QStringLiteral("conflicts"));
+  conflicts_->setWordWrap(true);
+  conflicts_->setTextFormat(Qt::PlainText);
   deleting_->setObjectName(QStringLiteral("deleting"));
   destination_->setObjectName(QStringLiteral("destination"));
   destination_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -40,6 +46,7 @@ CReelkitReviewPage::CReelkitReviewPage(CReelkitWizardState& state, const CMessag
   layout->addWidget(intro_);
   layout->addWidget(summary_);
   layout->addWidget(list_, 1);
+  layout->addWidget(conflicts_);
   layout->addWidget(deleting_);
   layout->addWidget(savedIn_);
   layout->addWidget(destination_);
@@ -59,6 +66,26 @@ void CReelkitReviewPage::initializePage() {
   deleting_->setText(CatalogText(
       catalog_, state_.deleteSources ? keys::kReviewDeleting : keys::kReviewNotDeleting));
   destination_->setText(FromLocalPath(state_.destinationDir));
+  ShowOutputConflicts();
+}
+
+// Said before anything starts, so that the user can go back and choose again.
+void CReelkitReviewPage::ShowOutputConflicts() {
+  QStringList lines;
+  for (const PlannedOutput& planned : PlanOutputs(state_)) {
+    const std::u16string source = DecodeProgramUtf8(planned.source);
+    if (!planned.IsConverted()) {
+      lines << ToQString(FormatCatalogText(catalog_.Lookup(keys::kReviewReplacesSource),
+                                           {source, DecodeProgramUtf8(planned.replacedSource)}));
+    } else if (!planned.sharedWith.empty()) {
+      const std::string name = planned.output.substr(planned.output.rfind('/') + 1);
+      lines << ToQString(FormatCatalogText(
+          catalog_.Lookup(keys::kReviewSharedName),
+          {source, DecodeProgramUtf8(planned.sharedWith), DecodeProgramUtf8(name)}));
+    }
+  }
+  conflicts_->setText(lines.join(QLatin1Char('\n')));
+  conflicts_->setVisible(!lines.isEmpty());
 }
 
 // A file that has gone since it was chosen still counts, but adds no bytes.

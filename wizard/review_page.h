@@ -21,12 +21,14 @@ class CReelkitReviewPage final : public QWizardPage {
 
  private:
   void MeasureFiles();
+  void ShowOutputConflicts();
 
   CReelkitWizardState& state_;
   const CMessageCatalog& catalog_;
   QLabel* intro_;
   QLabel* summary_;
   QListWidget* list_;
+  QLabel* conflicts_;
   QLabel* deleting_;
   QLabel* savedIn_;
   QLabel* destination_;

@@ -174,6 +174,53 @@ INSTANTIATE_TEST_SUITE_P(
                        "-out d/out.avi", "umount d", kDiskFull, true}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// ---- Conversions that write no frame -----------------------------------------------------------
+
+// A recording of one picture at the given size, or of none (at 8 bits, whose colour table makes
+// the header alone long enough to be recognised).
+void WritePictures(const std::string& path, int width, int height, int pictures) {
+  recording::CRecordingWriter writer(
+      path, recording::MakeStreamFormat(width, height,
+                                        pictures > 0 ? PixelLayout::Rgb32 : PixelLayout::Indexed8));
+  if (pictures > 0) {
+    writer.WriteInit(kStart, &writer.Model().NativeFormat());
+    writer.WriteKeyFrame(kStart + 1, std::vector<std::uint8_t>(std::size_t(width) * height * 4, 7));
+  }
+  writer.Finish();
+}
+
+// Whatever stops a conversion before its first frame, the output path keeps what it held: a
+// file, the file a link points to, or nothing at all.
+TEST_F(OutputFile, NoFrameWrittenLeavesTheOutputPathAsItWas) {
+  WritePictures(dir_.File("wide.rcrec"), 65535, 8, 1);
+  WritePictures(dir_.File("empty.rcrec"), 16, 16, 0);
+  // The status, the console's last line and what the paths hold afterwards.
+  const auto attempt = [&](const std::string& program, const std::string& arguments) {
+    return Shell(
+        "echo PRECIOUS > out.avi && echo PRECIOUS > target.avi && ln -sf target.avi link.avi && " +
+        program + " " + arguments +
+        " > console.txt; echo \"status $?\"; tail -1 console.txt; cat out.avi target.avi; "
+        "test -e new.avi && echo new.avi made; rm -f new.avi");
+  };
+  const std::string tooWide =
+      "status 1\nThe output file could not be written: Microsoft Video 1 (MSVC) holds pictures "
+      "of at most 65532 pixels each way; "
+      "convert this recording to MRLE or VQSC.\nPRECIOUS\nPRECIOUS\n";
+  const std::string noPicture =
+      "status 1\nThe recording holds no picture, so no video was written.\nPRECIOUS\nPRECIOUS\n";
+  const std::string program = "\"$R\"";
+  EXPECT_EQ(attempt(program, "-in wide.rcrec -out out.avi"), tooWide);
+  EXPECT_EQ(attempt(program, "-in wide.rcrec -out link.avi"), tooWide);
+  EXPECT_EQ(attempt(program, "-in empty.rcrec -out new.avi -fourcc MRLE"), noPicture);
+  EXPECT_EQ(attempt(program, "-in empty.rcrec -out link.avi -fourcc H264"), noPicture);
+  EXPECT_EQ(attempt(program, "-in empty.rcrec -out out.avi -fourcc VQSC"), noPicture);
+  // Alone in a folder of its own, the program finds no codec module for pass-through output.
+  const std::string alone = attempt("mkdir -p lone && cp \"$R\" lone/ && lone/*",
+                                    "-in in.rcrec -out out.avi -fourcc VQSC");
+  EXPECT_EQ(alone.substr(0, 9), "status 1\n");
+  EXPECT_TRUE(alone.ends_with("PRECIOUS\nPRECIOUS\n")) << alone;
+}
+
 // ---- Stopping and sharing a conversion ----------------------------------------------------------
 
 // Starts a conversion of a 23-hour pause, which takes tens of seconds, and waits until it writes.

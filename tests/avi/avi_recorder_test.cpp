@@ -167,7 +167,9 @@ TEST_F(AviRecorderTest, FirstFrameBuildsAndStartsAtTimeZeroAsKeyBundle) {
   EXPECT_TRUE(std::filesystem::exists(Path()));
 }
 
-TEST_F(AviRecorderTest, UnknownEncoderLeavesNoFileAndLatchesTheFailure) {
+// The file is opened only once the whole pipeline stands: a build that fails before then leaves
+// what was there, since no frame will ever replace it.
+TEST_F(AviRecorderTest, UnknownEncoderLeavesTheFileAsItWasAndLatchesTheFailure) {
   testing::TempDir dir;
   const std::string path = dir.Write("out.avi", std::string("previous"));
   CAviRecorder recorder(10.0, FourCCFromText("NONE"));
@@ -175,9 +177,10 @@ TEST_F(AviRecorderTest, UnknownEncoderLeavesNoFileAndLatchesTheFailure) {
   const BitmapFormat format = FormatOf(4, 4, 32);
   const Bytes picture(64, 1);
   EXPECT_EQ(recorder.Write(SampleKind::Picture, format, picture, 0), kResultFail);
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(testing::ReadFileBytes(path), "previous");
   EXPECT_EQ(recorder.Write(SampleKind::Picture, format, picture, frame_), kResultFail);
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(recorder.Close(), 0u);
+  EXPECT_EQ(testing::ReadFileBytes(path), "previous");
 }
 
 TEST_F(AviRecorderTest, UnwritableOutputFailsTheBuildWithTheSystemError) {

@@ -201,13 +201,19 @@ TEST(RecordingJob, ZeroTimestampsLeaveTheFirstTimeUnset) {
   EXPECT_EQ(run.client.calls.back(), "finish 2 30 0 28 0");
 }
 
-TEST(RecordingJob, HeaderOnlyRecordingSucceedsWithoutFrames) {
+// A recording without a picture is no success: nothing was written, and a front end that deletes
+// converted sources would lose the recording.
+TEST(RecordingJob, HeaderOnlyRecordingFailsWithoutFinishing) {
   RawRecordingBytes recording(8, 8, 32);
   JobRun run;
-  Convert(recording, OutputFormat::MicrosoftVideo1, run);
-  EXPECT_TRUE(run.result);
+  try {
+    Convert(recording, OutputFormat::MicrosoftVideo1, run);
+    FAIL() << "no exception";
+  } catch (const CReelkitException& e) {
+    EXPECT_EQ(e.Failure().kind, ConvertErrorKind::NoPicture);
+  }
   EXPECT_TRUE(run.recorder.frames.empty());
-  EXPECT_EQ(run.client.calls.back(), "finish 0 0 0 0 0");
+  EXPECT_EQ(run.client.calls.back().rfind("start ", 0), 0u);
 }
 
 TEST(RecordingJob, CancellationStopsWithoutFlushOrFinish) {

@@ -38,7 +38,8 @@ inline constexpr std::u16string_view kReviewSummary = u"VQGUI.REELKIT.REVIEW.LIN
 inline constexpr std::u16string_view kReviewSavedIn = u"VQGUI.REELKIT.REVIEW.LINE3";
 inline constexpr std::u16string_view kReviewDeleting = u"VQGUI.REELKIT.REVIEW.DELETINGFILES";
 inline constexpr std::u16string_view kReviewNotDeleting = u"VQGUI.REELKIT.REVIEW.NOTDELETINGFILES";
-// What the run will do about outputs that collide: "%S" the file, the other file, the new name.
+// What the run will do about outputs that collide: "%S" the file, the shared name, the other file
+// and the new name; or the file and the chosen file its output would replace.
 inline constexpr std::u16string_view kReviewSharedName = u"VQGUI.REELKIT.REVIEW.SHAREDNAME";
 inline constexpr std::u16string_view kReviewReplacesSource = u"VQGUI.REELKIT.REVIEW.REPLACESSOURCE";
 

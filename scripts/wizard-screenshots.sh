@@ -14,37 +14,18 @@ mkdir -p "$out"
 work=${TMPDIR:-/tmp}/reelkit-wizard
 rm -rf "$work"
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$work/Recordings" "$work/home"
+mkdir -p "$work/Recordings"
 cp resources/sample.rcrec "$work/Recordings/meeting.rcrec"
 cp resources/sample.rcrec "$work/Recordings/support call.rcrec"
 
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
-locale=$([ "$language" = en ] && echo C.UTF-8 || echo "${language}_${language^^}.UTF-8")
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LANGUAGE="$language" LANG="$locale" \
-  LC_ALL= QT_QPA_PLATFORM=xcb "$binary" &
-window=$(xdotool search --sync --onlyvisible --class reelkit | head -1)
-
-shot() {  # name
-  sleep 0.7
-  import -window "$window" "$out/$1.png"
-  echo "wizard-screenshots: $out/$1.png"
-}
-press() {  # keys...
-  xdotool windowfocus --sync "$window" key --delay 80 "$@"
-}
+# shellcheck source=scripts/lib/wizard-window.sh
+. scripts/lib/wizard-window.sh
+start_wizard "$binary" "$language"
 
 shot 1-welcome
 press Return
 # Add: the file dialog takes several quoted names in its file-name field.
-press space
-sleep 1
-xdotool type --delay 20 "\"$work/Recordings/meeting.rcrec\" \"$work/Recordings/support call.rcrec\""
-xdotool key Return
-sleep 0.5
+add_files "$work/Recordings/meeting.rcrec" "$work/Recordings/support call.rcrec"
 shot 2-files
 press Return
 shot 3-destination
@@ -52,10 +33,7 @@ press Return
 shot 4-review
 press Return
 shot 5-conversion
-for _ in $(seq 120); do
-  [ -f "$work/Recordings/support call_MSVC.avi" ] && [ -f "$work/Recordings/meeting_MSVC.avi" ] && break
-  sleep 0.5
-done
+wait_for_files "$work/Recordings/support call_MSVC.avi" "$work/Recordings/meeting_MSVC.avi"
 sleep 1.5
 shot 6-finish
 press space

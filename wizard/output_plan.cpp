@@ -54,11 +54,10 @@ class COutputPlanner {
   };
 
   PlannedOutput PlanOne(const std::string& sourcePath) {
-    PlannedOutput planned{
-        sourcePath,
-        OutputPathFor(sourcePath, state_.destinationDir, state_.outputFormat, state_.fourcc),
-        {},
-        {}};
+    PlannedOutput planned;
+    planned.source = sourcePath;
+    planned.output =
+        OutputPathFor(sourcePath, state_.destinationDir, state_.outputFormat, state_.fourcc);
     NamedFile file = NamedFile::Of(planned.output);
     if (const Source* source = ChosenSourceAt(file)) {
       planned.replacedSource = source->path;
@@ -66,10 +65,10 @@ class COutputPlanner {
     }
     if (const Taken* taken = TakenAt(file)) {
       planned.sharedWith = taken->source;
-      const std::string base = planned.output;
+      planned.sharedOutput = planned.output;
       for (unsigned number = 2; TakenAt(file) != nullptr || ChosenSourceAt(file) != nullptr;
            ++number) {
-        planned.output = NumberedOutputPath(base, number);
+        planned.output = NumberedOutputPath(planned.sharedOutput, number);
         file = NamedFile::Of(planned.output);
       }
     }

@@ -11,7 +11,8 @@ namespace reelkit {
 struct PlannedOutput {
   std::string source;
   std::string output;          // the video it is converted to
-  std::string sharedWith;      // an earlier file of the run whose output name it had: renamed
+  std::string sharedOutput;    // the output it would share with an earlier file: renamed
+  std::string sharedWith;      // that earlier file
   std::string replacedSource;  // a chosen file its output would write over: not converted
 
   bool IsConverted() const { return replacedSource.empty(); }

@@ -78,10 +78,13 @@ void CReelkitReviewPage::ShowOutputConflicts() {
       lines << ToQString(FormatCatalogText(catalog_.Lookup(keys::kReviewReplacesSource),
                                            {source, DecodeProgramUtf8(planned.replacedSource)}));
     } else if (!planned.sharedWith.empty()) {
-      const std::string name = planned.output.substr(planned.output.rfind('/') + 1);
-      lines << ToQString(FormatCatalogText(
-          catalog_.Lookup(keys::kReviewSharedName),
-          {source, DecodeProgramUtf8(planned.sharedWith), DecodeProgramUtf8(name)}));
+      const auto nameOf = [](const std::string& path) {
+        return DecodeProgramUtf8(path.substr(path.rfind('/') + 1));
+      };
+      lines << ToQString(
+          FormatCatalogText(catalog_.Lookup(keys::kReviewSharedName),
+                            {source, nameOf(planned.sharedOutput),
+                             DecodeProgramUtf8(planned.sharedWith), nameOf(planned.output)}));
     }
   }
   conflicts_->setText(lines.join(QLatin1Char('\n')));

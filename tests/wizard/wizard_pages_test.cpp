@@ -110,6 +110,7 @@ class WizardPagesTest : public QObject {
   void filesAndDestinationRules();
   void reviewShowsCountAndSize_data();
   void reviewShowsCountAndSize();
+  void reviewNamesOutputsThatCollide();
   void twoFilesConvertDeleteAndFinish();
   void declinedOverwriteOpensTheDetails();
   void cancelAnsweredNoThenYesStopsInTheSecondFile();
@@ -222,15 +223,21 @@ void WizardPagesTest::filesAndDestinationRules() {
   const QString lower = MakeFile(QStringLiteral("call.rcrec"), 1);
   const QString upper = MakeFile(QStringLiteral("CALL.rcrec"), 1);
   sheet_->next();
+  // The answer never returns early: a dialog left open would hang the test instead of failing it.
+  QString filterShown;
   ModalAnswerer answerer({[&](QWidget* dialog) {
     auto* files = static_cast<QFileDialog*>(dialog);
-    QCOMPARE(files->selectedNameFilter(), QStringLiteral("Screen Recording RCREC Files (*.rcrec)"));
+    filterShown = files->selectedNameFilter();
     files->selectNameFilter(QStringLiteral("Screen Recording AVI Files (*.avi)"));
-    files->selectFile(lower);
+    // The dialog lists its folder on a thread of its own, and selecting a file it has not listed
+    // yet may be undone when the listing arrives; a full path typed into its name field is taken
+    // as it stands.
+    files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(lower);
     QMetaObject::invokeMethod(files, "accept");
   }});
   Find<QPushButton>("add")->click();
   QVERIFY(answerer.Done());
+  QCOMPARE(filterShown, QStringLiteral("Screen Recording RCREC Files (*.rcrec)"));
   static_cast<CReelkitAddFilesPage*>(sheet_->currentPage())->AddFiles({lower, upper, lower});
   QCOMPARE(Find<QListWidget>("files")->count(), 2);
   Find<QListWidget>("files")->selectAll();
@@ -276,6 +283,23 @@ void WizardPagesTest::reviewShowsCountAndSize() {
   ToDestinationPage({MakeFile(QStringLiteral("big.rcrec"), size)});
   sheet_->next();
   QCOMPARE(Find<QLabel>("summary")->text(), summary);
+  QVERIFY(!Find<QLabel>("conflicts")->isVisible());
+}
+
+void WizardPagesTest::reviewNamesOutputsThatCollide() {
+  const QString avi = MakeFile(QStringLiteral("call7.avi"), kMB);
+  const QString raw = MakeFile(QStringLiteral("call7.rcrec"), kMB);
+  const QString earlier = MakeFile(QStringLiteral("x_MSVC.avi"), kMB);
+  const QString x = MakeFile(QStringLiteral("x.rcrec"), kMB);
+  ToDestinationPage({avi, raw, earlier, x});
+  sheet_->next();
+  auto* conflicts = Find<QLabel>("conflicts");
+  QVERIFY(conflicts->isVisible());
+  QCOMPARE(conflicts->text(),
+           raw + QStringLiteral(" would have the same output name, call7_MSVC.avi, as ") + avi +
+               QStringLiteral("; it will be saved as call7_MSVC-2.avi.\n") + x +
+               QStringLiteral(" would write over the chosen file ") + earlier +
+               QStringLiteral("; it will not be converted."));
 }
 
 void WizardPagesTest::twoFilesConvertDeleteAndFinish() {

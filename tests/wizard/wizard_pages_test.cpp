@@ -393,7 +393,7 @@ void WizardPagesTest::withoutDisplayTheProgramSaysSo() {
       environment.insert(QStringLiteral("DISPLAY"), display);
     }
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(REELKIT_BINARY), QStringList());
+    program.start(QStringLiteral(REELKIT_WIZARD_BINARY), QStringList());
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 2);

@@ -92,10 +92,11 @@ int main(int argc, char** argv) {
       }
     }
     const double ratio = Median(ours) / Median(theirs);
-    std::printf("| Start-up: `reelkit` printing its usage, median of %d paired runs | %.1f ms | "
-                "`ffmpeg -version` %.1f ms | %.2f | <= %.2f | %s |\n",
-                pairs, Median(ours) * 1e3, Median(theirs) * 1e3, ratio, kTargetRatio,
-                ratio <= kTargetRatio ? "met" : "**not met**");
+    std::printf(
+        "| Start-up: `reelkit` printing its usage, median of %d paired runs | %.1f ms | "
+        "`ffmpeg -version` %.1f ms | %.2f | <= %.2f | %s |\n",
+        pairs, Median(ours) * 1e3, Median(theirs) * 1e3, ratio, kTargetRatio,
+        ratio <= kTargetRatio ? "met" : "**not met**");
   } catch (const std::exception& error) {
     std::fprintf(stderr, "reelkit_startup_comparison: %s\n", error.what());
     return 1;

@@ -454,10 +454,10 @@ std::string_view EnvironmentValue(const char* name) {
 // its reports go to the user's state directory. One run from its build tree keeps them beside
 // itself.
 void ChooseDiagDirectory(const ProgramLayout& layout) {
-  const bool chosen = layout.installed ? MakeStateDiagDirectoryName(EnvironmentValue("XDG_STATE_HOME"),
-                                                                    EnvironmentValue("HOME"),
-                                                                    diagDirectory)
-                                       : MakeDiagDirectoryName(executablePath.View(), diagDirectory);
+  const bool chosen = layout.installed
+                          ? MakeStateDiagDirectoryName(EnvironmentValue("XDG_STATE_HOME"),
+                                                       EnvironmentValue("HOME"), diagDirectory)
+                          : MakeDiagDirectoryName(executablePath.View(), diagDirectory);
   if (!chosen) {
     diagDirectory.Clear();
   }

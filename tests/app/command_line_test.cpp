@@ -222,9 +222,9 @@ TEST_F(NoArguments, FindTheWizardFromTheExecutableNotFromPathOrTheCurrentFolder)
   const auto result = RunProcess(
       {"/bin/sh", "-c", "cd \"$1\" && PATH=\"$1\" exec \"$2\"", "sh", dir_.path(), program});
   EXPECT_EQ(result.exitStatus, 2);
-  EXPECT_EQ(result.output,
-            "The conversion wizard is not installed; it comes in the package reelkit-wizard.\n" +
-                kUsage);
+  EXPECT_EQ(
+      result.output,
+      "The conversion wizard is not installed; it comes in the package reelkit-wizard.\n" + kUsage);
 }
 
 TEST_F(NoArguments, ALinkToTheProgramFindsTheWizardBesideItsTarget) {

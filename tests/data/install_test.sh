@@ -108,7 +108,9 @@ check_wizard() {
     fail "no usage text after the missing wizard: $said"
 }
 
-# The desktop's validators find nothing to report in the entry, the metainfo and the icons.
+# The desktop's validators find nothing to report in the entry, the metainfo and the icons. (The
+# validator only counts its pedantic remark on the capital letter of the application's id, which
+# follows the desktop's reverse-DNS convention.)
 check_desktop() {
   local said
   said=$(desktop-file-validate "$prefix/share/applications/$app_id.desktop" 2>&1) ||
@@ -116,10 +118,14 @@ check_desktop() {
   [ -z "$said" ] || fail "desktop-file-validate: $said"
   said=$(appstreamcli validate --no-net --no-color "$prefix/share/metainfo/$app_id.metainfo.xml" 2>&1) ||
     fail "appstreamcli validate: $said"
-  [[ $said == *"Validation was successful." ]] || fail "appstreamcli validate: $said"
+  appstream_says_nothing "$said" || fail "appstreamcli validate: $said"
   said=$(appstreamcli validate-tree --no-net --no-color "$root" 2>&1) ||
     fail "appstreamcli validate-tree: $said"
-  [[ $said == *"Validation was successful." ]] || fail "appstreamcli validate-tree: $said"
+  appstream_says_nothing "$said" || fail "appstreamcli validate-tree: $said"
+}
+
+appstream_says_nothing() {  # the validator's output
+  ! grep -qE '^[[:space:]]*[EWI]: ' <<<"$1" && grep -qE '^. Validation was successful(: pedantic: [0-9]+)?$' <<<"$1"
 }
 
 # Both manual pages format without a warning and document what they must.

@@ -519,16 +519,17 @@ TEST_P(InstalledDiagTest, ReportGoesToTheUsersStateFolder) {
   // The helper was found in the private folder: the crashing frame has its source line.
   const std::vector<std::string> lines = ReportLines(ReadFileBytes(files[1]));
   ASSERT_FALSE(lines.empty());
-  EXPECT_TRUE(std::regex_search(lines.back(), std::regex(R"(CrashWithNullWrite.*crash_trigger\.cpp, \d+\)$)")))
+  EXPECT_TRUE(std::regex_search(lines.back(),
+                                std::regex(R"(CrashWithNullWrite.*crash_trigger\.cpp, \d+\)$)")))
       << lines.back();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     StateHomes, InstalledDiagTest,
-    ::testing::Values(
-        StateHomeCase{"StateHomeSet", "xdg-state", "home", "xdg-state/reelkit/diag"},
-        StateHomeCase{"StateHomeUnset", "", "home", "home/.local/state/reelkit/diag"},
-        StateHomeCase{"RelativeStateHomeIsIgnored", "!", "home", "home/.local/state/reelkit/diag"}),
+    ::testing::Values(StateHomeCase{"StateHomeSet", "xdg-state", "home", "xdg-state/reelkit/diag"},
+                      StateHomeCase{"StateHomeUnset", "", "home", "home/.local/state/reelkit/diag"},
+                      StateHomeCase{"RelativeStateHomeIsIgnored", "!", "home",
+                                    "home/.local/state/reelkit/diag"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(InstalledCrashReportTest, WithoutAHomeNoFileIsWrittenAnywhere) {
@@ -543,7 +544,8 @@ TEST_F(InstalledCrashReportTest, ExistingStateFolderKeepsItsPermissions) {
   fs::create_directories(state);
   fs::permissions(state, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   Crash({{"XDG_STATE_HOME", state.string()}});
-  EXPECT_EQ(Permissions(state), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  EXPECT_EQ(Permissions(state),
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   EXPECT_EQ(Permissions(state / "reelkit"), fs::perms::owner_all);
   EXPECT_EQ(AllFiles().size(), 2u);
 }

@@ -21,10 +21,9 @@ class DiagFileNameTest : public ::testing::TestWithParam<NameCase> {};
 TEST_P(DiagFileNameTest, PlacesTheFileInDiagBesideTheExecutable) {
   DiagPath directory;
   DiagPath path;
-  const bool made =
-      MakeDiagDirectoryName(GetParam().executable, directory) &&
-      MakeDiagFileName(directory.View(), GetParam().executable, kCrashTime, GetParam().extension,
-                       path);
+  const bool made = MakeDiagDirectoryName(GetParam().executable, directory) &&
+                    MakeDiagFileName(directory.View(), GetParam().executable, kCrashTime,
+                                     GetParam().extension, path);
   EXPECT_EQ(made, *GetParam().expected != '\0');
   if (made) {
     EXPECT_EQ(path.View(), GetParam().expected);

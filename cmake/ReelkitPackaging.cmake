@@ -8,8 +8,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${REELKIT_MAINTAINER})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# Debug information goes into -dbgsym packages beside them, as Debian ships it.
-set(CPACK_STRIP_FILES ON)
+# The binaries are stripped and their debug information goes into -dbgsym packages beside them,
+# as Debian ships it; installed, it gives an installed program's crash reports their source lines.
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)

@@ -24,6 +24,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 string(TOUPPER ${REELKIT_PACKAGE} cli)
 string(TOUPPER ${REELKIT_WIZARD_PACKAGE} wizard)
 set(CPACK_DEBIAN_${cli}_PACKAGE_NAME ${REELKIT_PACKAGE})
+# The libraries the crash reporter loads at run time come from the packages that hold them here.
+foreach(library IN LISTS REELKIT_LOADED_LIBRARIES)
+  execute_process(COMMAND dpkg-query --search ${library} OUTPUT_VARIABLE owner
+                  RESULT_VARIABLE unknown ERROR_QUIET)
+  if(NOT unknown)
+    string(REGEX REPLACE "^([^:]+):.*$" "\\1" owner "${owner}")
+    list(APPEND loaded_packages ${owner})
+  endif()
+endforeach()
+list(JOIN loaded_packages ", " CPACK_DEBIAN_${cli}_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_${cli}_PACKAGE_SECTION video)
 set(CPACK_COMPONENT_${cli}_DESCRIPTION
     "convert remote-session screen recordings into videos\n\

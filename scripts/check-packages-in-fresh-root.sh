@@ -87,8 +87,23 @@ said=$(in_root reelkit) || true
   fail "reelkit without arguments did not reach the wizard: $said"
 say "reelkit without arguments reaches the installed wizard"
 
-in_root dpkg-query -L reelkit reelkit-wizard | sort -u >"$root/tmp/check/owned"
-say "apt remove reelkit reelkit-wizard"
+# With the debug packages, a crash of the installed program is reported with its source lines, in
+# the user's state folder.
+cp build/packages/*.ddeb "$root/tmp/check/"
+in_root sh -c 'cd /tmp/check && for p in ./*.ddeb; do cp "$p" "${p%.ddeb}.deb"; done &&
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ./reelkit-dbgsym_*.deb ./reelkit-wizard-dbgsym_*.deb' \
+  >/dev/null 2>&1 || fail "the debug packages do not install"
+said=$(in_root sh -c 'mkfifo /tmp/check/pipe && { reelkit -in /tmp/check/pipe -out /tmp/check/x.avi & pid=$!;
+  sleep 1; kill -SEGV $pid; wait $pid; }') || true
+[[ $said == *"The crash report and core dump are in /root/.local/state/reelkit/diag"* ]] ||
+  fail "the crash was not reported in the state folder: $said"
+[ "$(stat -c %a "$root/root/.local/state/reelkit/diag")" = 700 ] || fail "the diag folder is not private"
+grep -q 'main\.cpp, [0-9]*)' "$root"/root/.local/state/reelkit/diag/reelkit-0053-*.txt ||
+  fail "the crash report has no source lines: $(cat "$root"/root/.local/state/reelkit/diag/*.txt)"
+say "a crash of the installed reelkit is reported in ~/.local/state/reelkit/diag with source lines"
+
+in_root dpkg-query -L reelkit reelkit-wizard reelkit-dbgsym reelkit-wizard-dbgsym | sort -u >"$root/tmp/check/owned"
+say "apt remove reelkit reelkit-wizard (and the debug packages)"
 in_root sh -c 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq reelkit reelkit-wizard' >/dev/null
 left=()
 while read -r path; do
@@ -100,7 +115,7 @@ while read -r path; do
   fi
 done <"$root/tmp/check/owned"
 [ ${#left[@]} -eq 0 ] || fail "left behind: ${left[*]}"
-status=$(in_root dpkg-query -W -f='${Status} ' reelkit reelkit-wizard 2>/dev/null || true)
+status=$(in_root dpkg-query -W -f='${Status} ' reelkit reelkit-wizard reelkit-dbgsym reelkit-wizard-dbgsym 2>/dev/null || true)
 [[ $status != *"ok installed"* ]] || fail "still installed: $status"
 say "apt remove left none of their $(wc -l <"$root/tmp/check/owned") paths behind"
 say "all checks passed"

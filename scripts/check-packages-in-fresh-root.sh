@@ -94,7 +94,7 @@ in_root sh -c 'cd /tmp/check && for p in ./*.ddeb; do cp "$p" "${p%.ddeb}.deb"; 
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ./reelkit-dbgsym_*.deb ./reelkit-wizard-dbgsym_*.deb' \
   >/dev/null 2>&1 || fail "the debug packages do not install"
 said=$(in_root sh -c 'mkfifo /tmp/check/pipe && { reelkit -in /tmp/check/pipe -out /tmp/check/x.avi & pid=$!;
-  sleep 1; kill -SEGV $pid; wait $pid; }') || true
+  sleep 1; kill -SEGV $pid; wait $pid; } 2>/dev/null') || true
 [[ $said == *"The crash report and core dump are in /root/.local/state/reelkit/diag"* ]] ||
   fail "the crash was not reported in the state folder: $said"
 [ "$(stat -c %a "$root/root/.local/state/reelkit/diag")" = 700 ] || fail "the diag folder is not private"
@@ -104,10 +104,11 @@ say "a crash of the installed reelkit is reported in ~/.local/state/reelkit/diag
 
 in_root dpkg-query -L reelkit reelkit-wizard reelkit-dbgsym reelkit-wizard-dbgsym | sort -u >"$root/tmp/check/owned"
 say "apt remove reelkit reelkit-wizard (and the debug packages)"
-in_root sh -c 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq reelkit reelkit-wizard' >/dev/null
+in_root sh -c 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq reelkit reelkit-wizard' >/dev/null 2>&1 ||
+  fail "apt remove failed"
 left=()
 while read -r path; do
-  [ -n "$path" ] || continue
+  [[ -z $path || $path == /. ]] && continue
   if [ -e "$root$path" ] && ! [ -d "$root$path" ]; then
     left+=("$path")
   elif [ -d "$root$path" ] && ! in_root dpkg-query -S "$path" >/dev/null 2>&1; then

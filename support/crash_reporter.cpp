@@ -451,7 +451,7 @@ std::string_view EnvironmentValue(const char* name) {
 }
 
 // An installed program's folder is the system's, shared by every user and not theirs to write:
-// its reports go to the user's state directory. One run from its build tree keeps them beside
+// its reports go to the user's state directory. A program run from its build tree keeps them beside
 // itself.
 void ChooseDiagDirectory(const ProgramLayout& layout) {
   const bool chosen = layout.installed

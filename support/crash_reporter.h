@@ -6,7 +6,7 @@ namespace reelkit {
 // instruction, floating-point error, abort) and std::terminate write a core dump and append a
 // text report in a "diag" directory, print two notes and where the files are on standard output,
 // and then let the process end as the signal would have ended it. An installed program's
-// directory is $XDG_STATE_HOME/reelkit/diag (~/.local/state/reelkit/diag by default); one run
+// directory is $XDG_STATE_HOME/reelkit/diag (~/.local/state/reelkit/diag by default); a program run
 // from its build tree keeps it beside the executable.
 //
 // Call it first thing in main. Calling it again does nothing more, except that a thread that

@@ -359,6 +359,8 @@ void WizardPagesTest::cancelAnsweredNoThenYesStopsInTheSecondFile() {
 void WizardPagesTest::welcomePageAndCancelBeforeConverting() {
   QCOMPARE(sheet_->currentId(), CReelkitMainSheet::kWelcomePage);
   QVERIFY(!sheet_->windowIcon().isNull());
+  // The desktop's 64-pixel icon, built in: a missing resource would give an empty icon.
+  QCOMPARE(sheet_->windowIcon().availableSizes(), QList<QSize>{QSize(64, 64)});
   QVERIFY(!sheet_->button(QWizard::BackButton)->isEnabled());
   auto* view = sheet_->findChild<CHtmlView*>();
   QVERIFY(view->toPlainText().contains(QStringLiteral("Kestrix Tolvan Reelkit 8.0.53")));

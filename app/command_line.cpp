@@ -31,6 +31,8 @@ void ApplyFourCCOption(const std::string& value, OutputFormat& format) {
   }
 }
 
+}  // namespace
+
 void PrintUsage(const std::string& invalidArgument, const std::string& applicationName) {
   if (!invalidArgument.empty()) {
     std::printf("Invalid argument: %s\n", invalidArgument.c_str());
@@ -41,8 +43,6 @@ void PrintUsage(const std::string& invalidArgument, const std::string& applicati
   std::printf("\t%s -in <inputfilename> -out <outputfilename> -fourcc H264\n\n",
               applicationName.c_str());
 }
-
-}  // namespace
 
 std::vector<std::string> TokenizeArguments(int argc, const char* const* argv) {
   std::vector<std::string> tokens;

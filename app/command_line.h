@@ -23,6 +23,9 @@ std::vector<std::string> TokenizeArguments(int argc, const char* const* argv);
 bool ParseCommandLine(const std::vector<std::string>& tokens, const std::string& applicationName,
                       CommandLine& result, OutputFormat& format);
 
+// Prints the usage text, after "Invalid argument: ..." when invalidArgument is not empty.
+void PrintUsage(const std::string& invalidArgument, const std::string& applicationName);
+
 // The executable's file name without directory and extension.
 std::string ApplicationNameOf(const char* argv0);
 

@@ -1,16 +1,14 @@
-// Start-up: with arguments the program converts one file on the command line; without, it opens
+// Start-up of the command line: with arguments it converts one file; without, it hands over to
 // the wizard.
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/command_line.h"
 #include "app/interruption.h"
+#include "app/standard_streams.h"
 #include "app/stdout_client.h"
+#include "app/wizard_hand_over.h"
 #include "engine/convert.h"
 #include "support/crash_reporter.h"
-#include "wizard/run_wizard.h"
 
 namespace {
 
@@ -18,19 +16,6 @@ constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitBySignal = 128;
-
-// A standard stream closed by whoever started us would hand its number to the next file opened,
-// and the console text would then be written into the video. Each one gets /dev/null instead.
-void KeepStandardStreamsSafe() {
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (::fcntl(fd, F_GETFD) < 0) {
-      // The lowest free number is taken, and that is fd: the ones below it are open by now.
-      ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    }
-  }
-  // A console reader that went away must not end the conversion and cost the video.
-  ::signal(SIGPIPE, SIG_IGN);
-}
 
 // What the output path held, to tell afterwards whether a conversion changed it.
 struct FileStamp {
@@ -78,21 +63,16 @@ int RunCommandLine(int argc, char** argv) {
   return kExitFailed;
 }
 
-int RunWizard() {
-  // The wizard offers pass-through output too, which needs the screen codec's module.
-  reelkit::RegisterCodecModule();
-  return reelkit::RunWizardApplication(reelkit::ConvertFile);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  KeepStandardStreamsSafe();
+  reelkit::KeepStandardStreamsSafe();
+  if (argc <= 1) {
+    reelkit::HandOverToWizard(reelkit::ApplicationNameOf(argv[0]));
+    return kExitUsage;
+  }
   // Before anything that can fail, so that a failure anywhere later still leaves a report behind.
   reelkit::InstallCrashReporter();
-  if (argc > 1) {
-    reelkit::InstallInterruptionHandlers();
-    return RunCommandLine(argc, argv);
-  }
-  return RunWizard();
+  reelkit::InstallInterruptionHandlers();
+  return RunCommandLine(argc, argv);
 }

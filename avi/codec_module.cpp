@@ -2,13 +2,12 @@
 
 #include <dlfcn.h>
 
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "avi/codec_module_abi.h"
 #include "avi/compressor_table.h"
 #include "common/error_codes.h"
+#include "common/program_layout.h"
 
 namespace reelkit {
 
@@ -73,12 +72,11 @@ CompressorFactory ModuleFactory(std::string modulePath, std::string factoryExpor
 }  // namespace
 
 std::string CodecModulePath() {
-  std::error_code error;
-  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || !executable.has_parent_path()) {
+  const ProgramLayout layout = CurrentProgramLayout();
+  if (layout.privateDirectory.empty()) {
     return kCodecModuleName;
   }
-  return (executable.parent_path() / kCodecModuleName).string();
+  return layout.privateDirectory + "/" + kCodecModuleName;
 }
 
 bool RegisterCodecModuleAt(const std::string& path) {

@@ -9,8 +9,8 @@ namespace reelkit {
 // found and reported success. The module is loaded again whenever one of its compressors is made.
 bool RegisterCodecModuleAt(const std::string& path);
 
-// The path RegisterCodecModule uses: "vqcodec.ax" in the executable's directory, or the bare name
-// (found by the library search) when the executable's path is unknown.
+// The path RegisterCodecModule uses: "vqcodec.ax" in the program's private folder, or the bare
+// name (found by the library search) when the executable's path is unknown.
 std::string CodecModulePath();
 
 }  // namespace reelkit

@@ -36,6 +36,7 @@ function(reelkit_test name)
   reelkit_warnings(${name})
   target_compile_definitions(${name} PRIVATE
     REELKIT_BINARY="$<TARGET_FILE:reelkit>"
+    REELKIT_WIZARD_BINARY="$<TARGET_FILE:reelkit_wizard_program>"
     REELKIT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     REELKIT_TEST_TMPDIR="${PROJECT_BINARY_DIR}/test-tmp")
   set(props "")

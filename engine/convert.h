@@ -19,9 +19,9 @@ enum class InputKind : std::int32_t {
 // cannot be opened, is shorter than 128 bytes or is neither kind.
 bool DetectInputKind(const std::string& inputPath, InputKind& kind);
 
-// Loads "vqcodec.ax" beside the executable and calls its DllRegisterServer, which adds the "VQSC"
-// compressor that pass-through output needs. Once per process, before the first conversion to
-// VQSC; false when the module or its export is missing.
+// Loads "vqcodec.ax" from the program's private folder and calls its DllRegisterServer, which adds
+// the "VQSC" compressor that pass-through output needs. Once per process, before the first
+// conversion to VQSC; false when the module or its export is missing.
 bool RegisterCodecModule();
 
 // Runs one whole conversion on the calling thread and reports it to the client. The output file

@@ -17,6 +17,10 @@ packages=(
   chromium python3
   # The fuzz targets: clang with its sanitizer and libFuzzer runtimes, llvm's symbolizer.
   clang libclang-rt-14-dev llvm
+  # Installing and packaging: the install tests' validators and completion, the packages and
+  # their lint, the fresh-root check, the icons' renderer and the shell scripts' lint.
+  desktop-file-utils appstream man-db bash-completion file
+  dpkg-dev lintian debootstrap librsvg2-bin shellcheck
 )
 
 missing=()

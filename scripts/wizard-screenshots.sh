@@ -2,12 +2,12 @@
 # Runs the wizard in a real window under Xvfb, walks its six pages converting two recordings
 # and saves a screenshot of each page: scripts/wizard-screenshots.sh [LANGUAGE] [OUT_DIR]
 # (LANGUAGE "en" by default, any catalog language such as "de"; OUT_DIR build/screenshots/LANGUAGE).
-# Needs xvfb, xdotool and imagemagick (scripts/install-deps.sh) and a built build/app/reelkit.
+# Needs xvfb, xdotool and imagemagick (scripts/install-deps.sh) and a built build/app/reelkit-wizard.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 language=${1:-en}
 out=$(realpath -m "${2:-build/screenshots/$language}")
-binary=$(realpath "${REELKIT_BUILD_DIR:-build}/app/reelkit")
+binary=$(realpath "${REELKIT_BUILD_DIR:-build}/app/reelkit-wizard")
 mkdir -p "$out"
 
 # A fixed place, so that the pictures show the same paths on every run.

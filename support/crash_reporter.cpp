@@ -13,9 +13,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <string_view>
 
+#include "common/program_layout.h"
 #include "support/civil_time.h"
 #include "support/core_dump_writer.h"
 #include "support/diag_file_name.h"
@@ -242,11 +244,29 @@ CrashMoment TakeMoment() {
   return moment;
 }
 
+// Creates the directory and any missing parent, each readable by its owner only: a dump holds
+// the whole memory of the process, documents and passwords included.
+bool CreateDirectoryPath(const DiagPath& directory) {
+  DiagPath partial;
+  const std::string_view path = directory.View();
+  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    partial.Clear();
+    partial.Append(path.substr(0, slash));
+    if (::mkdir(partial.CString(), 0700) != 0 && errno != EEXIST) {
+      return false;
+    }
+    if (slash == std::string_view::npos) {
+      return true;
+    }
+  }
+}
+
 bool PrepareDiagFiles(const CivilTime& localTime) {
-  if (!MakeDiagDirectoryName(executablePath.View(), diagDirectory) ||
-      (::mkdir(diagDirectory.CString(), 0755) != 0 && errno != EEXIST) ||
-      !MakeDiagFileName(executablePath.View(), localTime, ".dmp", dumpFileName) ||
-      !MakeDiagFileName(executablePath.View(), localTime, ".txt", textFileName)) {
+  if (diagDirectory.Size() == 0 || !CreateDirectoryPath(diagDirectory) ||
+      !MakeDiagFileName(diagDirectory.View(), executablePath.View(), localTime, ".dmp",
+                        dumpFileName) ||
+      !MakeDiagFileName(diagDirectory.View(), executablePath.View(), localTime, ".txt",
+                        textFileName)) {
     return false;
   }
   // The dump is written under a name of its own and then renamed over the final one, so two
@@ -335,6 +355,11 @@ void WriteCrashReport(CrashEvent& event) {
     RunStep(kQuickStepSeconds, [] { AppendToFile(textFileName.CString(), report.View()); });
   }
   WriteToStdout(" core dumped\r\n");
+  if (haveFiles) {
+    WriteToStdout("The crash report and core dump are in ");
+    WriteToStdout(diagDirectory.View());
+    WriteToStdout("\r\n");
+  }
   ::alarm(kAfterReportSeconds);
 }
 
@@ -420,16 +445,36 @@ void RememberStart() {
   localZone.Prepare(now - kZoneDaysBefore * kSecondsPerDay, now + kZoneDaysAfter * kSecondsPerDay);
 }
 
-bool RememberExecutable() {
+std::string_view EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// An installed program's folder is the system's, shared by every user and not theirs to write:
+// its reports go to the user's state directory. A program run from its build tree keeps them beside
+// itself.
+void ChooseDiagDirectory(const ProgramLayout& layout) {
+  const bool chosen = layout.installed
+                          ? MakeStateDiagDirectoryName(EnvironmentValue("XDG_STATE_HOME"),
+                                                       EnvironmentValue("HOME"), diagDirectory)
+                          : MakeDiagDirectoryName(executablePath.View(), diagDirectory);
+  if (!chosen) {
+    diagDirectory.Clear();
+  }
+}
+
+void RememberExecutable() {
+  executablePath.Clear();
+  diagDirectory.Clear();
   char path[4096];
   const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) {
-    return false;
+    return;
   }
-  executablePath.Clear();
   executablePath.Append(std::string_view(path, static_cast<std::size_t>(length)));
-  const std::string_view full = executablePath.View();
-  return PrepareSymbolizer(full.substr(0, full.rfind('/')));
+  const ProgramLayout layout = ProgramLayoutOf(std::string(executablePath.View()));
+  ChooseDiagDirectory(layout);
+  PrepareSymbolizer(layout.privateDirectory);
 }
 
 void InstallSignalHandlers() {

@@ -77,9 +77,12 @@ std::string_view LastLinesThatFit(std::string_view output, const OutputTail& tai
 
 }  // namespace
 
-bool PrepareSymbolizer(std::string_view executableDirectory) {
+bool PrepareSymbolizer(std::string_view privateDirectory) {
   helperPath.Clear();
-  helperPath.Append(executableDirectory).Append("/").Append(kSymbolizerFileName);
+  if (privateDirectory.empty()) {
+    return false;
+  }
+  helperPath.Append(privateDirectory).Append("/").Append(kSymbolizerFileName);
   return !helperPath.Truncated();
 }
 

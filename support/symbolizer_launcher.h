@@ -11,8 +11,9 @@ namespace reelkit {
 // debug-information reader allocates and opens files, which a crashed process cannot risk.
 inline constexpr std::string_view kSymbolizerFileName = "reelkit-symbolize";
 
-// Remembers where the helper lives: beside the executable. False when the path does not fit.
-bool PrepareSymbolizer(std::string_view executableDirectory);
+// Remembers where the helper lives: in the program's private folder. False when the path does not
+// fit.
+bool PrepareSymbolizer(std::string_view privateDirectory);
 
 // Starts the helper on the waiting process's addresses, outermost frame first, and appends the
 // lines it prints to the report; when they do not all fit, the outermost ones are left out.

@@ -62,6 +62,8 @@ int RunWizardApplication(ConvertFunction convert) {
   const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);
   QApplication application(argc, argv);
   qInstallMessageHandler(previous);
+  // The desktop matches the window to its menu entry, and so to its icon, by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral(REELKIT_APP_ID));
 
   CMessageCatalog catalog;
   catalog.Load();

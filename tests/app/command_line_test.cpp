@@ -184,15 +184,71 @@ TEST(ProgramStartUp, UsageNamesTheExecutableAsInvoked) {
             "play:\n\tconvert-tool -in <inputfilename> -out <outputfilename> -fourcc H264\n\n");
 }
 
-TEST(ProgramStartUp, NoArgumentsOpensTheWizardPath) {
+constexpr const char* kNoDisplay = "The conversion wizard needs a graphical desktop";
+
+// A copy of the program alone in a folder, without the wizard beside it.
+std::string CopyTo(const std::string& program, const std::filesystem::path& directory) {
+  const std::filesystem::path copy = directory / std::filesystem::path(program).filename();
+  std::filesystem::copy_file(program, copy);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+  return copy.string();
+}
+
+class NoArguments : public ::testing::Test {
+ protected:
   // Without any display the wizard explains itself; with one (even offscreen) it would wait for
   // a user.
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    ::unsetenv(name);
+  void SetUp() override {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+      ::unsetenv(name);
+    }
   }
+  testing::TempDir dir_;
+};
+
+TEST_F(NoArguments, RunTheWizardBesideTheProgram) {
   const auto result = RunProcess({REELKIT_BINARY});
   EXPECT_EQ(result.exitStatus, 2);
-  EXPECT_NE(result.output.find("wizard"), std::string::npos);
+  EXPECT_EQ(result.output.rfind(kNoDisplay, 0), 0u) << result.output;
+}
+
+TEST_F(NoArguments, FindTheWizardFromTheExecutableNotFromPathOrTheCurrentFolder) {
+  // A program of the wizard's name on PATH and in the current folder that would say so if run.
+  const std::string impostor = dir_.Write("reelkit-wizard", "#!/bin/sh\necho impostor\n");
+  std::filesystem::permissions(impostor, std::filesystem::perms::owner_all);
+  const std::filesystem::path alone = dir_.path() / "alone";
+  std::filesystem::create_directory(alone);
+  const std::string program = CopyTo(REELKIT_BINARY, alone);
+  const auto result = RunProcess(
+      {"/bin/sh", "-c", "cd \"$1\" && PATH=\"$1\" exec \"$2\"", "sh", dir_.path(), program});
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_EQ(
+      result.output,
+      "The conversion wizard is not installed; it comes in the package reelkit-wizard.\n" + kUsage);
+}
+
+TEST_F(NoArguments, ALinkToTheProgramFindsTheWizardBesideItsTarget) {
+  const std::string link = dir_.File("reelkit");
+  std::filesystem::create_symlink(REELKIT_BINARY, link);
+  const auto result = RunProcess({link});
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_EQ(result.output.rfind(kNoDisplay, 0), 0u) << result.output;
+}
+
+TEST_F(NoArguments, AWizardThatCannotRunIsNamedWithTheReason) {
+  const std::string program = CopyTo(REELKIT_BINARY, dir_.path());
+  const std::string wizard = dir_.Write("reelkit-wizard", "not a program");
+  const auto result = RunProcess({program});
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_EQ(result.output, "The conversion wizard " + wizard +
+                               " could not be started: Permission denied.\n" + kUsage);
+}
+
+TEST(WizardProgram, ArgumentsAreRefusedWithTheCommandLineToUse) {
+  const auto result = RunProcess({REELKIT_WIZARD_BINARY, "-in", "a.rcrec"});
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_NE(result.output.find("reelkit -in <inputfilename> -out <outputfilename>"),
+            std::string::npos);
 }
 
 }  // namespace

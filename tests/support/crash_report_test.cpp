@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/utsname.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -27,6 +28,7 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
 constexpr const char* kNotes = "\r\nfatal error... core dumped\r\n";
+constexpr const char* kWhere = "The crash report and core dump are in ";
 constexpr std::size_t kHeaderLines = 5;  // time, product, system, exception, thread
 
 const std::regex kTimeLine(
@@ -111,6 +113,9 @@ class CrashReportTest : public ::testing::Test {
 
   fs::path Diag() const { return dir_.path() / "diag"; }
 
+  // The two notes, then where the files are.
+  std::string Notes() const { return kNotes + std::string(kWhere) + Diag().string() + "\r\n"; }
+
   std::vector<fs::path> DiagFiles(const std::string& extension) const {
     std::vector<fs::path> files;
     for (const fs::path& file : FilesIn(Diag())) {
@@ -175,7 +180,7 @@ TEST_P(CrashKindTest, ReportFollowsTheLayout) {
   const ChildOutcome outcome = Crash(row.how);
 
   EXPECT_EQ(outcome.signal, row.signal);
-  EXPECT_EQ(outcome.output, kNotes);
+  EXPECT_EQ(outcome.output, Notes());
   const std::vector<std::string> lines = OnlyReport();
   const std::string address = ExpectHeaderLines(lines, row.kind, outcome.pid);
   ExpectStackLines(lines, kHeaderLines);
@@ -289,7 +294,7 @@ TEST_F(CrashReportTest, CrashOnASecondThreadNamesThatThread) {
   Install();
   const ChildOutcome outcome = Crash("second-thread");
   EXPECT_EQ(outcome.signal, SIGSEGV);
-  EXPECT_EQ(outcome.output, kNotes);
+  EXPECT_EQ(outcome.output, Notes());
   const std::vector<std::string> lines = OnlyReport();
   ASSERT_GE(lines.size(), kHeaderLines + 1);
   EXPECT_EQ(lines[3].rfind("access violation (write 0x0) at 0x", 0), 0u) << lines[3];
@@ -307,7 +312,7 @@ TEST_F(CrashReportTest, StackOverflowIsReportedFromTheAlternateStack) {
   smallStack.stackLimitBytes = 1024 * 1024;
   const ChildOutcome outcome = Crash("stack-overflow", smallStack);
   EXPECT_EQ(outcome.signal, SIGSEGV);
-  EXPECT_EQ(outcome.output, kNotes);
+  EXPECT_EQ(outcome.output, Notes());
   const std::vector<std::string> lines = OnlyReport();
   ExpectHeaderLines(lines, "stack overflow", outcome.pid);
   ExpectStackLines(lines, kHeaderLines);
@@ -347,7 +352,7 @@ TEST_F(CrashReportTest, SmashedStackStillGivesTheCrashingFrame) {
   Install();
   const ChildOutcome outcome = Crash("smashed-stack");
   EXPECT_EQ(outcome.signal, SIGSEGV);
-  EXPECT_EQ(outcome.output, kNotes);
+  EXPECT_EQ(outcome.output, Notes());
   const std::vector<std::string> lines = OnlyReport();
   const std::string address =
       ExpectHeaderLines(lines, "access violation (write 0x100000)", outcome.pid);
@@ -363,7 +368,7 @@ TEST_F(CrashReportTest, LoaderLockHeldByAFrozenThreadDoesNotHangTheReport) {
   // The stack walk gives up after a few seconds; a hang would last until the step budgets ran out.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_EQ(outcome.signal, SIGSEGV);
-  EXPECT_EQ(outcome.output, kNotes);
+  EXPECT_EQ(outcome.output, Notes());
   const std::vector<std::string> lines = OnlyReport();
   ExpectHeaderLines(lines, "access violation (write 0x0)", outcome.pid);
   ASSERT_EQ(lines.size(), kHeaderLines + 1) << "only the faulting frame is known";
@@ -375,7 +380,7 @@ TEST_F(CrashReportTest, WithoutTheHelperTheReportHasNoStack) {
   Install(/*withSymbolizer=*/false);
   const ChildOutcome outcome = Crash("illegal-instruction");
   EXPECT_EQ(outcome.signal, SIGILL);
-  EXPECT_EQ(outcome.output, kNotes);
+  EXPECT_EQ(outcome.output, Notes());
   const std::vector<std::string> lines = OnlyReport();
   ExpectHeaderLines(lines, "illegal instruction", outcome.pid);
   EXPECT_EQ(lines.size(), kHeaderLines);
@@ -443,6 +448,106 @@ TEST_F(CrashReportTest, SecondCrashInTheSameSecondAppendsToTheReport) {
     return;
   }
   FAIL() << "no two crashes fell within the same second";
+}
+
+// An installed program: the executable in bin/, the helper in the private folder beside it.
+class InstalledCrashReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path bin = dir_.path() / "prefix" / "bin";
+    const fs::path privateDirectory = bin / REELKIT_PRIVATE_DIRECTORY_FROM_BIN;
+    fs::create_directories(privateDirectory);
+    trigger_ = CopyExecutable(CRASH_TRIGGER, bin);
+    CopyExecutable(SYMBOLIZER, privateDirectory);
+  }
+
+  ChildOutcome Crash(const std::vector<std::pair<std::string, std::string>>& environment) const {
+    ChildOptions options;
+    options.environment = environment;
+    return RunChild({trigger_, "null-write"}, options);
+  }
+
+  // Every file left anywhere in the test's directory, the program's folders included.
+  std::vector<fs::path> AllFiles() const {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
+      if (entry.is_regular_file() && entry.path().filename() != "crash_trigger" &&
+          entry.path().filename() != "reelkit-symbolize") {
+        files.push_back(entry.path());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  static fs::perms Permissions(const fs::path& path) { return fs::status(path).permissions(); }
+
+  TempDir dir_;
+  std::string trigger_;
+};
+
+struct StateHomeCase {
+  const char* name;
+  const char* stateHome;  // relative to the test's directory; "" unsets it, "!" gives "state"
+  const char* home;       // the same for HOME
+  const char* diag;       // where the files go, relative to the test's directory
+};
+
+class InstalledDiagTest : public InstalledCrashReportTest,
+                          public ::testing::WithParamInterface<StateHomeCase> {};
+
+TEST_P(InstalledDiagTest, ReportGoesToTheUsersStateFolder) {
+  const StateHomeCase& row = GetParam();
+  const auto valueOf = [&](const char* text) {
+    const std::string value(text);
+    return value.empty() ? value : value == "!" ? "state" : (dir_.path() / value).string();
+  };
+  const ChildOutcome outcome =
+      Crash({{"XDG_STATE_HOME", valueOf(row.stateHome)}, {"HOME", valueOf(row.home)}});
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+
+  const fs::path diag = dir_.path() / row.diag;
+  EXPECT_EQ(outcome.output, kNotes + std::string(kWhere) + diag.string() + "\r\n");
+  const std::vector<fs::path> files = AllFiles();
+  ASSERT_EQ(files.size(), 2u) << "a dump and a report, nothing beside the program";
+  EXPECT_EQ(files[0].parent_path(), diag);
+  EXPECT_EQ(files[1].parent_path(), diag);
+  // Each folder the reporter made, from the diag folder up to the state home's first missing one.
+  for (fs::path folder = diag; folder != dir_.path(); folder = folder.parent_path()) {
+    EXPECT_EQ(Permissions(folder), fs::perms::owner_all) << folder;
+  }
+  // The helper was found in the private folder: the crashing frame has its source line.
+  const std::vector<std::string> lines = ReportLines(ReadFileBytes(files[1]));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(std::regex_search(lines.back(),
+                                std::regex(R"(CrashWithNullWrite.*crash_trigger\.cpp, \d+\)$)")))
+      << lines.back();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StateHomes, InstalledDiagTest,
+    ::testing::Values(StateHomeCase{"StateHomeSet", "xdg-state", "home", "xdg-state/reelkit/diag"},
+                      StateHomeCase{"StateHomeUnset", "", "home", "home/.local/state/reelkit/diag"},
+                      StateHomeCase{"RelativeStateHomeIsIgnored", "!", "home",
+                                    "home/.local/state/reelkit/diag"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(InstalledCrashReportTest, WithoutAHomeNoFileIsWrittenAnywhere) {
+  const ChildOutcome outcome = Crash({{"XDG_STATE_HOME", ""}, {"HOME", ""}});
+  EXPECT_EQ(outcome.signal, SIGSEGV);
+  EXPECT_EQ(outcome.output, kNotes);
+  EXPECT_THAT(AllFiles(), ::testing::IsEmpty());
+}
+
+TEST_F(InstalledCrashReportTest, ExistingStateFolderKeepsItsPermissions) {
+  const fs::path state = dir_.path() / "state";
+  fs::create_directories(state);
+  fs::permissions(state, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  Crash({{"XDG_STATE_HOME", state.string()}});
+  EXPECT_EQ(Permissions(state),
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  EXPECT_EQ(Permissions(state / "reelkit"), fs::perms::owner_all);
+  EXPECT_EQ(AllFiles().size(), 2u);
 }
 
 class CrashDumpDebuggerTest : public CrashReportTest {

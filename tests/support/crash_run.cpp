@@ -28,6 +28,13 @@ namespace {
   if (!options.timeZone.empty()) {
     ::setenv("TZ", options.timeZone.c_str(), 1);
   }
+  for (const auto& [name, value] : options.environment) {
+    if (value.empty()) {
+      ::unsetenv(name.c_str());
+    } else {
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
   const rlimit noCore{0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
   if (options.stackLimitBytes != 0) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace reelkit::testing {
@@ -18,6 +19,8 @@ struct ChildOptions {
   std::size_t stackLimitBytes = 0;  // 0 keeps the inherited limit
   bool stdoutReaderGone = false;    // standard output is a pipe whose reader has closed it
   std::string timeZone;             // TZ, when not empty
+  // Variables set for the program; an empty value unsets the variable.
+  std::vector<std::pair<std::string, std::string>> environment;
 };
 
 // Runs a program with system core dumps switched off, so only the reporter's dump appears.

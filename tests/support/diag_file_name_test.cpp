@@ -19,8 +19,11 @@ struct NameCase {
 class DiagFileNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(DiagFileNameTest, PlacesTheFileInDiagBesideTheExecutable) {
+  DiagPath directory;
   DiagPath path;
-  const bool made = MakeDiagFileName(GetParam().executable, kCrashTime, GetParam().extension, path);
+  const bool made = MakeDiagDirectoryName(GetParam().executable, directory) &&
+                    MakeDiagFileName(directory.View(), GetParam().executable, kCrashTime,
+                                     GetParam().extension, path);
   EXPECT_EQ(made, *GetParam().expected != '\0');
   if (made) {
     EXPECT_EQ(path.View(), GetParam().expected);
@@ -50,6 +53,38 @@ TEST(DiagDirectoryName, IsBesideTheExecutable) {
   ASSERT_TRUE(MakeDiagDirectoryName("/opt/reelkit/bin/reelkit", directory));
   EXPECT_EQ(directory.View(), "/opt/reelkit/bin/diag");
 }
+
+struct StateCase {
+  const char* name;
+  std::string stateHome;
+  std::string home;
+  const char* expected;  // empty when there is none
+};
+
+class StateDiagDirectoryTest : public ::testing::TestWithParam<StateCase> {};
+
+TEST_P(StateDiagDirectoryTest, IsUnderTheUsersStateHome) {
+  DiagPath directory;
+  const bool made = MakeStateDiagDirectoryName(GetParam().stateHome, GetParam().home, directory);
+  EXPECT_EQ(made, *GetParam().expected != '\0');
+  if (made) {
+    EXPECT_EQ(directory.View(), GetParam().expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variables, StateDiagDirectoryTest,
+    ::testing::Values(
+        StateCase{"StateHome", "/var/tech/state", "/home/tech", "/var/tech/state/reelkit/diag"},
+        StateCase{"TrailingSlashes", "/var/tech/state//", "/home/tech",
+                  "/var/tech/state/reelkit/diag"},
+        StateCase{"DefaultUnderHome", "", "/home/tech", "/home/tech/.local/state/reelkit/diag"},
+        StateCase{"RelativeStateHomeIsIgnored", "state", "/home/tech/",
+                  "/home/tech/.local/state/reelkit/diag"},
+        StateCase{"RelativeHomeGivesNone", "", "home/tech", ""},
+        StateCase{"NeitherGivesNone", "", "", ""},
+        StateCase{"TooLong", "/" + std::string(4090, 's'), "/home/tech", ""}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace reelkit

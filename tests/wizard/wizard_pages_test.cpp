@@ -383,6 +383,8 @@ void WizardPagesTest::cancelAnsweredNoThenYesStopsInTheSecondFile() {
 void WizardPagesTest::welcomePageAndCancelBeforeConverting() {
   QCOMPARE(sheet_->currentId(), CReelkitMainSheet::kWelcomePage);
   QVERIFY(!sheet_->windowIcon().isNull());
+  // The desktop's 64-pixel icon, built in: a missing resource would give an empty icon.
+  QCOMPARE(sheet_->windowIcon().availableSizes(), QList<QSize>{QSize(64, 64)});
   QVERIFY(!sheet_->button(QWizard::BackButton)->isEnabled());
   auto* view = sheet_->findChild<CHtmlView*>();
   QVERIFY(view->toPlainText().contains(QStringLiteral("Kestrix Tolvan Reelkit 8.0.53")));
@@ -417,7 +419,7 @@ void WizardPagesTest::withoutDisplayTheProgramSaysSo() {
       environment.insert(QStringLiteral("DISPLAY"), display);
     }
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(REELKIT_BINARY), QStringList());
+    program.start(QStringLiteral(REELKIT_WIZARD_BINARY), QStringList());
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 2);

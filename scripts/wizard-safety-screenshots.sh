@@ -3,7 +3,7 @@
 # recordings of one name from different folders, and one that holds no picture, with "Delete
 # source files after conversion" on. Saves the review page, which names the shared output name,
 # and the finish page's log: scripts/wizard-safety-screenshots.sh [LANGUAGE] [OUT_DIR]
-# (OUT_DIR build/screenshots/safety-LANGUAGE). Needs a built build/app/reelkit and
+# (OUT_DIR build/screenshots/safety-LANGUAGE). Needs a built build/app/reelkit-wizard and
 # build/tools/reelkit-record.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +30,7 @@ head -c "$header" "$work/eight.rcrec" >"$monday/empty.rcrec"
 
 # shellcheck source=scripts/lib/wizard-window.sh
 . scripts/lib/wizard-window.sh
-start_wizard "$build/app/reelkit" "$language"
+start_wizard "$build/app/reelkit-wizard" "$language"
 
 press Return
 add_files "$monday/call7.rcrec" "$monday/empty.rcrec"

@@ -190,7 +190,12 @@ StillPicture AviStillPicture(InputFile& file, const PictureBudget& budget,
   }
   CPictureAssembler assembler(walk.streamFormat, budget.pixels);
   const Time moment = SampledTime(0, static_cast<Time>(walk.chunks - 1) * kAviChunkDuration);
-  const auto chosen = static_cast<std::uint64_t>(moment / kAviChunkDuration);
+  auto chosen = static_cast<std::uint64_t>(moment / kAviChunkDuration);
+  const auto next = std::upper_bound(walk.keys.begin(), walk.keys.end(), chosen);
+  const auto reach = static_cast<std::uint64_t>(kKeyImageReach / kAviChunkDuration);
+  if (next != walk.keys.end() && *next - chosen <= reach) {
+    chosen = *next;
+  }
   const std::uint64_t key =
       *std::prev(std::upper_bound(walk.keys.begin(), walk.keys.end(), chosen));
 

@@ -106,11 +106,18 @@ RecordingWalk WalkRecords(InputFile& file, std::uint64_t recordsStart,
   return walk;
 }
 
-// The last key image at or before the moment, or the start of the records with nothing set.
+// The first key image within reach after the moment, if any, else the last one at or before it,
+// or the start of the records with nothing set.
 KeyImage StartFor(const RecordingWalk& walk, Time moment) {
-  const auto key = std::find_if(walk.keys.rbegin(), walk.keys.rend(),
-                                [moment](const KeyImage& k) { return k.time <= moment; });
-  return key != walk.keys.rend() ? *key : KeyImage{walk.recordsStart, walk.first, {}};
+  const auto after = std::find_if(walk.keys.begin(), walk.keys.end(), [moment](const KeyImage& k) {
+    return k.time > moment && k.time - moment <= kKeyImageReach;
+  });
+  if (after != walk.keys.end()) {
+    return *after;
+  }
+  const auto before = std::find_if(walk.keys.rbegin(), walk.keys.rend(),
+                                   [moment](const KeyImage& k) { return k.time <= moment; });
+  return before != walk.keys.rend() ? *before : KeyImage{walk.recordsStart, walk.first, {}};
 }
 
 class CRecordDecoding {
@@ -171,8 +178,9 @@ StillPicture RecordingStillPicture(InputFile& file, const PictureBudget& budget,
   if (!walk.hasRecords) {
     return DrawnPicture(assembler, deadline.WalkIsOver());
   }
-  const Time moment = SampledTime(walk.first, walk.last);
-  const KeyImage start = StartFor(walk, moment);
+  const Time sampled = SampledTime(walk.first, walk.last);
+  const KeyImage start = StartFor(walk, sampled);
+  const Time moment = std::max(sampled, start.time);
   CRecordDecoding decoding(file, assembler);
   decoding.RestoreState(start.state);
   const bool complete = decoding.DecodeUpTo(start.offset, moment, start.state.initSeen, deadline);

@@ -35,7 +35,8 @@ inline constexpr Time kShortestSampledRecording = 10 * kTimeUnitsPerSecond;
 
 // Fills picture with what a recording (raw, or an AVI carrying the screen stream, recognised by
 // its content as DetectInputKind does) shows a tenth of the way through its length, or at its end
-// when it is shorter than kShortestSampledRecording. Never throws. On failure picture is left
+// when it is shorter than kShortestSampledRecording; a key image a few seconds after that moment
+// is shown instead, as nothing after it needs decoding. Never throws. On failure picture is left
 // empty and the failure says why: InvalidInputFormat for a file that is not a recording, the
 // readers' failures for a damaged one, LimitRefusal(DecodedPixels) for a screen over the budget,
 // ReadInputFailed with ETIMEDOUT when the time ran out before any picture was drawn, and with

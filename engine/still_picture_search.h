@@ -33,6 +33,10 @@ constexpr Time SampledTime(Time first, Time last) {
   return length < kShortestSampledRecording ? last : first + length / 10;
 }
 
+// A key image this soon after the chosen moment is shown instead: it needs nothing decoded after
+// it, where the last one before the moment may need a minute of deltas.
+inline constexpr Time kKeyImageReach = 5 * kTimeUnitsPerSecond;
+
 // Decodes what is pending and hands out the picture; when nothing has been drawn, fails with
 // ETIMEDOUT if the search stopped for time, else with ENODATA.
 StillPicture DrawnPicture(CPictureAssembler& assembler, bool timedOut);

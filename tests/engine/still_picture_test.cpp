@@ -93,6 +93,28 @@ TEST(StillPicture, RecordingShorterThanTenSecondsShowsItsLastPicture) {
   EXPECT_EQ(PixelAt(Extract(writer.Bytes()), 10, 10), 0x0000FFu);
 }
 
+// The moment is 3 s in; the key image at 4 s is shown rather than the delta of 1 s decoded from
+// the start, the one at 9 s is out of reach.
+TEST(StillPicture, KeyImageSoonAfterTheMomentIsShownInstead) {
+  using namespace recording;
+  const auto paint = [](std::uint32_t colour) {
+    return PaintPicture(64, 48, PixelLayout::Rgb32, [colour](int, int) { return colour; });
+  };
+  for (const Time key : {4 * testing::kSecond, 9 * testing::kSecond}) {
+    CRecordingWriter writer(MakeStreamFormat(64, 48, PixelLayout::Rgb32));
+    writer.WriteInit(0, &writer.Model().NativeFormat());
+    writer.WriteKeyFrame(0, paint(0x808080));
+    writer.WriteDelta(testing::kSecond, paint(0xFF0000));
+    writer.WriteKeyFrame(key, paint(0x0000FF));
+    writer.WriteDelta(key + testing::kSecond, paint(0x00FF00));
+    writer.WriteDelta(30 * testing::kSecond, paint(0xFFFFFF));
+    writer.Finish();
+    EXPECT_EQ(PixelAt(Extract(writer.Bytes()), 10, 10),
+              key == 4 * testing::kSecond ? 0x0000FFu : 0xFF0000u)
+        << key;
+  }
+}
+
 struct Refusal {
   const char* name;
   ByteBlock (*input)();

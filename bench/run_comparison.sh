@@ -5,8 +5,9 @@
 # whose screen drops from 32 to 16 bits after a second beside the same session kept at 32 bits.
 # The H.264 rows set the whole conversion to MP4 beside the ffmpeg program encoding the same
 # pictures with libx264 at its default settings, from raw pictures written beforehand (about
-# 3.7 GB in the work folder while it runs). Prints a Markdown table, then the start-up of the
-# command line beside ffmpeg's as a row of its own.
+# 3.7 GB in the work folder while it runs), and the thumbnailer on the ten-minute recording sets
+# beside ffmpegthumbnailer on the MP4 made of it. Prints a Markdown table, then the start-up of
+# the command line beside ffmpeg's as a row of its own.
 #
 #   bench/run_comparison.sh [BUILD_DIR] [RUNS]
 #
@@ -18,8 +19,8 @@ build_dir=${1:-build}
 runs=${2:-3}
 work=${REELKIT_BENCH_DIR:-/tmp/reelkit-comparison}
 
-cmake --build "$build_dir" -j "${REELKIT_JOBS:-2}" --target reelkit reelkit-record reelkit_comparison \
-  reelkit_startup_comparison >/dev/null
+cmake --build "$build_dir" -j "${REELKIT_JOBS:-2}" --target reelkit reelkit-record \
+  reelkit-thumbnailer reelkit_comparison reelkit_startup_comparison >/dev/null
 mkdir -p "$work"
 
 record() {
@@ -61,6 +62,7 @@ echo
 "$build_dir/bench/reelkit_comparison" --reelkit "$build_dir/app/reelkit" \
   --short "$work/one-minute.rcrec" --long "$work/ten-minutes.rcrec" \
   --depth-change "$work/depth-change.rcrec" --depth-kept "$work/depth-kept.rcrec" \
+  --thumbnailer "$build_dir/thumbnailer/reelkit-thumbnailer" \
   --runs "$runs" --work "$work"
 echo
 echo "| What | Reelkit | Reference | Ratio | Target | |"

@@ -50,16 +50,10 @@ bool CAviInputJob::Execute(const std::string& inputPath, const std::string& outp
 }
 
 void CAviInputJob::ReadNextChunk(std::uint64_t& listConsumed) {
-  const ChunkHeader header = ReadChunkHeader(input_);
+  const ChunkHeader header = ReadMoviChunkHeader(input_);
   listConsumed += 8;
   progress_.consumed += 8;
-  if (header.size == 0) {
-    ThrowMalformed();
-  }
-  if (header.size > kMaxAviChunkSize) {
-    throw CReelkitException(LimitRefusal{InputLimit::ChunkSize, header.size, kMaxAviChunkSize});
-  }
-  const std::uint32_t size = header.size + (header.size & 1);
+  const std::uint32_t size = PaddedChunkSize(header.size);
   listConsumed += size;
   progress_.consumed += size;
   if (!IsDataChunk(header.id)) {
@@ -128,7 +122,7 @@ void CAviInputJob::DecodeChunk() {
   if (inputTime_ > clock_.Next() + clock_.FrameDuration()) {
     RecordDecodedPicture();
   }
-  inputTime_ += kInputChunkDuration;
+  inputTime_ += kAviChunkDuration;
 }
 
 void CAviInputJob::RecordDecodedPicture() {

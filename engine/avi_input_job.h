@@ -28,8 +28,6 @@ class CAviInputJob {
   void DecodeChunk();
   void RecordDecodedPicture();
 
-  static constexpr Time kInputChunkDuration = FrameDuration(30);
-
   InputFile input_;
   InputProgress progress_;
   CFrameClock clock_;

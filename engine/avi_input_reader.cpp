@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/conversion_failure.h"
 #include "common/endian.h"
 #include "common/packet_kind.h"
 
@@ -66,6 +67,17 @@ ChunkHeader ReadChunkHeader(InputFile& file) {
   ChunkHeader header;
   header.id = file.ReadU32();
   header.size = file.ReadU32();
+  return header;
+}
+
+ChunkHeader ReadMoviChunkHeader(InputFile& file) {
+  const ChunkHeader header = ReadChunkHeader(file);
+  if (header.size == 0) {
+    throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+  }
+  if (header.size > kMaxAviChunkSize) {
+    throw CReelkitException(LimitRefusal{InputLimit::ChunkSize, header.size, kMaxAviChunkSize});
+  }
   return header;
 }
 

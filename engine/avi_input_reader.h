@@ -5,11 +5,14 @@
 
 #include "common/bitmap_format.h"
 #include "common/fourcc.h"
+#include "common/time.h"
 #include "engine/input_file.h"
 
 namespace reelkit {
 
 inline constexpr std::uint32_t kMaxAviChunkSize = 256u << 20;
+// An AVI of the screen stream is taken to run at 30 chunks per second, whatever its header says.
+inline constexpr Time kAviChunkDuration = FrameDuration(30);
 // A first data chunk must hold "KBND", a "FINT" sub-packet header and its format header.
 inline constexpr std::size_t kMinFirstChunkSize = 84;
 
@@ -31,6 +34,16 @@ struct ChunkHeader {
 std::vector<MoviList> LocateMoviLists(InputFile& file);
 
 ChunkHeader ReadChunkHeader(InputFile& file);
+
+// Reads the header of the next chunk of a 'movi' list. A chunk of no bytes is a malformed
+// container (InvalidInputFormat); one over kMaxAviChunkSize is refused by that limit.
+ChunkHeader ReadMoviChunkHeader(InputFile& file);
+
+// The bytes a chunk of a size ReadMoviChunkHeader accepted takes in its list: chunks are padded
+// to even sizes.
+constexpr std::uint32_t PaddedChunkSize(std::uint32_t size) {
+  return size + (size & 1);
+}
 
 // Stream chunks end in "db" or "dc"; the stream number in front is not examined.
 bool IsDataChunk(FourCC id);

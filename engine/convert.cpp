@@ -1,13 +1,11 @@
 #include "engine/convert.h"
 
-#include <cerrno>
-#include <exception>
 #include <filesystem>
-#include <new>
 
 #include "avi/codec_module.h"
 #include "common/conversion_failure.h"
 #include "engine/avi_input_job.h"
+#include "engine/failure_capture.h"
 #include "engine/output_claim.h"
 #include "engine/recording_job.h"
 
@@ -29,22 +27,6 @@ bool RunJob(InputKind kind, const std::string& inputPath, const std::string& out
   }
   CAviInputJob job;
   return job.Execute(inputPath, outputPath, format, client);
-}
-
-// Every failure a conversion can meet, as the one value its client hears of. Called inside a
-// catch handler: rethrows the exception being handled to see what it is.
-ConversionFailure FailureOfCurrentException() {
-  try {
-    throw;
-  } catch (const CReelkitException& failure) {
-    return failure.Failure();
-  } catch (const std::bad_alloc&) {
-    return {ConvertErrorKind::ReadInputFailed, ENOMEM, OutOfMemory{}};
-  } catch (const std::exception& failure) {
-    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{failure.what()}};
-  } catch (...) {
-    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{}};
-  }
 }
 
 bool Convert(const std::string& inputPath, const std::string& outputPath, OutputFormat format,

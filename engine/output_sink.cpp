@@ -7,8 +7,7 @@
 #include "common/avi_exception.h"
 #include "common/conversion_failure.h"
 #include "common/error_codes.h"
-#include "common/picture_rules.h"
-#include "decoder/native_format.h"
+#include "engine/picture_decoding.h"
 #include "engine/raw_recording_reader.h"
 
 namespace reelkit {
@@ -16,10 +15,6 @@ namespace {
 
 [[noreturn]] void ThrowWriteFailure(std::uint32_t result) {
   throw CReelkitException(ConvertErrorKind::WriteOutputFailed, result, RecorderFailure{});
-}
-
-[[noreturn]] void ThrowDamagedScreenData(const CAviException& failure) {
-  throw CReelkitException(ConvertErrorKind::ReadInputFailed, failure.Code(), DamagedScreenData{});
 }
 
 }  // namespace
@@ -50,30 +45,7 @@ void COutputSink::DeclarePassThroughFormat(const BitmapFormat& streamFormat) {
 
 void COutputSink::CreateDecoder(const BitmapFormat& streamFormat) {
   streamFormat_ = streamFormat;
-  const BitmapInfoHeader stream = streamFormat_.Header();
-  // The frame buffer holds a 32-bit picture at the output size whatever the stream's depth, so a
-  // depth change later in the recording still decodes whole pictures.
-  const std::uint64_t largestPicture = DibImageSize(stream.width, stream.height, 32);
-  if (largestPicture > kMaxPictureBytes) {
-    throw CReelkitException(
-        LimitRefusal{InputLimit::PictureBytes, largestPicture, kMaxPictureBytes});
-  }
-  if (!IsDecodableDepth(stream.bitCount)) {
-    throw CReelkitException(LimitRefusal{InputLimit::DecodedDepth, stream.bitCount, 0});
-  }
-  const std::uint64_t pixels = largestPicture / 4;  // rows of 32-bit pixels need no padding
-  if (pixels > kMaxNativePixels) {
-    throw CReelkitException(LimitRefusal{InputLimit::DecodedPixels, pixels, kMaxNativePixels});
-  }
-  outputFormat_ = streamFormat_;
-  if (DecodesTo32Bits(stream.bitCount)) {
-    outputFormat_.SetPictureFormat(32, kCompressionRgb);
-  } else {
-    outputFormat_.SetPictureFormat(stream.bitCount, stream.compression);
-    if (stream.compression == kCompressionBitFields) {
-      outputFormat_.SetMasks(streamFormat_.Masks());
-    }
-  }
+  outputFormat_ = DecodedPictureFormat(streamFormat_);
   decoder_.reset();
   decoder_ = std::make_unique<CScreenStreamDecoder>();
   try {
@@ -81,7 +53,11 @@ void COutputSink::CreateDecoder(const BitmapFormat& streamFormat) {
   } catch (const CAviException& failure) {
     ThrowDamagedScreenData(failure);
   }
-  frameBuffer_.ResizeZeroed(static_cast<std::size_t>(largestPicture));
+  // The frame buffer holds a 32-bit picture at the output size whatever the stream's depth, so a
+  // depth change later in the recording still decodes whole pictures.
+  const BitmapInfoHeader stream = streamFormat_.Header();
+  frameBuffer_.ResizeZeroed(
+      static_cast<std::size_t>(DibImageSize(stream.width, stream.height, 32)));
 }
 
 Time COutputSink::OpenRecorder() {

@@ -69,13 +69,17 @@ std::uint64_t EndAtCutRecord(const InputFile& file) {
   throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorHandleEof);
 }
 
+void CheckBlockLength(std::uint32_t length) {
+  if (length > kMaxRecordBlockSize) {
+    ThrowLimit(InputLimit::RecordBlockSize, length, kMaxRecordBlockSize);
+  }
+}
+
 // Reads a block of length bytes and, in the same call, the bytes that follow it into trailer; the
 // block keeps only its own bytes. False, with nothing read, when the file ends first.
 bool ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::uint8_t> trailer,
                          ByteBlock& block) {
-  if (length > kMaxRecordBlockSize) {
-    ThrowLimit(InputLimit::RecordBlockSize, length, kMaxRecordBlockSize);
-  }
+  CheckBlockLength(length);
   const std::uint64_t size = std::uint64_t{length} + trailer.size();
   if (file.Remaining() < size) {
     return false;
@@ -85,6 +89,43 @@ bool ReadBlockAndTrailer(InputFile& file, std::uint32_t length, std::span<std::u
   std::copy_n(block.data() + length, trailer.size(), trailer.begin());
   block.Resize(length);
   return true;
+}
+
+// Moves past a block of length bytes; false, with nothing skipped, when the file ends first.
+bool SkipBlock(InputFile& file, std::uint32_t length) {
+  CheckBlockLength(length);
+  if (file.Remaining() < length) {
+    return false;
+  }
+  file.Skip(length);
+  return true;
+}
+
+enum class HeadRead { End, Cut, Whole };
+
+// Reads a record's kind, timestamp and first length. The timestamp is checked as soon as it has
+// arrived, so a cut record with an impossible time is refused for its time.
+HeadRead ReadHead(InputFile& file, RecordHead& head, std::uint32_t& firstLength) {
+  std::uint8_t bytes[kRecordHeadSize];
+  const std::size_t got = file.ReadUpTo(bytes);
+  if (got == 0) {
+    return HeadRead::End;
+  }
+  if (got >= kTimestampEnd) {
+    head.timestamp = static_cast<Time>(LoadU64LE(bytes + 4));
+    const std::uint64_t distance = head.timestamp < 0
+                                       ? 0 - static_cast<std::uint64_t>(head.timestamp)
+                                       : static_cast<std::uint64_t>(head.timestamp);
+    if (distance > kMaxTimestamp) {
+      ThrowLimit(InputLimit::Timestamp, distance, kMaxTimestamp);
+    }
+  }
+  if (got < sizeof bytes) {
+    return HeadRead::Cut;
+  }
+  head.kind = PacketKindOfFourCC(LoadU32LE(bytes));
+  firstLength = LoadU32LE(bytes + kTimestampEnd);
+  return HeadRead::Whole;
 }
 
 void ParseFormatBlock(std::span<const std::uint8_t> block, BitmapFormat& streamFormat) {
@@ -146,31 +187,39 @@ std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat) {
 // A record is read in three calls, none past its end: the kind, timestamp and first length; the
 // first block with the second length behind it; the second block.
 std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet) {
-  std::uint8_t head[kRecordHeadSize];
-  const std::size_t got = file.ReadUpTo(head);
-  if (got == 0) {
+  RecordHead head;
+  std::uint32_t firstLength = 0;
+  const HeadRead read = ReadHead(file, head, firstLength);
+  if (read == HeadRead::End) {
     return 0;
   }
-  if (got >= kTimestampEnd) {
-    packet.timestamp = static_cast<Time>(LoadU64LE(head + 4));
-    const std::uint64_t distance = packet.timestamp < 0
-                                       ? 0 - static_cast<std::uint64_t>(packet.timestamp)
-                                       : static_cast<std::uint64_t>(packet.timestamp);
-    if (distance > kMaxTimestamp) {
-      ThrowLimit(InputLimit::Timestamp, distance, kMaxTimestamp);
-    }
-  }
-  if (got < sizeof head) {
+  packet.timestamp = head.timestamp;
+  if (read == HeadRead::Cut) {
     return EndAtCutRecord(file);
   }
-  packet.kind = PacketKindOfFourCC(LoadU32LE(head));
-  const std::uint32_t firstLength = LoadU32LE(head + kTimestampEnd);
+  packet.kind = head.kind;
   std::uint8_t next[4];
   if (!ReadBlockAndTrailer(file, firstLength, next, packet.firstBlock)) {
     return EndAtCutRecord(file);
   }
   const std::uint32_t secondLength = LoadU32LE(next);
   if (!ReadBlockAndTrailer(file, secondLength, {}, packet.secondBlock)) {
+    return EndAtCutRecord(file);
+  }
+  return std::uint64_t{kRecordFramingSize} + firstLength + secondLength;
+}
+
+std::uint64_t SkipRecord(InputFile& file, RecordHead& head) {
+  std::uint32_t firstLength = 0;
+  const HeadRead read = ReadHead(file, head, firstLength);
+  if (read == HeadRead::End) {
+    return 0;
+  }
+  if (read == HeadRead::Cut || !SkipBlock(file, firstLength) || file.Remaining() < 4) {
+    return EndAtCutRecord(file);
+  }
+  const std::uint32_t secondLength = file.ReadU32();
+  if (!SkipBlock(file, secondLength)) {
     return EndAtCutRecord(file);
   }
   return std::uint64_t{kRecordFramingSize} + firstLength + secondLength;

@@ -18,6 +18,9 @@ inline constexpr std::uint64_t kMaxPictureBytes = 1ull << 30;
 // No clock gives times beyond 2^61 units (7,000 years) either side of its origin; bounding them
 // keeps every sum and difference of frame times inside 64 bits.
 inline constexpr Time kMaxTimestamp = Time{1} << 61;
+// Longest video a recording may make. Gaps become one spacer frame per interval, so a single
+// timestamp could otherwise ask for billions of frames and keep a conversion busy for ever.
+inline constexpr Time kMaxVideoLength = 24 * 3600 * kTimeUnitsPerSecond;
 
 inline constexpr std::uint32_t kRawRecordingHeaderPrefix = 12;
 inline constexpr std::uint32_t kRecordFramingSize = 20;
@@ -41,6 +44,16 @@ std::uint64_t ReadRecordingHeader(InputFile& file, BitmapFormat& streamFormat);
 // written (the file has grown since it was opened). A file that ends inside a record and has not
 // grown is truncated (38). A timestamp beyond kMaxTimestamp either side is invalid data (13).
 std::uint64_t ReadRecord(InputFile& file, RecordingPacket& packet);
+
+// A record's kind and timestamp, read without its blocks.
+struct RecordHead {
+  PacketKind kind = PacketKind::None;
+  Time timestamp = 0;
+};
+
+// Reads the next record's kind and timestamp and moves past its blocks; returns the bytes the
+// record takes, or 0 when the records end, by the rules and limits of ReadRecord.
+std::uint64_t SkipRecord(InputFile& file, RecordHead& head);
 
 // True when a 32-bit bit-fields format has the ordinary masks and is in fact plain 32-bit RGB.
 bool IsPlainRgb32BitFields(const BitmapFormat& format);

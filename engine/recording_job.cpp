@@ -12,10 +12,6 @@ namespace {
 // Nothing real puts this much into one frame interval; a hostile file must not make us try.
 constexpr std::size_t kMaxBundleSize = 512u << 20;
 
-// Longest video a recording may make. Gaps become one spacer frame per interval, so a single
-// timestamp could otherwise ask for billions of frames and keep the conversion busy for ever.
-constexpr Time kMaxVideoLength = 24 * 3600 * kTimeUnitsPerSecond;
-
 bool StartsKeyBundle(PacketKind kind) {
   return kind == PacketKind::Fint || kind == PacketKind::Kfrm;
 }

@@ -3,8 +3,9 @@
 #
 #   scripts/fuzz.sh TARGET|all [SECONDS] [libFuzzer options...]
 #
-# TARGET is fuzz_recording_job, fuzz_avi_input_job or fuzz_decode_packet; "all" runs the three one
-# after the other, SECONDS each (default 600). Builds with clang, AddressSanitizer and
+# TARGET is fuzz_recording_job, fuzz_avi_input_job, fuzz_decode_packet or fuzz_still_picture (the
+# thumbnailer's picture search, seeded with both kinds of input); "all" runs the four one after the
+# other, SECONDS each (default 600). Builds with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in build-fuzz/ (or $REELKIT_FUZZ_BUILD_DIR), writes the seed corpora
 # with the recording writer (and converts its recordings to pass-through AVIs with reelkit), keeps
 # the growing corpus in <build>/fuzz-corpus/TARGET and any finding in <build>/fuzz-findings/TARGET/.
@@ -13,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(fuzz_recording_job fuzz_avi_input_job fuzz_decode_packet)
+targets=(fuzz_recording_job fuzz_avi_input_job fuzz_decode_packet fuzz_still_picture)
 usage="usage: scripts/fuzz.sh ${targets[*]// /|}|all [SECONDS] [libFuzzer options...]"
 [ $# -ge 1 ] || { echo "$usage" >&2; exit 2; }
 chosen=$1
@@ -21,7 +22,7 @@ seconds=${2:-600}
 shift $(($# >= 2 ? 2 : 1))
 case "$chosen" in
   all) run=("${targets[@]}") ;;
-  fuzz_recording_job | fuzz_avi_input_job | fuzz_decode_packet) run=("$chosen") ;;
+  fuzz_recording_job | fuzz_avi_input_job | fuzz_decode_packet | fuzz_still_picture) run=("$chosen") ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
 
@@ -52,11 +53,13 @@ if [ ! -d "$seeds/avi" ]; then
 fi
 flock -u 9
 
-seed_dir() {
+# One folder a line.
+seed_dirs() {
   case "$1" in
     fuzz_recording_job) echo "$seeds/recording" ;;
     fuzz_avi_input_job) echo "$seeds/avi" ;;
     fuzz_decode_packet) echo "$seeds/bundle" ;;
+    fuzz_still_picture) printf '%s\n' "$seeds/recording" "$seeds/avi" ;;
   esac
 }
 
@@ -65,13 +68,14 @@ for target in "${run[@]}"; do
   corpus=$build_dir/fuzz-corpus/$target
   findings=$build_dir/fuzz-findings/$target
   mkdir -p "$corpus" "$findings"
+  mapfile -t target_seeds < <(seed_dirs "$target")
   echo "== $target for $seconds s"
   # A conversion may hold a picture of up to 1 GiB in several buffers, and every format
   # announcement clears them: the limits leave room for that under the sanitizers, on a shared
   # machine, while still catching anything unbounded.
   if ! nice -n 10 "$build_dir/tests/fuzz/$target" -max_total_time="$seconds" \
     -rss_limit_mb=6144 -malloc_limit_mb=1300 -timeout=300 -print_final_stats=1 \
-    -artifact_prefix="$findings/" "$@" "$corpus" "$(seed_dir "$target")"; then
+    -artifact_prefix="$findings/" "$@" "$corpus" "${target_seeds[@]}"; then
     echo "== $target found a fault; see $findings/" >&2
     status=1
   fi

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  zlib1g-dev liblzf-dev
+  zlib1g-dev liblzf-dev libpng-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
   qt6-base-dev fonts-dejavu-core fonts-wqy-microhei
   # The wizard's standard buttons in the user's language, and its screenshots in a real window.
@@ -15,6 +15,9 @@ packages=(
   gdb
   # The browser test: an MP4 played in headless Chromium, driven by a Python script.
   chromium python3
+  # The MIME package's tests: its document type, a database of its own, the type gio reads from
+  # it; and the benchmark's reference thumbnailer.
+  shared-mime-info libxml2-utils libglib2.0-bin ffmpegthumbnailer
   # The fuzz targets: clang with its sanitizer and libFuzzer runtimes, llvm's symbolizer.
   clang libclang-rt-14-dev llvm
   # Installing and packaging: the install tests' validators and completion, the packages and

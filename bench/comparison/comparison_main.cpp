@@ -38,6 +38,8 @@ struct Options {
   std::string longRecording;
   std::string depthChange;
   std::string depthKept;
+  std::string thumbnailer;
+  std::string ffmpegThumbnailer = "/usr/bin/ffmpegthumbnailer";
   std::string work = (std::filesystem::temp_directory_path() / "reelkit-comparison").string();
   int runs = 3;
 };
@@ -57,6 +59,10 @@ Options ParseOptions(int argc, char** argv) {
       options.depthChange = value;
     } else if (name == "--depth-kept") {
       options.depthKept = value;
+    } else if (name == "--thumbnailer") {
+      options.thumbnailer = value;
+    } else if (name == "--ffmpegthumbnailer") {
+      options.ffmpegThumbnailer = value;
     } else if (name == "--runs") {
       options.runs = std::max(1, std::atoi(value.c_str()));
     } else if (name == "--work") {
@@ -69,7 +75,8 @@ Options ParseOptions(int argc, char** argv) {
       options.depthChange.empty() != options.depthKept.empty()) {
     throw std::invalid_argument(
         "usage: reelkit_comparison --reelkit PATH --short REC --long REC [--depth-change REC "
-        "--depth-kept REC] [--runs N] [--work DIR]");
+        "--depth-kept REC] [--thumbnailer PATH [--ffmpegthumbnailer PATH]] [--runs N] [--work "
+        "DIR]");
   }
   return options;
 }
@@ -186,6 +193,9 @@ class CComparison {
     f["vqsc_rss_kb"] = static_cast<double>(passThrough.peakResidentKb);
 
     MeasureH264(f);
+    if (!options_.thumbnailer.empty()) {
+      MeasureThumbnails(f);
+    }
 
     if (HasDepthPair()) {
       const ProcessCost changed = Convert(options_.depthChange, "depth_change.avi", "MSVC");
@@ -236,6 +246,26 @@ class CComparison {
     f["h264_long_cpu_seconds"] = whole.cpuSeconds;
     f["h264_long_rss_kb"] = static_cast<double>(whole.peakResidentKb);
     f["h264_rss_growth"] = static_cast<double>(whole.peakResidentKb) / f["h264_short_rss_kb"];
+  }
+
+  // Our thumbnail of the ten-minute recording beside Debian's video thumbnailer making the same
+  // 256-pixel thumbnail of the MP4 we made of it (just above, in this run).
+  void MeasureThumbnails(RunFigures& f) const {
+    const ProcessCost ours = RunProcess(
+        {options_.thumbnailer, "-s", "256", options_.longRecording, WorkPath("long_thumbnail.png")},
+        "", WorkPath("time.txt"));
+    const ProcessCost reference =
+        RunProcess({options_.ffmpegThumbnailer, "-s", "256", "-i", WorkPath("long_h264.mp4"), "-o",
+                    WorkPath("long_h264_thumbnail.png")},
+                   "", WorkPath("time.txt"));
+    if (ours.exitStatus != 0 || reference.exitStatus != 0) {
+      throw std::runtime_error("a thumbnailer failed on the ten-minute recording");
+    }
+    f["thumbnail_seconds"] = ours.seconds;
+    f["thumbnail_rss_kb"] = static_cast<double>(ours.peakResidentKb);
+    f["ffmpegthumbnailer_seconds"] = reference.seconds;
+    f["ffmpegthumbnailer_rss_kb"] = static_cast<double>(reference.peakResidentKb);
+    f["thumbnail_speedup"] = reference.seconds / ours.seconds;
   }
 
   // Throws unless every picture of the recording was compared: a file that ends early or shows
@@ -312,6 +342,16 @@ class CComparison {
           Figure(key + "_rss_growth"), memoryLimitKb / 1024, Verdict(met));
     }
     PrintH264Rows();
+    if (!options_.thumbnailer.empty()) {
+      const double peakMb = Figure("thumbnail_rss_kb") / 1024;
+      std::printf(
+          "| Thumbnail, 256 pixels, of the 10-minute recording | %.3f s, %.1f MB peak | "
+          "ffmpegthumbnailer -s 256 on its H.264 MP4: %.3f s, %.1f MB peak | %.2f x | >= 1 x and "
+          "< 100 MB | %s |\n",
+          Figure("thumbnail_seconds"), peakMb, Figure("ffmpegthumbnailer_seconds"),
+          Figure("ffmpegthumbnailer_rss_kb") / 1024, Figure("thumbnail_speedup"),
+          Verdict(Figure("thumbnail_speedup") >= 1 && peakMb < 100));
+    }
     if (HasDepthPair()) {
       std::printf(
           "| 10 minutes to MSVC, 32 to 16 bits after 1 s | %.1f s | the same kept at 32 bits "

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -343,6 +344,24 @@ TEST_P(BadInputThroughBinary, PrintsItsMessageAndKeepsWhatItMust) {
         ExpectPlaysCleanly(output);
       }
     }
+  }
+}
+
+// The thumbnailer reads a file as the conversion does, so it makes a PNG of exactly the inputs
+// the conversion completes, and of none of those it fails on: those end with a non-zero exit and
+// leave no file, not even a temporary one.
+TEST_P(BadInputThroughBinary, ThumbnailerMakesAPngExactlyWhenTheConversionCompletes) {
+  const BadInput& row = GetParam();
+  TempDir dir;
+  const std::string input = dir.Write("input.bin", row.input());
+  const std::string png = dir.File("thumbnail.png");
+  const auto run = RunProcess({THUMBNAILER_BINARY, "-s", "64", input, png});
+  if (row.exitStatus == 0) {
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(ReadFileBytes(png).substr(1, 3), "PNG");
+  } else {
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   }
 }
 

@@ -1,0 +1,23 @@
+#include "engine/failure_capture.h"
+
+#include <cerrno>
+#include <exception>
+#include <new>
+
+namespace reelkit {
+
+ConversionFailure FailureOfCurrentException() {
+  try {
+    throw;
+  } catch (const CReelkitException& failure) {
+    return failure.Failure();
+  } catch (const std::bad_alloc&) {
+    return {ConvertErrorKind::ReadInputFailed, ENOMEM, OutOfMemory{}};
+  } catch (const std::exception& failure) {
+    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{failure.what()}};
+  } catch (...) {
+    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{}};
+  }
+}
+
+}  // namespace reelkit

@@ -29,6 +29,7 @@ check_layout() {
   local expected actual
   expected=$(sort <<EOF
 usr/bin/reelkit
+usr/bin/reelkit-thumbnailer
 usr/bin/reelkit-wizard
 usr/$libdir/reelkit/reelkit-symbolize
 usr/$libdir/reelkit/vqcodec.ax
@@ -46,13 +47,16 @@ usr/share/icons/hicolor/scalable/apps/$app_id.svg
 usr/share/man/man1/reelkit-wizard.1.gz
 usr/share/man/man1/reelkit.1.gz
 usr/share/metainfo/$app_id.metainfo.xml
+usr/share/mime/packages/reelkit-mime.xml
+usr/share/thumbnailers/reelkit.thumbnailer
 EOF
 )
   actual=$(cd "$root" && find . -type f -printf '%P\n' | sort)
   [ "$actual" = "$expected" ] || fail "installed files differ:
 $(diff <(echo "$expected") <(echo "$actual") || true)"
   local file
-  for file in usr/bin/reelkit usr/bin/reelkit-wizard "usr/$libdir/reelkit/reelkit-symbolize"; do
+  for file in usr/bin/reelkit usr/bin/reelkit-thumbnailer usr/bin/reelkit-wizard \
+    "usr/$libdir/reelkit/reelkit-symbolize"; do
     [ -x "$root/$file" ] || fail "$file is not executable"
   done
   local size

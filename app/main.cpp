@@ -1,12 +1,11 @@
 // Start-up of the command line: with arguments it converts one file; without, it hands over to
 // the wizard.
-#include <sys/stat.h>
-
 #include "app/command_line.h"
 #include "app/interruption.h"
 #include "app/standard_streams.h"
 #include "app/stdout_client.h"
 #include "app/wizard_hand_over.h"
+#include "common/file_stamp.h"
 #include "engine/convert.h"
 #include "support/crash_reporter.h"
 
@@ -16,28 +15,6 @@ constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitBySignal = 128;
-
-// What the output path held, to tell afterwards whether a conversion changed it.
-struct FileStamp {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec changed{};
-
-  static FileStamp Of(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-      return {};
-    }
-    return {true, info.st_dev, info.st_ino, info.st_size, info.st_ctim};
-  }
-  bool IsUnchangedSince(const FileStamp& other) const {
-    return exists == other.exists && device == other.device && inode == other.inode &&
-           size == other.size && changed.tv_sec == other.changed.tv_sec &&
-           changed.tv_nsec == other.changed.tv_nsec;
-  }
-};
 
 int RunCommandLine(int argc, char** argv) {
   using namespace reelkit;
@@ -51,6 +28,7 @@ int RunCommandLine(int argc, char** argv) {
   // itself: there is no registry that an earlier wizard run could have filled.
   RegisterCodecModule();
   CStdOutConverterClient client(format);
+  // What the output path held, to tell afterwards whether the conversion changed it.
   const FileStamp before = FileStamp::Of(commandLine.outputPath);
   const bool converted = ConvertFile(commandLine.inputPath, commandLine.outputPath, format, client);
   if (converted) {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/comparison/spawn_actions.h"
+
 extern char** environ;
 
 namespace {
@@ -24,18 +26,6 @@ constexpr int kDefaultPairs = 201;
 constexpr int kWarmUpPairs = 5;
 constexpr double kTargetRatio = 0.60;
 
-class CSpawnActions {
- public:
-  CSpawnActions() { posix_spawn_file_actions_init(&actions_); }
-  ~CSpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-  CSpawnActions(const CSpawnActions&) = delete;
-  CSpawnActions& operator=(const CSpawnActions&) = delete;
-  posix_spawn_file_actions_t* get() { return &actions_; }
-
- private:
-  posix_spawn_file_actions_t actions_{};
-};
-
 // Wall time of one whole run, its output discarded; throws unless it exits with the status given.
 double RunSeconds(const std::vector<std::string>& arguments, int expectedStatus) {
   std::vector<char*> argv;
@@ -43,7 +33,7 @@ double RunSeconds(const std::vector<std::string>& arguments, int expectedStatus)
     argv.push_back(const_cast<char*>(argument.c_str()));
   }
   argv.push_back(nullptr);
-  CSpawnActions actions;
+  reelkit::bench::CSpawnActions actions;
   posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();

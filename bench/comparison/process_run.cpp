@@ -10,6 +10,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "bench/comparison/spawn_actions.h"
+
 extern char** environ;
 
 namespace reelkit::bench {
@@ -19,18 +21,6 @@ namespace {
 double Seconds(const timeval& time) {
   return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
 }
-
-class CSpawnActions {
- public:
-  CSpawnActions() { posix_spawn_file_actions_init(&actions_); }
-  ~CSpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-  CSpawnActions(const CSpawnActions&) = delete;
-  CSpawnActions& operator=(const CSpawnActions&) = delete;
-  posix_spawn_file_actions_t* get() { return &actions_; }
-
- private:
-  posix_spawn_file_actions_t actions_{};
-};
 
 }  // namespace
 

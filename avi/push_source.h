@@ -99,7 +99,7 @@ class CPushPinBitmap : public CSourceStream {
   CManualResetEvent loopEnded_{events_};
 };
 
-// The first filter of the recording pipeline: one output pin, "Out", fed by the recorder.
+// The first filter of the recording pipeline: one output pin, fed by the recorder.
 class CPushSourceBitmap {
  public:
   CPushSourceBitmap() = default;
@@ -107,7 +107,6 @@ class CPushSourceBitmap {
   CPushSourceBitmap& operator=(const CPushSourceBitmap&) = delete;
 
   CPushPinBitmap& Pin() { return pin_; }
-  const char* PinName() const { return "Out"; }
 
   void SetFrameFormat(std::span<const std::uint8_t> format,
                       const std::array<std::uint32_t, 3>& masks, Time frameDuration) {

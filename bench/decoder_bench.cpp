@@ -249,15 +249,15 @@ void DecodeBundleCase(benchmark::State& state, std::uint16_t bitCount) {
   }
   Bytes frame(std::size_t{kWidth} * kHeight * 4);
   CScreenStreamDecoder decoder;
-  decoder.Initialize(stream, output, kFourCCScreenCodec);
+  decoder.Initialize(stream, output);
   Bytes fint = bench::BundleHeader("KBND");
   bench::AppendSubPacket(fint, MakeFourCC('F', 'I', 'N', 'T'), {});
   bench::AppendSubPacket(fint, MakeFourCC('M', 'O', 'U', 'S'), CursorShapePayload(32));
-  decoder.DecodePacket(stream, output, kFourCCScreenCodec, fint, frame);
+  decoder.DecodePacket(stream, output, fint, frame);
   Bytes bundle = bench::BundleHeader("BNDL");
   bench::AppendSubPacket(bundle, MakeFourCC('D', 'L', 'T', 'A'), bench::SmallDeltaPayload());
   for (auto _ : state) {
-    decoder.DecodePacket(stream, output, kFourCCScreenCodec, bundle, frame);
+    decoder.DecodePacket(stream, output, bundle, frame);
     benchmark::DoNotOptimize(frame.data());
     benchmark::ClobberMemory();
   }

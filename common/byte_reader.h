@@ -19,10 +19,6 @@ class ByteReader {
   std::size_t Position() const { return position_; }
   bool AtEnd() const { return position_ == bytes_.size(); }
 
-  std::optional<std::uint16_t> ReadU16() {
-    auto p = Take(2);
-    return p ? std::optional(LoadU16LE(p->data())) : std::nullopt;
-  }
   std::optional<std::uint32_t> ReadU32() {
     auto p = Take(4);
     return p ? std::optional(LoadU32LE(p->data())) : std::nullopt;

@@ -111,8 +111,8 @@ CScreenStreamDecoder::CScreenStreamDecoder() = default;
 
 CScreenStreamDecoder::~CScreenStreamDecoder() = default;
 
-void CScreenStreamDecoder::Initialize(const BitmapFormat& streamFormat, BitmapFormat& outputFormat,
-                                      FourCC) {
+void CScreenStreamDecoder::Initialize(const BitmapFormat& streamFormat,
+                                      BitmapFormat& outputFormat) {
   if (initialized_) {
     return;
   }
@@ -134,7 +134,7 @@ void CScreenStreamDecoder::Initialize(const BitmapFormat& streamFormat, BitmapFo
 }
 
 void CScreenStreamDecoder::DecodePacket(const BitmapFormat& streamFormat,
-                                        BitmapFormat& outputFormat, FourCC,
+                                        BitmapFormat& outputFormat,
                                         std::span<const std::uint8_t> packet,
                                         std::span<std::uint8_t> frame) {
   try {

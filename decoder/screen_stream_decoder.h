@@ -29,13 +29,13 @@ class CScreenStreamDecoder {
   // job's output bitmap format (already 32 bits, compression 0, for 4/8/24-bit streams; holds the
   // stream's colour table at start); the decoder reads and may change it (FINT, INIT). Throws
   // CAviException_InvalidData for a bad format. Does nothing once initialised.
-  void Initialize(const BitmapFormat& streamFormat, BitmapFormat& outputFormat, FourCC codec);
+  void Initialize(const BitmapFormat& streamFormat, BitmapFormat& outputFormat);
 
   // packet: a whole bundle starting with its own FourCC ("BNDL"/"KBND"); frame: the caller's
   // picture buffer (bottom-up DIB in the output format, kept by the caller between calls). Every
   // write into frame is bounded by frame.size() and by the output format's image size. Throws the
   // CAviException family after returning to the uninitialised state with empty buffers.
-  void DecodePacket(const BitmapFormat& streamFormat, BitmapFormat& outputFormat, FourCC codec,
+  void DecodePacket(const BitmapFormat& streamFormat, BitmapFormat& outputFormat,
                     std::span<const std::uint8_t> packet, std::span<std::uint8_t> frame);
 
   bool IsInitialized() const { return initialized_; }

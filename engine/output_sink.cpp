@@ -49,7 +49,7 @@ void COutputSink::CreateDecoder(const BitmapFormat& streamFormat) {
   decoder_.reset();
   decoder_ = std::make_unique<CScreenStreamDecoder>();
   try {
-    decoder_->Initialize(streamFormat_, outputFormat_, kFourCCScreenCodec);
+    decoder_->Initialize(streamFormat_, outputFormat_);
   } catch (const CAviException& failure) {
     ThrowDamagedScreenData(failure);
   }
@@ -73,8 +73,7 @@ Time COutputSink::OpenRecorder() {
 
 void COutputSink::DecodeIntoFrame(std::span<const std::uint8_t> packet) {
   try {
-    decoder_->DecodePacket(streamFormat_, outputFormat_, kFourCCScreenCodec, packet,
-                           frameBuffer_.span());
+    decoder_->DecodePacket(streamFormat_, outputFormat_, packet, frameBuffer_.span());
   } catch (const CAviException& failure) {
     ThrowDamagedScreenData(failure);
   }

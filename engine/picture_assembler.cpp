@@ -86,7 +86,7 @@ CPictureAssembler::CPictureAssembler(const BitmapFormat& streamFormat, std::uint
   CheckPixels(stream.width, stream.height, maxPixels);
   outputFormat_ = DecodedPictureFormat(streamFormat_);
   try {
-    decoder_.Initialize(streamFormat_, outputFormat_, kFourCCScreenCodec);
+    decoder_.Initialize(streamFormat_, outputFormat_);
   } catch (const CAviException& failure) {
     ThrowDamagedScreenData(failure);
   }
@@ -119,8 +119,7 @@ void CPictureAssembler::Flush() {
     return;
   }
   try {
-    decoder_.DecodePacket(streamFormat_, outputFormat_, kFourCCScreenCodec, bundle_.span(),
-                          frame_.span());
+    decoder_.DecodePacket(streamFormat_, outputFormat_, bundle_.span(), frame_.span());
   } catch (const CAviException& failure) {
     ThrowDamagedScreenData(failure);
   }

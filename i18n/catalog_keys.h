@@ -45,6 +45,7 @@ inline constexpr std::u16string_view kReviewReplacesSource = u"VQGUI.REELKIT.REV
 
 // Conversion and finish pages, and the conversion log.
 inline constexpr std::u16string_view kCurrentFile = u"VQGUI.REELKIT.DOJOB.CURRENTFILE";
+inline constexpr std::u16string_view kConvertingFiles = u"VQGUI.REELKIT.DOJOB.CONVERTFILES";
 inline constexpr std::u16string_view kFileExists = u"VQGUI.REELKIT.DOJOB.FILEEXIST";
 inline constexpr std::u16string_view kInvalidFormat = u"VQGUI.REELKIT.DOJOB.INVALIDFORMAT";
 inline constexpr std::u16string_view kErrorOpen = u"VQGUI.REELKIT.DOJOB.ERROROPEN";
@@ -157,6 +158,7 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kReviewSharedName,
                                            kReviewReplacesSource,
                                            kCurrentFile,
+                                           kConvertingFiles,
                                            kFileExists,
                                            kInvalidFormat,
                                            kErrorOpen,

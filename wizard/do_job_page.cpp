@@ -13,11 +13,6 @@
 #include "wizard/qt_text.h"
 
 namespace reelkit {
-namespace {
-
-constexpr std::u16string_view kConvertingFiles = u"VQGUI.REELKIT.DOJOB.CONVERTFILES";
-
-}  // namespace
 
 // A label that shortens its text in the middle to fit, so both ends of a long path stay visible.
 class CElidedLabel final : public QLabel {
@@ -149,7 +144,7 @@ CReelkitDoJobPage::~CReelkitDoJobPage() {
 }
 
 void CReelkitDoJobPage::initializePage() {
-  status_->setText(CatalogText(catalog_, kConvertingFiles));
+  status_->setText(CatalogText(catalog_, catalog_keys::kConvertingFiles));
   currentFileLabel_->setText(CatalogText(catalog_, catalog_keys::kCurrentFile));
   StartWorker();
 }

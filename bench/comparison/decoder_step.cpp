@@ -42,17 +42,17 @@ DecoderStepFigures MeasureDecoderStep(int width, int height) {
   BitmapFormat output = stream;
   Bytes frame(DibImageSize(header.width, header.height, 32));
   CScreenStreamDecoder decoder;
-  decoder.Initialize(stream, output, kFourCCScreenCodec);
+  decoder.Initialize(stream, output);
   Bytes start = BundleHeader("KBND");
   AppendSubPacket(start, MakeFourCC('F', 'I', 'N', 'T'), {});
-  decoder.DecodePacket(stream, output, kFourCCScreenCodec, start, frame);
+  decoder.DecodePacket(stream, output, start, frame);
   Bytes bundle = BundleHeader("BNDL");
   AppendSubPacket(bundle, MakeFourCC('D', 'L', 'T', 'A'), SmallDeltaPayload());
 
   Bytes copy(frame.size());
   DecoderStepFigures figures;
-  figures.bundleSeconds = MedianSeconds(
-      [&] { decoder.DecodePacket(stream, output, kFourCCScreenCodec, bundle, frame); });
+  figures.bundleSeconds =
+      MedianSeconds([&] { decoder.DecodePacket(stream, output, bundle, frame); });
   figures.memcpySeconds = MedianSeconds([&] {
     std::memcpy(copy.data(), frame.data(), frame.size());
     benchmark::DoNotOptimize(copy.data());

@@ -99,8 +99,8 @@ TEST_P(HostileBundles, StayInsideTheirBuffersAndThrowOnlyTheDecodersExceptions) 
   const auto keyPicture = [&](CScreenStreamDecoder& decoder) {
     BitmapFormat format = output;
     Bytes frame(DibImageSize(13, 9, 32));
-    decoder.Initialize(stream, format, kFourCCScreenCodec);
-    decoder.DecodePacket(stream, format, kFourCCScreenCodec, seeds.front(), frame);
+    decoder.Initialize(stream, format);
+    decoder.DecodePacket(stream, format, seeds.front(), frame);
     return frame;
   };
   CScreenStreamDecoder fresh;
@@ -115,8 +115,8 @@ TEST_P(HostileBundles, StayInsideTheirBuffersAndThrowOnlyTheDecodersExceptions) 
     const Bytes& seed = seeds[round % seeds.size()];
     const Bytes packet = round % 3 == 0 ? seed : Mutate(seed, random);
     try {
-      decoder.Initialize(stream, changing, kFourCCScreenCodec);
-      decoder.DecodePacket(stream, changing, kFourCCScreenCodec, packet, frame);
+      decoder.Initialize(stream, changing);
+      decoder.DecodePacket(stream, changing, packet, frame);
     } catch (const CAviException&) {
       ++thrown;
       ASSERT_FALSE(decoder.IsInitialized());

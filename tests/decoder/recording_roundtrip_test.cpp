@@ -186,11 +186,11 @@ class RecordingRoundTrip : public ::testing::TestWithParam<WriterCase> {
       output_.SetPictureFormat(32, kCompressionRgb);
     }
     frame_.assign(DibImageSize(kWidth, kHeight, 32), 0xCC);
-    decoder_.Initialize(stream_, output_, kFourCCScreenCodec);
+    decoder_.Initialize(stream_, output_);
   }
 
   void Decode(const testing::Bundle& bundle) {
-    decoder_.DecodePacket(stream_, output_, kFourCCScreenCodec, bundle.Packet(), frame_);
+    decoder_.DecodePacket(stream_, output_, bundle.Packet(), frame_);
   }
 
   void ExpectScreen(const ObservedRecord& seen, const std::string& where) {

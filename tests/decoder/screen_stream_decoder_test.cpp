@@ -36,13 +36,11 @@ struct Session {
       : stream(streamFormat),
         output(OutputFormatFor(streamFormat)),
         frame(DibImageSize(stream.Header().width, stream.Header().height, 32), 0xCC) {
-    decoder.Initialize(stream, output, kFourCCScreenCodec);
+    decoder.Initialize(stream, output);
   }
 
   void Decode(const Bundle& bundle) { Decode(bundle.Packet()); }
-  void Decode(const Bytes& packet) {
-    decoder.DecodePacket(stream, output, kFourCCScreenCodec, packet, frame);
-  }
+  void Decode(const Bytes& packet) { decoder.DecodePacket(stream, output, packet, frame); }
   Bytes Screen() const { return Bytes(decoder.ScreenImage().begin(), decoder.ScreenImage().end()); }
   // The picture the output format describes now.
   Bytes Picture() const {
@@ -269,12 +267,12 @@ TEST_P(FormatCheck, RefusesWhatTheDecoderCannotDraw) {
   BitmapFormat output = stream;
   CScreenStreamDecoder decoder;
   if (c.accepted) {
-    EXPECT_NO_THROW(decoder.Initialize(stream, output, kFourCCScreenCodec));
+    EXPECT_NO_THROW(decoder.Initialize(stream, output));
     EXPECT_TRUE(decoder.IsInitialized());
     return;
   }
   try {
-    decoder.Initialize(stream, output, kFourCCScreenCodec);
+    decoder.Initialize(stream, output);
     FAIL() << "no exception";
   } catch (const CAviException_InvalidData& e) {
     EXPECT_EQ(e.Code(), 13u);
@@ -298,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, FormatCheck,
 TEST(ScreenStreamDecoder, InitializeTwiceKeepsTheFirstFormat) {
   Session session(testing::MakeFormat(4, 3, 32));
   const BitmapFormat other = testing::MakeFormat(0, 0, 0);
-  EXPECT_NO_THROW(session.decoder.Initialize(other, session.output, kFourCCScreenCodec));
+  EXPECT_NO_THROW(session.decoder.Initialize(other, session.output));
   EXPECT_EQ(session.decoder.NativeLayout(), (PlaneLayout{4, 3, 32}));
 }
 
@@ -338,7 +336,7 @@ TEST(ScreenStreamDecoder, ExceptionResetsTheStateAndTheCursor) {
   // Deltas find no planes now, and after a fresh start the cursor is gone.
   session.Decode(Bundle().Add("DLTA", testing::DeltaPayload(0, 0, 4, 3, ShowAllRows())));
   EXPECT_TRUE(session.Screen().empty());
-  session.decoder.Initialize(session.stream, session.output, kFourCCScreenCodec);
+  session.decoder.Initialize(session.stream, session.output);
   session.Decode(KeyBundle(session, Bytes(kFrame32, 0x11), Bytes(kFrame32, 0x22)));
   EXPECT_EQ(session.frame, Bytes(kFrame32, 0x11));
 }
@@ -382,7 +380,7 @@ TEST(ScreenStreamDecoder, ShortFrameBufferBoundsEveryWrite) {
   Bundle bundle = KeyBundle(session, image, image);
   bundle.Add("MOUS", testing::CursorShapePayload(2, 2, 0, 0, Bytes(12, 0)))
       .Add("MPOS", testing::CursorPositionPayload(3, 2));
-  session.decoder.DecodePacket(session.stream, session.output, kFourCCScreenCodec, bundle.Packet(),
+  session.decoder.DecodePacket(session.stream, session.output, bundle.Packet(),
                                std::span<std::uint8_t>(buffer).first(20));
   EXPECT_EQ(Bytes(buffer.begin() + 20, buffer.end()), Bytes(44, 0xCC));
   EXPECT_NE(Bytes(buffer.begin(), buffer.begin() + 16), Bytes(16, 0xCC));

@@ -30,7 +30,7 @@ TEST_P(SteadyState, BundlesAfterTheFirstAllocateNothing) {
   Bytes frame(DibImageSize(kWidth, kHeight, 32));
   const std::size_t native = DibImageSize(kWidth, kHeight, bits);
   CScreenStreamDecoder decoder;
-  decoder.Initialize(stream, output, kFourCCScreenCodec);
+  decoder.Initialize(stream, output);
 
   const Bytes opcodes{13, 2, 1, 2, 3, 4, 5, 6, 7, 8, 12, 3, 7, 2, 9, 9, 9, 9};
   testing::MoveRecordFields copy{0, 0, 0, 20, 10};
@@ -52,12 +52,12 @@ TEST_P(SteadyState, BundlesAfterTheFirstAllocateNothing) {
 
   // The first bundles size the buffers, which the count must see, heap and page storage alike.
   const testing::CAllocationCount sizing;
-  decoder.DecodePacket(stream, output, kFourCCScreenCodec, key.Packet(), frame);
-  decoder.DecodePacket(stream, output, kFourCCScreenCodec, steady.Packet(), frame);
+  decoder.DecodePacket(stream, output, key.Packet(), frame);
+  decoder.DecodePacket(stream, output, steady.Packet(), frame);
   EXPECT_GT(sizing.Made(), 0u);
   const testing::CAllocationCount allocations;
   for (int k = 0; k < 20; ++k) {
-    decoder.DecodePacket(stream, output, kFourCCScreenCodec, steady.Packet(), frame);
+    decoder.DecodePacket(stream, output, steady.Packet(), frame);
   }
   EXPECT_EQ(allocations.Made(), 0u);
 }

@@ -65,15 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> input(data + 1, size - 1);
   constexpr std::array<std::uint8_t, 3> kSeparator = {'|', '~', '|'};
   try {
-    decoder.Initialize(stream, output, kFourCCScreenCodec);
+    decoder.Initialize(stream, output);
     auto begin = input.begin();
     while (begin != input.end()) {
       auto end = std::search(begin, input.end(), kSeparator.begin(), kSeparator.end());
       try {
-        decoder.DecodePacket(stream, output, kFourCCScreenCodec,
-                             std::span<const std::uint8_t>(begin, end), frame);
+        decoder.DecodePacket(stream, output, std::span<const std::uint8_t>(begin, end), frame);
       } catch (const CAviException&) {
-        decoder.Initialize(stream, output, kFourCCScreenCodec);
+        decoder.Initialize(stream, output);
       }
       begin = end == input.end() ? end : end + kSeparator.size();
     }

@@ -19,15 +19,10 @@ bool IsBlankOnly(const std::string& text) {
   return true;
 }
 
+// Any other value leaves the format as it was.
 void ApplyFourCCOption(const std::string& value, OutputFormat& format) {
-  if (value == "MRLE") {
-    format = OutputFormat::MicrosoftRle;
-  } else if (value == "MSVC") {
-    format = OutputFormat::MicrosoftVideo1;
-  } else if (value == "H264") {
-    format = OutputFormat::H264Mp4;
-  } else if (value == "VQSC") {
-    format = OutputFormat::ScreenCodec;
+  if (const OutputFormatDescriptor* row = FindOutputFormatNamed(value)) {
+    format = row->format;
   }
 }
 

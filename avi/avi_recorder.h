@@ -35,10 +35,11 @@ std::optional<AviFileFormat> AviFileFormatFor(const BitmapFormat& firstPicture);
 // Turns a timed sequence of samples into one AVI file. The pipeline (push source, the compressor
 // found for the FourCC, AVI multiplexer) is built by the first sample and lives until Close.
 //
-// Pass-through mode (FourCC "VQSC"): samples are bundles of the screen stream, borrowed for the
-// length of the call, which waits until the streaming thread has copied them. Copy mode (every
-// other FourCC): samples are decoded pictures, copied and encoded on the streaming thread while
-// the caller goes on; a picture handed over while the one before is still pending waits for it.
+// Pass-through mode (the screen codec's FourCC): samples are bundles of the screen stream,
+// borrowed for the length of the call, which waits until the streaming thread has copied them.
+// Copy mode (every other FourCC): samples are decoded pictures, copied and encoded on the
+// streaming thread while the caller goes on; a picture handed over while the one before is still
+// pending waits for it.
 class CAviRecorder final : public IVideoRecorder {
  public:
   CAviRecorder(double framesPerSecond, FourCC fourcc);

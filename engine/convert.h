@@ -20,7 +20,7 @@ enum class InputKind : std::int32_t {
 bool DetectInputKind(const std::string& inputPath, InputKind& kind);
 
 // Loads "vqcodec.ax" from the program's private folder and calls its DllRegisterServer, which adds
-// the "VQSC" compressor that pass-through output needs. Once per process, before the first
+// the screen codec's compressor that pass-through output needs. Once per process, before the first
 // conversion to VQSC; false when the module or its export is missing.
 bool RegisterCodecModule();
 

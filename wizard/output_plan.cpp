@@ -56,8 +56,7 @@ class COutputPlanner {
   PlannedOutput PlanOne(const std::string& sourcePath) {
     PlannedOutput planned;
     planned.source = sourcePath;
-    planned.output =
-        OutputPathFor(sourcePath, state_.destinationDir, state_.outputFormat, state_.fourcc);
+    planned.output = OutputPathFor(sourcePath, state_.destinationDir, state_.outputFormat);
     NamedFile file = NamedFile::Of(planned.output);
     if (const Source* source = ChosenSourceAt(file)) {
       planned.replacedSource = source->path;

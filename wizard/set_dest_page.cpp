@@ -18,6 +18,14 @@ namespace {
 
 namespace keys = catalog_keys;
 
+QString CodecDisplayName(OutputFormat format) {
+  const OutputFormatDescriptor& row = *FindOutputFormat(format);
+  return QString::fromLatin1(row.longName.data(), static_cast<qsizetype>(row.longName.size())) +
+         QStringLiteral(" (") +
+         QString::fromLatin1(row.name.data(), static_cast<qsizetype>(row.name.size())) +
+         QStringLiteral(")");
+}
+
 bool IsDirectory(const std::string& path) {
   std::error_code error;
   return !path.empty() && std::filesystem::is_directory(path, error);
@@ -76,7 +84,7 @@ void CReelkitSetDestPage::initializePage() {
   // setting each time.
   if (formats_->count() == 0) {
     for (const OutputFormatRow& row : kOutputFormatRows) {
-      formats_->addItem(row.catalogKey.empty() ? ToQString(row.displayName)
+      formats_->addItem(row.catalogKey.empty() ? CodecDisplayName(row.format)
                                                : CatalogText(catalog_, row.catalogKey));
     }
     formats_->setCurrentIndex(ReadOutputFormatRow(settings_));
@@ -101,9 +109,8 @@ bool CReelkitSetDestPage::validatePage() {
   const int row = formats_->currentIndex();
   if (row >= 0) {
     state_.outputFormat = kOutputFormatRows[static_cast<std::size_t>(row)].format;
-    state_.fourcc = kOutputFormatRows[static_cast<std::size_t>(row)].fourcc;
+    SaveOutputFormat(settings_, state_.outputFormat);
   }
-  SaveOutputFormat(settings_, state_.fourcc);
   state_.askOverwrite = askOverwrite_->isChecked();
   SaveAskOverwrite(settings_, state_.askOverwrite);
   return true;

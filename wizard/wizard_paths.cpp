@@ -27,16 +27,16 @@ std::string WithoutTrailingSeparators(std::string_view path) {
 }
 
 std::string OutputPathFor(std::string_view sourcePath, std::string_view destinationDir,
-                          OutputFormat format, std::string_view fourcc) {
+                          OutputFormat format) {
   const std::size_t slash = sourcePath.rfind('/');
   std::string_view name =
       slash == std::string_view::npos ? sourcePath : sourcePath.substr(slash + 1);
   if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
     name = name.substr(0, dot);
   }
+  const OutputFormatDescriptor& row = *FindOutputFormat(format);
   std::string out(destinationDir);
-  out.append("/").append(name).append("_").append(fourcc).append(
-      format == OutputFormat::H264Mp4 ? ".mp4" : ".avi");
+  out.append("/").append(name).append("_").append(row.name).append(row.extension);
   return out;
 }
 

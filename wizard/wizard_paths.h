@@ -19,10 +19,9 @@ std::string CommonFolder(const std::vector<std::string>& paths);
 std::string WithoutTrailingSeparators(std::string_view path);
 
 // Where a source is converted to: the destination, the source's file name without its extension
-// (from the name's last "."), "_", the FourCC and the format's file extension (".mp4" for H.264,
-// ".avi" for the others).
+// (from the name's last "."), "_", the format's name and its file extension.
 std::string OutputPathFor(std::string_view sourcePath, std::string_view destinationDir,
-                          OutputFormat format, std::string_view fourcc);
+                          OutputFormat format);
 
 // A byte count for the review page: "1023 Bytes", "1 KBytes", "1,205,632 KBytes".
 std::u16string FormatSizeText(std::uint64_t bytes);

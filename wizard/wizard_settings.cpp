@@ -31,17 +31,15 @@ void SaveInputFilter(IWizardSettings& settings, InputFilter filter) {
 int ReadOutputFormatRow(const IWizardSettings& settings) {
   const auto value = settings.ReadText(kOutputFormatName);
   for (std::size_t row = 0; value && row < kOutputFormatRows.size(); ++row) {
-    if (*value == WidenAscii(kOutputFormatRows[row].fourcc)) {
+    if (*value == WidenAscii(FindOutputFormat(kOutputFormatRows[row].format)->name)) {
       return static_cast<int>(row);
     }
   }
   return kDefaultOutputFormatRow;
 }
 
-void SaveOutputFormat(IWizardSettings& settings, std::string_view fourcc) {
-  if (!fourcc.empty()) {
-    settings.WriteText(kOutputFormatName, WidenAscii(fourcc));
-  }
+void SaveOutputFormat(IWizardSettings& settings, OutputFormat format) {
+  settings.WriteText(kOutputFormatName, WidenAscii(FindOutputFormat(format)->name));
 }
 
 bool ReadAskOverwrite(const IWizardSettings& settings) {

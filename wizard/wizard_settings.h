@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/output_format.h"
+
 namespace reelkit {
 
 // Where the wizard keeps the choices of its last run. Reads and writes never fail loudly: a
@@ -32,7 +34,7 @@ InputFilter ReadInputFilter(const IWizardSettings& settings);
 void SaveInputFilter(IWizardSettings& settings, InputFilter filter);
 int ReadOutputFormatRow(const IWizardSettings& settings);
 // An empty FourCC (no row chosen) is not saved.
-void SaveOutputFormat(IWizardSettings& settings, std::string_view fourcc);
+void SaveOutputFormat(IWizardSettings& settings, OutputFormat format);
 // Only the number 1 asks.
 bool ReadAskOverwrite(const IWizardSettings& settings);
 void SaveAskOverwrite(IWizardSettings& settings, bool ask);

@@ -20,7 +20,6 @@ struct CReelkitWizardState {
   std::vector<std::u16string> log;
   std::string destinationDir;  // without a trailing "/"
   OutputFormat outputFormat = OutputFormat::ScreenCodec;
-  std::string fourcc;  // "VQSC", "MRLE", "MSVC" or "H264", matching outputFormat
   bool askOverwrite = false;
   bool deleteSources = false;
   bool hadErrors = false;
@@ -28,20 +27,18 @@ struct CReelkitWizardState {
   std::uint64_t totalBytes = 0;
 };
 
-// One row of the destination page's format list. A codec's own name is shown as it is; a row
-// that describes its format in words has a catalog key for them instead.
+// One row of the destination page's format list, in the order shown. A codec is shown by its own
+// name ("Microsoft RLE (MRLE)"); a row that describes its format in words has a catalog key.
 struct OutputFormatRow {
-  std::u16string_view displayName;
-  std::u16string_view catalogKey;
   OutputFormat format;
-  std::string_view fourcc;
+  std::u16string_view catalogKey;
 };
 
 inline constexpr std::array<OutputFormatRow, 4> kOutputFormatRows = {{
-    {u"Kestrix Video Encoder (VQSC)", {}, OutputFormat::ScreenCodec, "VQSC"},
-    {u"Microsoft RLE (MRLE)", {}, OutputFormat::MicrosoftRle, "MRLE"},
-    {u"Microsoft Video 1 (MSVC)", {}, OutputFormat::MicrosoftVideo1, "MSVC"},
-    {{}, catalog_keys::kFormatH264, OutputFormat::H264Mp4, "H264"},
+    {OutputFormat::ScreenCodec, {}},
+    {OutputFormat::MicrosoftRle, {}},
+    {OutputFormat::MicrosoftVideo1, {}},
+    {OutputFormat::H264Mp4, catalog_keys::kFormatH264},
 }};
 
 inline constexpr int kDefaultOutputFormatRow = 2;

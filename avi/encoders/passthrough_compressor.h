@@ -4,8 +4,8 @@
 
 namespace reelkit {
 
-// The "VQSC" compressor of the codec module: every sample tagged as a bundle, key bundle or spacer
-// is stored unchanged as the data of one video chunk, and key bundles are key frames. A sample
+// The screen codec's compressor in the codec module: every sample tagged as a bundle, key bundle
+// or spacer is stored unchanged as the data of one video chunk, and key bundles are key frames. A sample
 // without such a tag is refused as invalid data (13), which fails the recording.
 class CPassThroughCompressor : public ICompressor {
  public:

@@ -91,7 +91,7 @@ class ConversionRunnerTest : public ::testing::Test {
   ConversionRunnerTest() {
     catalog.Load();
     state.destinationDir = dir.path().string();
-    state.fourcc = "MRLE";
+    state.outputFormat = OutputFormat::MicrosoftRle;
   }
 
   std::string AddSource(const std::string& name, std::uint64_t size) {
@@ -326,7 +326,6 @@ const FailureRow kFailureRows[] = {
 
 TEST_F(ConversionRunnerTest, EveryFailureCauseIsWordedWithItsNumbersInTheUsersLanguage) {
   state.outputFormat = OutputFormat::H264Mp4;
-  state.fourcc = "H264";
   const std::string source = AddSource("call.rcrec", kMiB);
   for (const FailureRow& row : kFailureRows) {
     SCOPED_TRACE(row.name);
@@ -354,13 +353,12 @@ TEST_F(ConversionRunnerTest, EveryFailureCauseIsWordedWithItsNumbersInTheUsersLa
 }
 
 TEST(WizardPaths, OutputNamesAndSizeTexts) {
-  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", OutputFormat::MicrosoftRle, "MRLE"),
+  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", OutputFormat::MicrosoftRle),
             "/video/call7_MRLE.avi");
-  EXPECT_EQ(OutputPathFor("/rec/call7", "/v.1", OutputFormat::MicrosoftVideo1, "MSVC"),
+  EXPECT_EQ(OutputPathFor("/rec/call7", "/v.1", OutputFormat::MicrosoftVideo1),
             "/v.1/call7_MSVC.avi");
-  EXPECT_EQ(OutputPathFor("/rec.d/a.b.avi", "/v", OutputFormat::ScreenCodec, "VQSC"),
-            "/v/a.b_VQSC.avi");
-  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", OutputFormat::H264Mp4, "H264"),
+  EXPECT_EQ(OutputPathFor("/rec.d/a.b.avi", "/v", OutputFormat::ScreenCodec), "/v/a.b_VQSC.avi");
+  EXPECT_EQ(OutputPathFor("/rec/call7.rcrec", "/video", OutputFormat::H264Mp4),
             "/video/call7_H264.mp4");
   EXPECT_EQ(WithoutTrailingSeparators("/video///"), "/video");
   EXPECT_EQ(WithoutTrailingSeparators("///"), "");

@@ -99,14 +99,11 @@ class FileLoop : public ::testing::Test {
     fs::create_directories(sources / "tuesday");
     fs::create_directories(destination);
     state.destinationDir = destination.string();
-    Choose(OutputFormat::MicrosoftRle, "MRLE");
+    Choose(OutputFormat::MicrosoftRle);
     state.deleteSources = true;
   }
 
-  void Choose(OutputFormat format, const char* fourcc) {
-    state.outputFormat = format;
-    state.fourcc = fourcc;
-  }
+  void Choose(OutputFormat format) { state.outputFormat = format; }
 
   std::string Source(const std::string& name) const { return (sources / name).string(); }
   std::string Output(const std::string& name) const { return (destination / name).string(); }
@@ -287,7 +284,7 @@ TEST_F(FileLoop, AFailureBeforeTheFirstFrameLeavesTheOutputPathAsItWas) {
   fs::create_symlink(elsewhere, Output("wide2_MSVC.avi"));
   Add(wide);
   Add(linkedWide);
-  Choose(OutputFormat::MicrosoftVideo1, "MSVC");
+  Choose(OutputFormat::MicrosoftVideo1);
   Run();
 
   EXPECT_TRUE(state.hadErrors);

@@ -213,7 +213,7 @@ void WizardPagesTest::settingsChooseTheDestinationPageDefaults() {
   // Leaving the page keeps the row shown, as the FourCC the names and the next run use.
   QFETCH(QString, saved);
   sheet_->next();
-  QCOMPARE(QString::fromStdString(sheet_->State().fourcc), saved);
+  QCOMPARE(QString::fromLatin1(FindOutputFormat(sheet_->State().outputFormat)->name), saved);
   QCOMPARE(stored.value(QStringLiteral("ReelkitOutputFormat")).toString(), saved);
 }
 

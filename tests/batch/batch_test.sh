@@ -5,7 +5,7 @@
 set -euo pipefail
 
 case_name=$1
-build=$2
+build=$(realpath "$2")
 batch=$build/app/reelkit-batch
 reelkit=$build/app/reelkit
 record=$build/tools/reelkit-record

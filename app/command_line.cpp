@@ -37,6 +37,17 @@ void PrintUsage(const std::string& invalidArgument, const std::string& applicati
   std::printf("To convert it to H.264 in an .mp4 file that browsers and phones play:\n");
   std::printf("\t%s -in <inputfilename> -out <outputfilename> -fourcc H264\n\n",
               applicationName.c_str());
+  std::printf("To tell which files are recordings, one line per file (raw recording,\n"
+              "screen-stream AVI or not a recording); exit status 0 when all of them are:\n");
+  std::printf("\t%s -probe <filename>...\n\n", applicationName.c_str());
+}
+
+bool ProbePathsOf(int argc, const char* const* argv, std::vector<std::string>& paths) {
+  if (argc < 2 || std::string(argv[1]) != "-probe") {
+    return false;
+  }
+  paths.assign(argv + 2, argv + argc);
+  return true;
 }
 
 std::vector<std::string> TokenizeArguments(int argc, const char* const* argv) {

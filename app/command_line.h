@@ -16,6 +16,11 @@ struct CommandLine {
 // The program's arguments as tokens: an argument of blanks and tabs only gives no token.
 std::vector<std::string> TokenizeArguments(int argc, const char* const* argv);
 
+// "-probe FILE...": the files to classify, every argument after "-probe" exactly as given (one
+// output line is printed per argument, so none may be dropped). False when the first argument is
+// not "-probe".
+bool ProbePathsOf(int argc, const char* const* argv, std::vector<std::string>& paths);
+
 // Walks the tokens as (option, value) pairs: "-in", "-out" and "-fourcc", compared exactly.
 // The format index changes only for a recognised "-fourcc" value. Returns true when both paths
 // are set; otherwise prints the usage text (after "Invalid argument: ..." when an unknown option

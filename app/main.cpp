@@ -1,5 +1,9 @@
 // Start-up of the command line: with arguments it converts one file; without, it hands over to
 // the wizard.
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "app/command_line.h"
 #include "app/interruption.h"
 #include "app/standard_streams.h"
@@ -16,8 +20,31 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitBySignal = 128;
 
+// The batch front end picks recordings with this, so that it takes exactly the files a
+// conversion would accept; the name plays no part.
+int ProbeFiles(const std::vector<std::string>& paths) {
+  bool allRecordings = true;
+  for (const std::string& path : paths) {
+    reelkit::InputKind kind{};
+    if (!reelkit::DetectInputKind(path, kind)) {
+      allRecordings = false;
+      std::puts("not a recording");
+    } else {
+      std::puts(kind == reelkit::InputKind::RawRecording ? "raw recording" : "screen-stream AVI");
+    }
+  }
+  return allRecordings ? kExitConverted : kExitFailed;
+}
+
 int RunCommandLine(int argc, char** argv) {
   using namespace reelkit;
+  if (std::vector<std::string> probed; ProbePathsOf(argc, argv, probed)) {
+    if (probed.empty()) {
+      PrintUsage({}, ApplicationNameOf(argv[0]));
+      return kExitUsage;
+    }
+    return ProbeFiles(probed);
+  }
   const std::vector<std::string> tokens = TokenizeArguments(argc, argv);
   CommandLine commandLine;
   OutputFormat format = OutputFormat::MicrosoftVideo1;

@@ -24,6 +24,9 @@ packages=(
   # their lint, the fresh-root check, the icons' renderer and the shell scripts' lint.
   desktop-file-utils appstream man-db bash-completion file
   dpkg-dev lintian debootstrap librsvg2-bin shellcheck
+  # reelkit-batch's engine, and the SSH servers and client of its test over two hosts (GNU
+  # parallel copies files with rsync). Slurm, for the optional cluster test, is left to the user.
+  parallel rsync openssh-server openssh-client
 )
 
 missing=()

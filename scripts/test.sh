@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh -DREELKIT_WERROR=ON
 cd build
-ctest --output-on-failure -j 2 --timeout 600 -LE long
+ctest --output-on-failure -j 2 --timeout 600 -LE 'long|cluster|slurm'

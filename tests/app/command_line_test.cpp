@@ -16,7 +16,10 @@ using testing::RunProcess;
 const std::string kUsage =
     "To convert a raw .rcrec file to .avi:\n\treelkit -in <inputfilename> -out "
     "<outputfilename>\n\nTo convert it to H.264 in an .mp4 file that browsers and phones play:\n"
-    "\treelkit -in <inputfilename> -out <outputfilename> -fourcc H264\n\n";
+    "\treelkit -in <inputfilename> -out <outputfilename> -fourcc H264\n\n"
+    "To tell which files are recordings, one line per file (raw recording,\n"
+    "screen-stream AVI or not a recording); exit status 0 when all of them are:\n"
+    "\treelkit -probe <filename>...\n\n";
 
 struct ParseCase {
   const char* name;
@@ -181,7 +184,10 @@ TEST(ProgramStartUp, UsageNamesTheExecutableAsInvoked) {
   EXPECT_EQ(result.output,
             "To convert a raw .rcrec file to .avi:\n\tconvert-tool -in <inputfilename> -out "
             "<outputfilename>\n\nTo convert it to H.264 in an .mp4 file that browsers and phones "
-            "play:\n\tconvert-tool -in <inputfilename> -out <outputfilename> -fourcc H264\n\n");
+            "play:\n\tconvert-tool -in <inputfilename> -out <outputfilename> -fourcc H264\n\n"
+            "To tell which files are recordings, one line per file (raw recording,\n"
+            "screen-stream AVI or not a recording); exit status 0 when all of them are:\n"
+            "\tconvert-tool -probe <filename>...\n\n");
 }
 
 constexpr const char* kNoDisplay = "The conversion wizard needs a graphical desktop";

@@ -55,21 +55,23 @@ TEST_P(DetectInputKindCases, ClassifiesByContent) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Prefixes, DetectInputKindCases,
-    ::testing::Values(
-        DetectionCase{"RawVersion0", RawRecordingPrefix(0), true, InputKind::RawRecording},
-        DetectionCase{"RawVersion1", RawRecordingPrefix(1), true, InputKind::RawRecording},
-        DetectionCase{"RawVersion2", RawRecordingPrefix(2), false, {}},
-        DetectionCase{"Raw127Bytes", RawRecordingPrefix(0, 127), false, {}},
-        DetectionCase{"Empty", {}, false, {}},
-        DetectionCase{"AviScreenCodec", AviPrefix("AVI ", "VQSC"), true,
-                      InputKind::AviWithScreenCodec},
-        DetectionCase{"AvixScreenCodec", AviPrefix("AVIX", "VQSC"), true,
-                      InputKind::AviWithScreenCodec},
-        DetectionCase{"AviOtherHandler", AviPrefix("AVI ", "mrle"), false, {}},
-        DetectionCase{"WaveForm", AviPrefix("WAVE", "VQSC"), false, {}}),
-    [](const auto& row) { return std::string(row.param.name); });
+std::vector<DetectionCase> DetectionCases() {
+  return {
+      DetectionCase{"RawVersion0", RawRecordingPrefix(0), true, InputKind::RawRecording},
+      DetectionCase{"RawVersion1", RawRecordingPrefix(1), true, InputKind::RawRecording},
+      DetectionCase{"RawVersion2", RawRecordingPrefix(2), false, {}},
+      DetectionCase{"Raw127Bytes", RawRecordingPrefix(0, 127), false, {}},
+      DetectionCase{"Empty", {}, false, {}},
+      DetectionCase{"AviScreenCodec", AviPrefix("AVI ", "VQSC"), true,
+                    InputKind::AviWithScreenCodec},
+      DetectionCase{"AvixScreenCodec", AviPrefix("AVIX", "VQSC"), true,
+                    InputKind::AviWithScreenCodec},
+      DetectionCase{"AviOtherHandler", AviPrefix("AVI ", "mrle"), false, {}},
+      DetectionCase{"WaveForm", AviPrefix("WAVE", "VQSC"), false, {}}};
+}
+
+INSTANTIATE_TEST_SUITE_P(Prefixes, DetectInputKindCases, ::testing::ValuesIn(DetectionCases()),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DetectInputKind, MissingFileIsNotRecognised) {
   InputKind kind{};
@@ -101,6 +103,42 @@ TEST(UnrecognisedInputThroughBinary, QuotedPathKeepsItsQuotes) {
   const auto result = RunProcess(
       {REELKIT_BINARY, "-in", "\"" + dir.File("in.rcrec") + "\"", "-out", dir.File("o.avi")});
   EXPECT_EQ(result.output, "Invalid input file format.\n");
+}
+
+// "-probe" must pick exactly the files a conversion accepts: every row of the table at once, under
+// names that say nothing, a blank-only name and a missing file among them, one line each in order.
+TEST(ProbeThroughBinary, ClassifiesEachFileAsTheConverterDoes) {
+  TempDir dir;
+  std::vector<std::string> argv = {REELKIT_BINARY, "-probe"};
+  std::string expected;
+  for (const DetectionCase& c : DetectionCases()) {
+    argv.push_back(dir.Write(std::string(c.name) + ".txt", c.bytes));
+    if (!c.recognised) {
+      expected += "not a recording\n";
+    } else if (c.kind == InputKind::RawRecording) {
+      expected += "raw recording\n";
+    } else {
+      expected += "screen-stream AVI\n";
+    }
+  }
+  argv.push_back(dir.Write("   ", RawRecordingPrefix(1)));
+  argv.push_back(dir.File("missing.rcrec"));
+  expected += "raw recording\nnot a recording\n";
+  const auto result = RunProcess(argv);
+  EXPECT_EQ(result.output, expected);
+  EXPECT_EQ(result.exitStatus, 1);
+}
+
+TEST(ProbeThroughBinary, SucceedsOnlyWhenEveryFileIsARecording) {
+  TempDir dir;
+  const std::string raw = dir.Write("call7", RawRecordingPrefix(0));
+  const std::string avi = dir.Write("call7.avi", AviPrefix("AVI ", "VQSC"));
+  const auto both = RunProcess({REELKIT_BINARY, "-probe", raw, avi});
+  EXPECT_EQ(both.output, "raw recording\nscreen-stream AVI\n");
+  EXPECT_EQ(both.exitStatus, 0);
+  const auto none = RunProcess({REELKIT_BINARY, "-probe"});
+  EXPECT_NE(none.output.find("-probe <filename>..."), std::string::npos) << none.output;
+  EXPECT_EQ(none.exitStatus, 2);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ check_layout() {
   local expected actual
   expected=$(sort <<EOF
 usr/bin/reelkit
+usr/bin/reelkit-batch
 usr/bin/reelkit-thumbnailer
 usr/bin/reelkit-wizard
 usr/$libdir/reelkit/reelkit-symbolize
@@ -44,6 +45,7 @@ usr/share/icons/hicolor/256x256/apps/$app_id.png
 usr/share/icons/hicolor/48x48/apps/$app_id.png
 usr/share/icons/hicolor/64x64/apps/$app_id.png
 usr/share/icons/hicolor/scalable/apps/$app_id.svg
+usr/share/man/man1/reelkit-batch.1.gz
 usr/share/man/man1/reelkit-wizard.1.gz
 usr/share/man/man1/reelkit.1.gz
 usr/share/metainfo/$app_id.metainfo.xml
@@ -55,7 +57,7 @@ EOF
   [ "$actual" = "$expected" ] || fail "installed files differ:
 $(diff <(echo "$expected") <(echo "$actual") || true)"
   local file
-  for file in usr/bin/reelkit usr/bin/reelkit-thumbnailer usr/bin/reelkit-wizard \
+  for file in usr/bin/reelkit usr/bin/reelkit-batch usr/bin/reelkit-thumbnailer usr/bin/reelkit-wizard \
     "usr/$libdir/reelkit/reelkit-symbolize"; do
     [ -x "$root/$file" ] || fail "$file is not executable"
   done
@@ -135,13 +137,13 @@ appstream_says_nothing() {  # the validator's output
 # Both manual pages format without a warning and document what they must.
 check_manuals() {
   local page said text
-  for page in reelkit reelkit-wizard; do
+  for page in reelkit reelkit-batch reelkit-wizard; do
     said=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l \
       "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$said" ] || fail "man --warnings on $page(1): $said"
   done
   text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -E UTF-8 -l "$prefix/share/man/man1/reelkit.1.gz" 2>/dev/null)
-  for said in -in -out -fourcc MSVC MRLE VQSC H264 'EXIT STATUS' ENVIRONMENT XDG_STATE_HOME FILES \
+  for said in -in -out -fourcc -probe MSVC MRLE VQSC H264 'EXIT STATUS' ENVIRONMENT XDG_STATE_HOME FILES \
     EXAMPLES "$libdir/reelkit/vqcodec.ax"; do
     [[ $text == *"$said"* ]] || fail "reelkit(1) does not mention $said"
   done

@@ -1,5 +1,5 @@
 // The output formats are described once, in kOutputFormats: no other source file spells a
-// format's name or extension, and the documents a user reads name every row.
+// format's name or extension, and the documents a user reads and the batch tool name every row.
 #include "common/output_format.h"
 
 #include <gmock/gmock.h>
@@ -70,6 +70,8 @@ TEST(OutputFormatTable, RowsAreDistinctAndTheDocumentsNameEachOne) {
   std::set<OutputFormat> formats;
   const std::string readme = SourceText("README.md");
   const std::string manual = SourceText("data/reelkit.1.in");
+  // The batch tool is a shell script that names its outputs as the wizard does.
+  const std::string batch = SourceText("app/reelkit-batch");
   for (const OutputFormatDescriptor& row : kOutputFormats) {
     EXPECT_TRUE(names.insert(row.name).second) << row.name;
     EXPECT_TRUE(formats.insert(row.format).second) << row.name;
@@ -77,6 +79,11 @@ TEST(OutputFormatTable, RowsAreDistinctAndTheDocumentsNameEachOne) {
     EXPECT_EQ(FourCCOf(row.format), row.fourcc);
     EXPECT_THAT(readme, ::testing::HasSubstr("`" + std::string(row.name) + "`"));
     EXPECT_THAT(manual, ::testing::HasSubstr(std::string(row.name)));
+    EXPECT_THAT(batch, ::testing::HasSubstr(std::string(row.name)));
+    if (row.extension != ".avi") {
+      EXPECT_THAT(batch, ::testing::HasSubstr("= " + std::string(row.name) + " ] && extension=" +
+                                              std::string(row.extension.substr(1))));
+    }
   }
   EXPECT_EQ(FindOutputFormatNamed("mrle"), nullptr);  // names are case-sensitive
   EXPECT_FALSE(IsSupportedOutputFormat(static_cast<OutputFormat>(1)));

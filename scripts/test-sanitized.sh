@@ -13,5 +13,5 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$build_dir"
 # The crash reporter's tests provoke faults on purpose and catch the fatal signals themselves; the
 # sanitizers own those signals and flag the faults first, so they run in the normal build only.
-ctest --output-on-failure -j 2 --timeout 900 -LE long \
+ctest --output-on-failure -j 2 --timeout 900 -LE 'long|cluster|slurm' \
   -E '^(Signals/|StateHomes/)?(Crash(Report|DumpDebugger|Kind)|InstalledCrashReport|InstalledDiag)Test\.'

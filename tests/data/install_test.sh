@@ -114,12 +114,19 @@ check_wizard() {
 
 # The desktop's validators find nothing to report in the entry, the metainfo and the icons. (The
 # validator only counts its pedantic remark on the capital letter of the application's id, which
-# follows the desktop's reverse-DNS convention.)
+# follows the desktop's reverse-DNS convention.) The entry opens the types the MIME package
+# defines, no more and no fewer.
 check_desktop() {
-  local said
+  local said entry_types package_types
   said=$(desktop-file-validate "$prefix/share/applications/$app_id.desktop" 2>&1) ||
     fail "desktop-file-validate: $said"
   [ -z "$said" ] || fail "desktop-file-validate: $said"
+  entry_types=$(sed -n 's/^MimeType=//p' "$prefix/share/applications/$app_id.desktop" | tr ';' '\n' |
+    sed '/^$/d' | sort)
+  package_types=$(grep -o '<mime-type type="[^"]*"' "$prefix/share/mime/packages/reelkit-mime.xml" |
+    cut -d'"' -f2 | sort)
+  [[ -n $entry_types && $entry_types == "$package_types" ]] ||
+    fail "the entry opens '$entry_types', the MIME package defines '$package_types'"
   said=$(appstreamcli validate --no-net --no-color "$prefix/share/metainfo/$app_id.metainfo.xml" 2>&1) ||
     fail "appstreamcli validate: $said"
   appstream_says_nothing "$said" || fail "appstreamcli validate: $said"

@@ -36,7 +36,7 @@ update-desktop-database "$prefix/share/applications"
 # Recordings of several screens and depths; one renamed, known by its content alone.
 folder=$HOME/Recordings
 mkdir -p "$folder"
-record() { "$build/tools/reelkit-record" --duration 20 "$@" >/dev/null; }
+record() { QT_QPA_PLATFORM=offscreen "$build/tools/reelkit-record" --duration 20 "$@" >/dev/null; }
 cp resources/sample.rcrec "$folder/support call.rcrec"
 record --size 1280x800 --seed 2 -o "$folder/monday.rcrec"
 record --size 1024x768 --depth 8 --seed 3 -o "$folder/night shift.rcrec"

@@ -115,12 +115,15 @@ check_wizard() {
 # The desktop's validators find nothing to report in the entry, the metainfo and the icons. (The
 # validator only counts its pedantic remark on the capital letter of the application's id, which
 # follows the desktop's reverse-DNS convention.) The entry opens the types the MIME package
-# defines, no more and no fewer.
+# defines, no more and no fewer, and its TryExec names the installed wizard: the validator checks
+# neither, and the desktop hides an entry whose TryExec is not a program.
 check_desktop() {
-  local said entry_types package_types
+  local said entry_types package_types try_exec
   said=$(desktop-file-validate "$prefix/share/applications/$app_id.desktop" 2>&1) ||
     fail "desktop-file-validate: $said"
   [ -z "$said" ] || fail "desktop-file-validate: $said"
+  try_exec=$(sed -n 's/^TryExec=//p' "$prefix/share/applications/$app_id.desktop")
+  [ -x "$prefix/bin/$try_exec" ] || fail "TryExec=$try_exec is not an installed program"
   entry_types=$(sed -n 's/^MimeType=//p' "$prefix/share/applications/$app_id.desktop" | tr ';' '\n' |
     sed '/^$/d' | sort)
   package_types=$(grep -o '<mime-type type="[^"]*"' "$prefix/share/mime/packages/reelkit-mime.xml" |

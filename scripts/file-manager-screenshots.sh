@@ -68,6 +68,12 @@ Xvfb "$display" -screen 0 1024x640x24 -nolisten tcp >/dev/null 2>&1 &
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
+# A picture of the screen, or of a part of it, in 128 colours: small enough for the README.
+save() {  # name [geometry]
+  import -window root ${2:+-crop "$2"} png:- | convert - -dither None -colors 128 "PNG8:$out/$1.png"
+  echo "$(basename "$0"): $out/$1.png"
+}
+
 # Waits until the thumbnail cache holds COUNT pictures, for at most half a minute.
 wait_for_thumbnails() {  # count
   for _ in $(seq 60); do
@@ -82,15 +88,14 @@ wait_for_thumbnails() {  # count
 pcmanfm "$folder" >"$work/pcmanfm.log" 2>&1 &
 manager=$(xdotool search --sync --onlyvisible --class pcmanfm | head -1)
 wait_for_thumbnails 4
+# The first file in name order is the renamed recording: selected, the status bar names its type.
+xdotool windowfocus --sync "$manager" key Home
 sleep 1
-import -window root -crop 760x460+0+0 "$out/file-manager-thumbnails.png"
-echo "$(basename "$0"): $out/file-manager-thumbnails.png"
+save file-manager-thumbnails 760x460+0+0
 
-# The first file in name order is the renamed recording: select it and open it as a double-click
-# does, with the default application of its type.
-xdotool windowfocus --sync "$manager" key --delay 150 Home Return
+# Opened as a double-click opens it, with the default application of its type.
+xdotool windowfocus --sync "$manager" key Return
 wizard=$(xdotool search --sync --onlyvisible --class reelkit | head -1)
-xdotool windowmove --sync "$wizard" 260 110
+xdotool windowmove --sync "$wizard" 400 170
 sleep 1.5
-import -window root "$out/file-manager-open-with.png"
-echo "$(basename "$0"): $out/file-manager-open-with.png"
+save file-manager-open-with

@@ -44,6 +44,7 @@ usr/share/icons/hicolor/256x256/apps/$app_id.png
 usr/share/icons/hicolor/48x48/apps/$app_id.png
 usr/share/icons/hicolor/64x64/apps/$app_id.png
 usr/share/icons/hicolor/scalable/apps/$app_id.svg
+usr/share/man/man1/reelkit-thumbnailer.1.gz
 usr/share/man/man1/reelkit-wizard.1.gz
 usr/share/man/man1/reelkit.1.gz
 usr/share/metainfo/$app_id.metainfo.xml
@@ -145,7 +146,7 @@ appstream_says_nothing() {  # the validator's output
 # Both manual pages format without a warning and document what they must.
 check_manuals() {
   local page said text
-  for page in reelkit reelkit-wizard; do
+  for page in reelkit reelkit-wizard reelkit-thumbnailer; do
     said=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l \
       "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$said" ] || fail "man --warnings on $page(1): $said"

@@ -10,6 +10,8 @@ inline constexpr std::u16string_view kCancelQuestion = u"VQGUI.REELKIT.MSGBOX.CA
 inline constexpr std::u16string_view kConversionErrors = u"VQGUI.REELKIT.MSGBOX.CONVERROR";
 inline constexpr std::u16string_view kConversionSuccess = u"VQGUI.REELKIT.MSGBOX.CONVSUCCESS";
 inline constexpr std::u16string_view kAddFile = u"VQGUI.REELKIT.MSGBOX.ADDFILE";
+// The files the wizard was opened with that it left out, one a line, as "$1".
+inline constexpr std::u16string_view kNotRecordings = u"VQGUI.REELKIT.MSGBOX.NOTRECORDINGS";
 
 // The welcome page, as its template refers to them.
 inline constexpr std::u16string_view kWelcomeTitle = u"MSG.VQGUI.REELKIT.TOLVANWELCOME.LINE1";
@@ -132,6 +134,7 @@ inline constexpr std::array kWizardKeys = {kCancelQuestion,
                                            kConversionErrors,
                                            kConversionSuccess,
                                            kAddFile,
+                                           kNotRecordings,
                                            kWelcomeTitle,
                                            kWelcomeLegal,
                                            kWelcomeText,

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the Debian packages of build/packages/ (scripts/package.sh) in a brand-new minimal
 # Debian 12 root made by debootstrap from the mirror apt uses here: installing both pulls only
-# Debian's packages, reelkit on PATH converts to all four formats, and removing both leaves no
-# file of theirs behind. Run as root; needs debootstrap and network access to the mirror.
+# Debian's packages, reelkit on PATH converts to all four formats, recordings have their MIME type
+# by content and their thumbnails, and removing both leaves no file of theirs behind. Run as root; needs debootstrap and network access to the mirror.
 #   scripts/check-packages-in-fresh-root.sh [ROOT_DIR]
 # ROOT_DIR (default /var/tmp/reelkit-fresh-root) is made afresh and removed at the end, unless
 # REELKIT_KEEP_ROOT=1.
@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(realpath -m "${1:-/var/tmp/reelkit-fresh-root}")
+app_id=com.kestrixtolvan.Reelkit
 packages=(build/packages/reelkit_*.deb build/packages/reelkit-wizard_*.deb)
 for package in "${packages[@]}"; do
   [ -f "$package" ] || { echo "check: no $package; run scripts/package.sh first" >&2; exit 1; }
@@ -87,6 +88,40 @@ said=$(in_root reelkit) || true
   fail "reelkit without arguments did not reach the wizard: $said"
 say "reelkit without arguments reaches the installed wizard"
 
+# The desktop's side, read as file managers read it, through GLib: recordings under other names
+# are known by their content, the wizard opens both types, and the thumbnailer entry's command
+# line, filled in as a file manager fills it, makes the PNG. GLib's gio and the index of
+# applications by type that desktop-file-utils keeps (every desktop has it; GLib reads a type's
+# applications from that index) are installed now, so that the figures above stay the packages'.
+in_root sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libglib2.0-bin desktop-file-utils' \
+  >/dev/null 2>&1 || fail "libglib2.0-bin and desktop-file-utils do not install"
+cp "$root/tmp/check/sample.rcrec" "$root/tmp/check/call.bin"
+type_of() { in_root gio info -a standard::content-type "$1" 2>/dev/null | sed -n 's/^ *standard::content-type: //p'; }
+read -ra thumbnailer < <(sed -n 's/^Exec=//p' "$root/usr/share/thumbnailers/reelkit.thumbnailer")
+for file_and_type in call.bin:video/x-reelkit-recording out-VQSC.video:video/x-reelkit-screen-avi; do
+  file=${file_and_type%%:*} expected=${file_and_type#*:}
+  [ "$(type_of "/tmp/check/$file")" = "$expected" ] ||
+    fail "$file is of type '$(type_of "/tmp/check/$file")', not $expected"
+  offered=$(in_root gio mime "$expected" 2>&1) || true
+  [[ $offered == "Default application for "*"$expected"*": $app_id.desktop"* ]] ||
+    fail "the wizard does not open $expected: $offered"
+  command=()
+  for word in "${thumbnailer[@]}"; do
+    case $word in
+      %s) word=256 ;;
+      %i) word=/tmp/check/$file ;;
+      %o) word=/tmp/check/$file.png ;;
+    esac
+    command+=("$word")
+  done
+  started=$(date +%s%N)
+  in_root "${command[@]}" || fail "the thumbnailer entry's '${command[*]}' failed"
+  took=$((($(date +%s%N) - started) / 1000000))
+  png=$(file -b "$root/tmp/check/$file.png")
+  [[ $png == "PNG image data, 256 x 192,"* ]] || fail "the thumbnail of $file is $png"
+  say "$file: $expected, opened by $app_id.desktop; '${command[*]}' made a $png in $took ms"
+done
+
 # With the debug packages, a crash of the installed program is reported with its source lines, in
 # the user's state folder.
 cp build/packages/*.ddeb "$root/tmp/check/"
@@ -119,4 +154,8 @@ done <"$root/tmp/check/owned"
 status=$(in_root dpkg-query -W -f='${Status} ' reelkit reelkit-wizard reelkit-dbgsym reelkit-wizard-dbgsym 2>/dev/null || true)
 [[ $status != *"ok installed"* ]] || fail "still installed: $status"
 say "apt remove left none of their $(wc -l <"$root/tmp/check/owned") paths behind"
+# The MIME database was rebuilt without them: the renamed recording is just bytes again.
+[ "$(type_of /tmp/check/call.bin)" = application/octet-stream ] ||
+  fail "after removal call.bin is still of type $(type_of /tmp/check/call.bin)"
+say "after removal the renamed recording is application/octet-stream again"
 say "all checks passed"

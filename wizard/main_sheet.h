@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QWizard>
+#include <string>
+#include <vector>
 
 #include "i18n/message_catalog.h"
 #include "wizard/conversion_runner.h"
@@ -9,6 +11,7 @@
 
 namespace reelkit {
 
+class CReelkitAddFilesPage;
 class CReelkitDoJobPage;
 
 // The wizard window: six pages in order over one shared state. Cancel closes it at once except
@@ -33,10 +36,17 @@ class CReelkitMainSheet final : public QWizard {
 
   const CReelkitWizardState& State() const { return state_; }
 
+  // Files the wizard was opened with, while the welcome page shows: it moves on to the file page
+  // with the recordings among them listed (by absolute path). The others, told apart by content as
+  // the converter tells its inputs, are named in a message box and left out.
+  void OpenWithFiles(const std::vector<std::string>& paths);
+
   void reject() override;
 
  private:
+  const CMessageCatalog& catalog_;
   CReelkitWizardState state_;
+  CReelkitAddFilesPage* addFilesPage_;
   CReelkitDoJobPage* doJobPage_;
 };
 

@@ -52,7 +52,7 @@ QLocale QtLocaleOf(const std::string& language) {
 
 }  // namespace
 
-int RunWizardApplication(ConvertFunction convert) {
+int RunWizardApplication(ConvertFunction convert, const std::vector<std::string>& givenFiles) {
   if (!DisplayNamed()) {
     return SayNoDisplay();
   }
@@ -79,6 +79,9 @@ int RunWizardApplication(ConvertFunction convert) {
   CQtWizardSettings settings;
   CReelkitMainSheet sheet(catalog, settings, std::move(convert));
   sheet.show();
+  if (!givenFiles.empty()) {
+    sheet.OpenWithFiles(givenFiles);
+  }
   return application.exec() == 0 ? 0 : 1;
 }
 

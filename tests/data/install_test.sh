@@ -46,6 +46,7 @@ usr/share/icons/hicolor/48x48/apps/$app_id.png
 usr/share/icons/hicolor/64x64/apps/$app_id.png
 usr/share/icons/hicolor/scalable/apps/$app_id.svg
 usr/share/man/man1/reelkit-batch.1.gz
+usr/share/man/man1/reelkit-thumbnailer.1.gz
 usr/share/man/man1/reelkit-wizard.1.gz
 usr/share/man/man1/reelkit.1.gz
 usr/share/metainfo/$app_id.metainfo.xml
@@ -116,12 +117,22 @@ check_wizard() {
 
 # The desktop's validators find nothing to report in the entry, the metainfo and the icons. (The
 # validator only counts its pedantic remark on the capital letter of the application's id, which
-# follows the desktop's reverse-DNS convention.)
+# follows the desktop's reverse-DNS convention.) The entry opens the types the MIME package
+# defines, no more and no fewer, and its TryExec names the installed wizard: the validator checks
+# neither, and the desktop hides an entry whose TryExec is not a program.
 check_desktop() {
-  local said
+  local said entry_types package_types try_exec
   said=$(desktop-file-validate "$prefix/share/applications/$app_id.desktop" 2>&1) ||
     fail "desktop-file-validate: $said"
   [ -z "$said" ] || fail "desktop-file-validate: $said"
+  try_exec=$(sed -n 's/^TryExec=//p' "$prefix/share/applications/$app_id.desktop")
+  [ -x "$prefix/bin/$try_exec" ] || fail "TryExec=$try_exec is not an installed program"
+  entry_types=$(sed -n 's/^MimeType=//p' "$prefix/share/applications/$app_id.desktop" | tr ';' '\n' |
+    sed '/^$/d' | sort)
+  package_types=$(grep -o '<mime-type type="[^"]*"' "$prefix/share/mime/packages/reelkit-mime.xml" |
+    cut -d'"' -f2 | sort)
+  [[ -n $entry_types && $entry_types == "$package_types" ]] ||
+    fail "the entry opens '$entry_types', the MIME package defines '$package_types'"
   said=$(appstreamcli validate --no-net --no-color "$prefix/share/metainfo/$app_id.metainfo.xml" 2>&1) ||
     fail "appstreamcli validate: $said"
   appstream_says_nothing "$said" || fail "appstreamcli validate: $said"
@@ -137,7 +148,7 @@ appstream_says_nothing() {  # the validator's output
 # Both manual pages format without a warning and document what they must.
 check_manuals() {
   local page said text
-  for page in reelkit reelkit-batch reelkit-wizard; do
+  for page in reelkit reelkit-batch reelkit-wizard reelkit-thumbnailer; do
     said=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l \
       "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$said" ] || fail "man --warnings on $page(1): $said"

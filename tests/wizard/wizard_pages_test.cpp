@@ -20,6 +20,8 @@
 #include <deque>
 #include <functional>
 
+#include "common/endian.h"
+#include "common/picture_rules.h"
 #include "i18n/message_catalog.h"
 #include "wizard/add_files_page.h"
 #include "wizard/html_view.h"
@@ -111,6 +113,7 @@ class WizardPagesTest : public QObject {
   void reviewShowsCountAndSize_data();
   void reviewShowsCountAndSize();
   void reviewNamesOutputsThatCollide();
+  void openedWithFilesListsTheRecordingsAndNamesTheOthers();
   void twoFilesConvertDeleteAndFinish();
   void declinedOverwriteOpensTheDetails();
   void cancelAnsweredNoThenYesStopsInTheSecondFile();
@@ -120,6 +123,9 @@ class WizardPagesTest : public QObject {
 
  private:
   QString MakeFile(const QString& name, qint64 size);
+  // A file whose first 128 bytes are those of a recording of the kind, or of an ordinary AVI.
+  enum class Content { RawRecording, ScreenAvi, PlainAvi };
+  QString MakeInput(const QString& name, Content content);
   // From the welcome page to the destination page with these files.
   void ToDestinationPage(const QStringList& files);
   // On to the conversion with the default destination; returns when the finish page shows.
@@ -157,6 +163,20 @@ QString WizardPagesTest::MakeFile(const QString& name, qint64 size) {
   QFile file(dir_->filePath(name));
   file.open(QIODevice::WriteOnly);
   file.resize(size);
+  return file.fileName();
+}
+
+QString WizardPagesTest::MakeInput(const QString& name, Content content) {
+  QByteArray prefix(128, '\0');
+  if (content == Content::RawRecording) {
+    StoreU32LE(reinterpret_cast<std::uint8_t*>(prefix.data()), kRawRecordingMagic);
+  } else {
+    prefix.replace(0, 4, "RIFF").replace(8, 4, "AVI ");
+    prefix.replace(112, 4, content == Content::ScreenAvi ? "VQSC" : "MJPG");
+  }
+  QFile file(dir_->filePath(name));
+  file.open(QIODevice::WriteOnly);
+  file.write(prefix);
   return file.fileName();
 }
 
@@ -302,6 +322,40 @@ void WizardPagesTest::reviewNamesOutputsThatCollide() {
                QStringLiteral("; it will not be converted."));
 }
 
+// As the desktop's Open With starts it, or a shell with names relative to its folder: content
+// decides, whatever the name says.
+void WizardPagesTest::openedWithFilesListsTheRecordingsAndNamesTheOthers() {
+  const QString raw = MakeInput(QStringLiteral("call.rcrec"), Content::RawRecording);
+  const QString renamed = MakeInput(QStringLiteral("call.bin"), Content::RawRecording);
+  const QString screenAvi = MakeInput(QStringLiteral("screen.avi"), Content::ScreenAvi);
+  const QString plainAvi = MakeInput(QStringLiteral("holiday.avi"), Content::PlainAvi);
+  const QString empty = MakeFile(QStringLiteral("empty.rcrec"), 0);
+  const QString missing = dir_->filePath(QStringLiteral("missing.rcrec"));
+  const QString relative = MakeInput(QStringLiteral("relative.rcrec"), Content::RawRecording);
+  const QString working = QDir::currentPath();
+  QDir::setCurrent(dir_->path());
+  ModalAnswerer answerer({ModalAnswerer::Click(QMessageBox::Ok)});
+  sheet_->OpenWithFiles({ToLocalPath(raw), ToLocalPath(plainAvi), "./relative.rcrec",
+                         ToLocalPath(empty), ToLocalPath(renamed), ToLocalPath(missing),
+                         ToLocalPath(screenAvi), ToLocalPath(raw)});
+  QDir::setCurrent(working);
+
+  QCOMPARE(sheet_->currentId(), CReelkitMainSheet::kAddFilesPage);
+  QStringList listed;
+  for (int row = 0; row < Find<QListWidget>("files")->count(); ++row) {
+    listed << Find<QListWidget>("files")->item(row)->text();
+  }
+  QCOMPARE(listed, QStringList({renamed, raw, relative, screenAvi}));
+  QCOMPARE(answerer.texts,
+           QStringList(QStringLiteral("These files are not screen recordings or could not be "
+                                      "read; they have been left out:\n") +
+                       QStringList({plainAvi, empty, missing}).join(QLatin1Char('\n'))));
+  QVERIFY(sheet_->button(QWizard::BackButton)->isEnabled());
+  sheet_->next();
+  QCOMPARE(Find<QLineEdit>("destination")->text(), dir_->path());
+  QCOMPARE(sheet_->State().files.size(), 4u);
+}
+
 void WizardPagesTest::twoFilesConvertDeleteAndFinish() {
   const QString first = MakeFile(QStringLiteral("first.rcrec"), 10 * kMB);
   const QString second = MakeFile(QStringLiteral("second.rcrec"), 30 * kMB);
@@ -419,7 +473,10 @@ void WizardPagesTest::withoutDisplayTheProgramSaysSo() {
       environment.insert(QStringLiteral("DISPLAY"), display);
     }
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(REELKIT_WIZARD_BINARY), QStringList());
+    // Given a file (Open With) as without: the display decides.
+    const QStringList arguments =
+        display.isEmpty() ? QStringList() : QStringList({QStringLiteral("call.rcrec")});
+    program.start(QStringLiteral(REELKIT_WIZARD_BINARY), arguments);
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 2);

@@ -19,8 +19,6 @@ namespace {
   throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
 }
 
-constexpr std::size_t kMaxKeyBundles = 1u << 16;
-
 struct DataChunk {
   std::uint64_t offset = 0;
   std::uint32_t size = 0;
@@ -91,17 +89,6 @@ struct AviWalk {
   std::vector<std::uint64_t> keys;  // indices of key bundles; the first chunk is one
 };
 
-void KeepKeyBundle(std::vector<std::uint64_t>& keys, std::uint64_t index) {
-  if (keys.size() == kMaxKeyBundles) {
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < keys.size(); k += 2) {
-      keys[kept++] = keys[k];
-    }
-    keys.resize(kept);
-  }
-  keys.push_back(index);
-}
-
 AviWalk WalkChunks(InputFile& file, const std::vector<MoviList>& lists,
                    const CSearchDeadline& deadline) {
   AviWalk walk;
@@ -115,9 +102,9 @@ AviWalk WalkChunks(InputFile& file, const std::vector<MoviList>& lists,
         ThrowMalformed();
       }
       walk.streamFormat = StreamFormatOfFirstChunk(bytes.span());
-      KeepKeyBundle(walk.keys, 0);
+      KeepKeyImage(walk.keys, 0);
     } else if (chunk.size >= 4 && file.ReadU32() == FourCCOfPacketKind(PacketKind::Kbnd)) {
-      KeepKeyBundle(walk.keys, walk.chunks);
+      KeepKeyImage(walk.keys, walk.chunks);
     }
     ++walk.chunks;
   }

@@ -15,10 +15,6 @@ namespace {
 
 constexpr std::uint64_t kNowhere = std::numeric_limits<std::uint64_t>::max();
 
-// Real recordings hold a key image every few seconds at most, a day of them a few thousand; more
-// are thinned out rather than kept without bound.
-constexpr std::size_t kMaxKeyImages = 1u << 16;
-
 // Where the records lie that last set what a key image leaves as it was.
 struct DecoderState {
   std::uint64_t format = kNowhere;  // the last FINT, or the first INIT, which acts as one
@@ -62,17 +58,6 @@ struct RecordingWalk {
   Time last = 0;
   std::vector<KeyImage> keys;
 };
-
-void KeepKeyImage(std::vector<KeyImage>& keys, const KeyImage& key) {
-  if (keys.size() == kMaxKeyImages) {
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < keys.size(); k += 2) {
-      keys[kept++] = keys[k];
-    }
-    keys.resize(kept);
-  }
-  keys.push_back(key);
-}
 
 // Reads every record head up to the end, or as far as the walk's share of the time reaches: the
 // part walked is then taken for the recording. The readers' limits apply to every record, and so

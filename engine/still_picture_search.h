@@ -1,6 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <type_traits>
+#include <vector>
 
 #include "common/time.h"
 #include "engine/input_file.h"
@@ -36,6 +39,24 @@ constexpr Time SampledTime(Time first, Time last) {
 // A key image this soon after the chosen moment is shown instead: it needs nothing decoded after
 // it, where the last one before the moment may need a minute of deltas.
 inline constexpr Time kKeyImageReach = 5 * kTimeUnitsPerSecond;
+
+// Real recordings hold a key image every few seconds at most, a day of them a few thousand; more
+// are thinned out rather than kept without bound.
+inline constexpr std::size_t kMaxKeyImages = 1u << 16;
+
+// Adds the newest key image, first dropping every second one kept when the list is full, so the
+// list stays bounded and spread over the whole recording.
+template <typename Key>
+void KeepKeyImage(std::vector<Key>& keys, const std::type_identity_t<Key>& key) {
+  if (keys.size() == kMaxKeyImages) {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < keys.size(); k += 2) {
+      keys[kept++] = keys[k];
+    }
+    keys.resize(kept);
+  }
+  keys.push_back(key);
+}
 
 // Decodes what is pending and hands out the picture; when nothing has been drawn, fails with
 // ETIMEDOUT if the search stopped for time, else with ENODATA.

@@ -182,14 +182,18 @@ class CComparison {
     const double inputMb =
         static_cast<double>(std::filesystem::file_size(options_.longRecording)) / kMegabyte;
     const ProcessCost passThrough = Convert(options_.longRecording, "long_vqsc.avi", "VQSC");
-    const ProcessCost cat = RunProcess({"/bin/cat", options_.longRecording}, WorkPath("long.copy"),
-                                       WorkPath("time.txt"));
+    // The reference copies the same screen stream from container to container: ffmpeg remuxing
+    // the AVI just written, as fast as a general tool moves these packets without touching them.
+    const ProcessCost remux =
+        RunProcess({"ffmpeg", "-v", "error", "-y", "-i", WorkPath("long_vqsc.avi"), "-c", "copy",
+                    WorkPath("long_remux.avi")},
+                   WorkPath("remux.txt"), WorkPath("time.txt"));
     f["input_mb"] = inputMb;
     f["vqsc_seconds"] = passThrough.seconds;
-    f["cat_seconds"] = cat.seconds;
+    f["remux_seconds"] = remux.seconds;
     f["vqsc_mb_per_second"] = inputMb / passThrough.seconds;
-    f["cat_mb_per_second"] = inputMb / cat.seconds;
-    f["vqsc_share_of_cat"] = cat.seconds / passThrough.seconds;
+    f["remux_mb_per_second"] = inputMb / remux.seconds;
+    f["vqsc_speed_of_remux"] = remux.seconds / passThrough.seconds;
     f["vqsc_rss_kb"] = static_cast<double>(passThrough.peakResidentKb);
 
     MeasureH264(f);
@@ -326,11 +330,11 @@ class CComparison {
           600.0 / seconds, Verdict(seconds < 30));
     }
     std::printf(
-        "| Pass-through (VQSC), 10 minutes, %.1f MB | %.1f MB/s (%.3f s) | cat %.1f MB/s (%.3f s) "
-        "| %.2f | >= 0.5 | %s |\n",
+        "| Pass-through (VQSC), 10 minutes, %.1f MB | %.1f MB/s (%.3f s) | ffmpeg -c copy of the "
+        "same AVI %.1f MB/s (%.3f s) | %.2f x | >= 1 x | %s |\n",
         Figure("input_mb"), Figure("vqsc_mb_per_second"), Figure("vqsc_seconds"),
-        Figure("cat_mb_per_second"), Figure("cat_seconds"), Figure("vqsc_share_of_cat"),
-        Verdict(Figure("vqsc_share_of_cat") >= 0.5));
+        Figure("remux_mb_per_second"), Figure("remux_seconds"), Figure("vqsc_speed_of_remux"),
+        Verdict(Figure("vqsc_speed_of_remux") >= 1.0));
     for (const char* name : {"mrle", "msvc"}) {
       const std::string key = name;
       const double longKb = Figure(key + "_long_rss_kb");

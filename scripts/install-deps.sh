@@ -25,7 +25,8 @@ packages=(
   desktop-file-utils appstream man-db bash-completion file
   dpkg-dev lintian debootstrap librsvg2-bin shellcheck
   # reelkit-batch's engine, and the SSH servers and client of its test over two hosts (GNU
-  # parallel copies files with rsync). Slurm, for the optional cluster test, is left to the user.
+  # parallel copies files with rsync). Slurm, for the optional test of its recipe, is left to the
+  # user (see the README).
   parallel rsync openssh-server openssh-client
 )
 

@@ -35,6 +35,10 @@ foreach(library IN LISTS REELKIT_LOADED_LIBRARIES)
 endforeach()
 list(JOIN loaded_packages ", " CPACK_DEBIAN_${cli}_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_${cli}_PACKAGE_SECTION video)
+# reelkit-batch runs its conversions through GNU parallel, and copies files to other hosts with
+# rsync over ssh; the converter itself needs neither.
+set(CPACK_DEBIAN_${cli}_PACKAGE_RECOMMENDS "parallel")
+set(CPACK_DEBIAN_${cli}_PACKAGE_SUGGESTS "rsync, openssh-client")
 set(CPACK_COMPONENT_${cli}_DESCRIPTION
     "convert remote-session screen recordings into videos\n\
 Reelkit turns the screen recordings that support technicians make of their\n\

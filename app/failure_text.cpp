@@ -1,20 +1,14 @@
 #include "app/failure_text.h"
 
-#include <cstring>
 #include <optional>
 #include <variant>
 
 #include "common/error_codes.h"
 #include "common/picture_rules.h"
+#include "common/system_error_words.h"
 
 namespace reelkit {
 namespace {
-
-std::string SystemErrorText(std::uint32_t error) {
-  // strerror_r's GNU form returns the text, which may or may not live in the buffer.
-  char buffer[256];
-  return ::strerror_r(static_cast<int>(error), buffer, sizeof buffer);
-}
 
 std::string SizeText(std::uint64_t bytes) {
   const ByteQuantity size = InLargestWholeUnit(bytes);
@@ -29,27 +23,27 @@ std::string SizeText(std::uint64_t bytes) {
   return std::to_string(size.count) + " bytes";
 }
 
-// The limits worded "<before><asked><after> exceeds <ceiling> of <allowed>."
+// The limits worded "<before><asked><after> exceeds <ceiling> of <allowed>"; the allowed value is
+// a size or a pixel count as QuantityOf says.
 struct ExceededLimit {
   InputLimit limit;
   const char* before;
   const char* after;
   const char* ceiling;
-  bool inBytes;  // else pixels
 };
 
 constexpr ExceededLimit kExceededLimits[] = {
-    {InputLimit::FormatBlockSize, "The recording's format block of ", " bytes", "the limit", true},
-    {InputLimit::PictureSide, "A picture side of ", " pixels", "the limit", false},
-    {InputLimit::PictureBytes, "A picture of ", " bytes at 32 bits per pixel", "the limit", true},
-    {InputLimit::DecodedPixels, "A picture of ", " pixels", "the decoder's limit", false},
-    {InputLimit::RecordBlockSize, "A record block of ", " bytes", "the limit", true},
-    {InputLimit::ChunkSize, "A chunk of ", " bytes", "the limit", true},
+    {InputLimit::FormatBlockSize, "The recording's format block of ", " bytes", "the limit"},
+    {InputLimit::PictureSide, "A picture side of ", " pixels", "the limit"},
+    {InputLimit::PictureBytes, "A picture of ", " bytes at 32 bits per pixel", "the limit"},
+    {InputLimit::DecodedPixels, "A picture of ", " pixels", "the decoder's limit"},
+    {InputLimit::RecordBlockSize, "A record block of ", " bytes", "the limit"},
+    {InputLimit::ChunkSize, "A chunk of ", " bytes", "the limit"},
 };
 
 // The system's own words for errno: our shared codes give some of its numbers other meanings.
 std::string WithSystemCause(const char* sentence, std::uint32_t error) {
-  return sentence + SystemErrorText(error) + ".";
+  return sentence + SystemErrorWords(static_cast<int>(error)) + ".";
 }
 
 const char* TypeText(OutputFileType type) {
@@ -128,7 +122,7 @@ std::string DescribeErrorCode(std::uint32_t code) {
       break;
   }
   if (const std::optional<std::uint32_t> error = SystemErrorOf(code)) {
-    return SystemErrorText(*error);
+    return SystemErrorWords(static_cast<int>(*error));
   }
   return "Unknown error.";
 }
@@ -138,8 +132,9 @@ std::string DescribeLimitRefusal(const LimitRefusal& refusal) {
   for (const ExceededLimit& words : kExceededLimits) {
     if (words.limit == refusal.limit) {
       return words.before + asked + words.after + " exceeds " + words.ceiling + " of " +
-             (words.inBytes ? SizeText(refusal.allowed)
-                            : std::to_string(refusal.allowed) + " pixels") +
+             (QuantityOf(words.limit) == LimitQuantity::Bytes
+                  ? SizeText(refusal.allowed)
+                  : std::to_string(refusal.allowed) + " pixels") +
              ".";
     }
   }

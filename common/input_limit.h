@@ -30,8 +30,33 @@ struct LimitRefusal {
   std::uint64_t allowed = 0;
 };
 
-// How the front ends word a limit's numbers: a byte count in the largest unit that holds it
-// whole, a video length in hours, a timestamp in years of 365 days.
+// What a limit's numbers are, which decides how every front end words them: a count (pixels, bits),
+// a byte count in the largest unit that holds it whole, a video length in hours, a timestamp in
+// years of 365 days (the last two name the allowed value alone: the asked one only just passes
+// it, or is astronomic).
+enum class LimitQuantity { Count, Bytes, Hours, Years };
+
+constexpr LimitQuantity QuantityOf(InputLimit limit) {
+  switch (limit) {
+    case InputLimit::FormatBlockSize:
+    case InputLimit::PictureBytes:
+    case InputLimit::RecordBlockSize:
+    case InputLimit::ChunkSize:
+    case InputLimit::BundleSize:
+      return LimitQuantity::Bytes;
+    case InputLimit::VideoLength:
+      return LimitQuantity::Hours;
+    case InputLimit::Timestamp:
+      return LimitQuantity::Years;
+    case InputLimit::None:
+    case InputLimit::PictureSide:
+    case InputLimit::DecodedPixels:
+    case InputLimit::DecodedDepth:
+      break;
+  }
+  return LimitQuantity::Count;
+}
+
 enum class ByteUnit { Bytes, Mebibytes, Gibibytes };
 
 struct ByteQuantity {

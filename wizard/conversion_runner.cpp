@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "common/error_codes.h"
+#include "common/system_error_words.h"
 #include "i18n/catalog_format.h"
 #include "i18n/catalog_keys.h"
 #include "i18n/program_utf8.h"
@@ -41,7 +42,7 @@ int BarPosition(double share) {
 }  // namespace
 
 std::u16string SystemErrorText(int error) {
-  std::u16string text = DecodeProgramUtf8(std::generic_category().message(error));
+  std::u16string text = DecodeProgramUtf8(SystemErrorWords(error));
   if (text.empty()) {
     text = u"[no error description found]";
   }

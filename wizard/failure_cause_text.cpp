@@ -14,27 +14,23 @@ namespace {
 
 namespace keys = catalog_keys;
 
-// How a limit's sentence takes its numbers: "asked, allowed" as counts or as byte sizes, or the
-// allowed value alone in hours or years (the asked one only just passes it, or is astronomic).
-enum class LimitUnit { Count, Bytes, Hours, Years };
-
+// The catalog's sentence of each limit; the numbers it takes follow from QuantityOf.
 struct LimitSentence {
   InputLimit limit;
   std::u16string_view key;
-  LimitUnit unit;
 };
 
 constexpr LimitSentence kLimitSentences[] = {
-    {InputLimit::FormatBlockSize, keys::kCauseFormatBlockSize, LimitUnit::Bytes},
-    {InputLimit::PictureSide, keys::kCausePictureSide, LimitUnit::Count},
-    {InputLimit::PictureBytes, keys::kCausePictureBytes, LimitUnit::Bytes},
-    {InputLimit::DecodedPixels, keys::kCauseDecodedPixels, LimitUnit::Count},
-    {InputLimit::DecodedDepth, keys::kCauseDecodedDepth, LimitUnit::Count},
-    {InputLimit::RecordBlockSize, keys::kCauseRecordBlockSize, LimitUnit::Bytes},
-    {InputLimit::ChunkSize, keys::kCauseChunkSize, LimitUnit::Bytes},
-    {InputLimit::BundleSize, keys::kCauseBundleSize, LimitUnit::Bytes},
-    {InputLimit::VideoLength, keys::kCauseVideoLength, LimitUnit::Hours},
-    {InputLimit::Timestamp, keys::kCauseTimestamp, LimitUnit::Years},
+    {InputLimit::FormatBlockSize, keys::kCauseFormatBlockSize},
+    {InputLimit::PictureSide, keys::kCausePictureSide},
+    {InputLimit::PictureBytes, keys::kCausePictureBytes},
+    {InputLimit::DecodedPixels, keys::kCauseDecodedPixels},
+    {InputLimit::DecodedDepth, keys::kCauseDecodedDepth},
+    {InputLimit::RecordBlockSize, keys::kCauseRecordBlockSize},
+    {InputLimit::ChunkSize, keys::kCauseChunkSize},
+    {InputLimit::BundleSize, keys::kCauseBundleSize},
+    {InputLimit::VideoLength, keys::kCauseVideoLength},
+    {InputLimit::Timestamp, keys::kCauseTimestamp},
 };
 
 std::u16string LimitText(const CMessageCatalog& catalog, const LimitRefusal& refusal) {
@@ -43,15 +39,15 @@ std::u16string LimitText(const CMessageCatalog& catalog, const LimitRefusal& ref
       continue;
     }
     const std::u16string& text = catalog.Lookup(sentence.key);
-    switch (sentence.unit) {
-      case LimitUnit::Count:
+    switch (QuantityOf(refusal.limit)) {
+      case LimitQuantity::Count:
         return FormatCatalogText(text, {refusal.asked, refusal.allowed});
-      case LimitUnit::Bytes:
+      case LimitQuantity::Bytes:
         return FormatCatalogText(
             text, {ByteCountText(catalog, refusal.asked), ByteCountText(catalog, refusal.allowed)});
-      case LimitUnit::Hours:
+      case LimitQuantity::Hours:
         return FormatCatalogText(text, {refusal.allowed / kLimitUnitsPerHour});
-      case LimitUnit::Years:
+      case LimitQuantity::Years:
         return FormatCatalogText(text, {refusal.allowed / kLimitUnitsPerYear});
     }
   }

@@ -18,6 +18,8 @@ fail() {
   echo "cluster_test: $*" >&2
   exit 1
 }
+# shellcheck source=tests/batch/local_conversions.sh
+. "$(dirname "$0")/local_conversions.sh"
 
 sshd=/usr/sbin/sshd
 [ -x "$sshd" ] || skip "sshd is not installed (Debian's openssh-server)"
@@ -140,21 +142,8 @@ done
 
 # Every good output is the local conversion of the same file, byte for byte; the hosts left no
 # file among the user's.
-compared=0
-while IFS= read -r -d '' recording; do
-  relative=${recording#"$input"/}
-  output=$out/${relative%.*}_MRLE.avi
-  if printf '%s\n' "${damaged[@]}" | grep -qxF "$recording"; then
-    [ ! -e "$output" ] || fail "a damaged file has an output: $output"
-    continue
-  fi
-  "$reelkit" -in "$recording" -out "$work/local.avi" -fourcc MRLE >/dev/null
-  cmp -s "$work/local.avi" "$output" || fail "$output is not the local conversion"
-  compared=$((compared + 1))
-done < <(find "$input" -type f -print0)
-[ "$compared" = 37 ] || fail "compared $compared outputs"
+expect_local_conversions "$input" "$out" MRLE avi 37
 [ "$(cd "$input" && find . | sort)" = "$before" ] || fail "the input folders changed"
-[ -z "$(find "$out" -name '.*.part-*')" ] || fail "temporary files left"
 
 status=0
 said=$(REELKIT=$reelkit "$batch" --hosts "$work/hosts" -fourcc MRLE -o "$out" "$input") ||

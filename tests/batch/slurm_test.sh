@@ -14,6 +14,8 @@ fail() {
   echo "slurm_test: $*" >&2
   exit 1
 }
+# shellcheck source=tests/batch/local_conversions.sh
+. "$(dirname "$0")/local_conversions.sh"
 
 # The daemons live in /usr/sbin, which a user's PATH often leaves out.
 PATH=$PATH:/usr/sbin
@@ -209,20 +211,7 @@ done
 
 # Every good output is named as reelkit-batch names it and is the local conversion of the same
 # file, byte for byte; a damaged file leaves nothing under a final name.
-compared=0
-while IFS= read -r -d '' recording; do
-  relative=${recording#"$input"/}
-  output=$out/${relative%.*}_H264.mp4
-  if printf '%s\n' "${damaged[@]}" | grep -qxF "$recording"; then
-    [ ! -e "$output" ] || fail "a damaged file has an output: $output"
-    continue
-  fi
-  "$reelkit" -in "$recording" -out "$work/local.mp4" -fourcc H264 >/dev/null
-  cmp -s "$work/local.mp4" "$output" || fail "$output is not the local conversion"
-  compared=$((compared + 1))
-done < <(find "$input" -type f -print0)
-[ "$compared" = 10 ] || fail "compared $compared outputs"
-[ -z "$(find "$out" -name '.*.part-*')" ] || fail "temporary files left"
+expect_local_conversions "$input" "$out" H264 mp4 10
 [ "$(find "$out" -name '*.mp4' | wc -l)" = 10 ] || fail "outputs: $(find "$out" -name '*.mp4')"
 
 # The batch afterwards sees the cluster's outputs as done and tries only the damaged files again.

@@ -10,6 +10,7 @@
 #include "common/reelkit_client.h"
 #include "common/video_recorder.h"
 #include "engine/output_sink.h"
+#include "tests/testing/silent_client.h"
 
 namespace reelkit::fuzzing {
 
@@ -58,13 +59,6 @@ inline RecorderFactory DiscardingRecorders() {
   };
 }
 
-class SilentClient final : public IReelkitClient {
- public:
-  void OnStart(const std::string&) override {}
-  void OnFinish(const ConversionStatistics&) override {}
-  void OnError(const ConversionFailure&) override {}
-  void OnProgress(double) override {}
-  bool IsCancelRequested() override { return false; }
-};
+using testing::SilentClient;
 
 }  // namespace reelkit::fuzzing

@@ -15,6 +15,7 @@
 
 #include "engine/convert.h"
 #include "tests/testing/process.h"
+#include "tests/testing/silent_client.h"
 #include "tests/testing/temp_dir.h"
 #include "tools/recording_writer/recording_writer.h"
 #include "wizard/conversion_runner.h"
@@ -57,15 +58,6 @@ void WriteHeaderOnly(const std::string& path) {
   CRecordingWriter writer(path, recording::MakeStreamFormat(16, 16, PixelLayout::Indexed8));
   writer.Finish();
 }
-
-class NullClient final : public IReelkitClient {
- public:
-  void OnStart(const std::string&) override {}
-  void OnFinish(const ConversionStatistics&) override {}
-  void OnError(const ConversionFailure&) override {}
-  void OnProgress(double) override {}
-  bool IsCancelRequested() override { return false; }
-};
 
 // Answers every question with No and counts them; a hook runs at each move of the file bar.
 class ScriptedView final : public IConversionView {
@@ -111,7 +103,7 @@ class FileLoop : public ::testing::Test {
   // The source as one conversion alone makes it, and a note to expect the source deleted.
   std::string ConvertedAlone(const std::string& source) {
     const std::string out = (scratch.path() / ("alone" + std::to_string(alone++))).string();
-    NullClient client;
+    testing::SilentClient client;
     EXPECT_TRUE(ConvertFile(source, out, state.outputFormat, client)) << source;
     return ReadFileBytes(out);
   }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/avi_input_reader.h"
-#include "engine/conversion_job.h"
+#include "engine/job_parts.h"
 #include "engine/output_sink.h"
 
 namespace reelkit {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/conversion_job.h"
+#include "engine/job_parts.h"
 #include "engine/output_sink.h"
 #include "engine/raw_recording_reader.h"
 

@@ -1,4 +1,4 @@
-#include "engine/conversion_job.h"
+#include "engine/job_parts.h"
 
 #include "common/conversion_failure.h"
 

@@ -85,12 +85,15 @@ bool CConversionRunner::ConvertOne(const PlannedOutput& planned) {
   const FileStamp sourceBefore = FileStamp::Of(sourcePath);
   const FileStamp outputBefore = FileStamp::Of(outputPath);
   const bool converted = convert_(sourcePath, outputPath, state_.outputFormat, *this);
-  if (!FileStamp::Of(outputPath).IsUnchangedSince(outputBefore)) {
-    writtenOutputs_.push_back(FileStamp::Of(outputPath));
+  const FileStamp outputAfter = FileStamp::Of(outputPath);
+  const bool wroteOutput = !outputAfter.IsUnchangedSince(outputBefore);
+  if (wroteOutput) {
+    writtenOutputs_.push_back(outputAfter);
   }
+  const bool videoWritten = wroteOutput && outputAfter.regular && outputAfter.size > 0;
   if (!converted) {
     state_.hadErrors = true;
-    NoteOutputLeft(outputPath, outputBefore);
+    NoteOutputLeft(outputPath, videoWritten);
   }
   if (state_.cancelled) {
     LogPath(sourcePath);
@@ -99,7 +102,7 @@ bool CConversionRunner::ConvertOne(const PlannedOutput& planned) {
   }
   doneBytes_ += currentFileBytes_;
   if (state_.deleteSources && converted) {
-    DeleteSourceIfSafe(planned, sourceBefore, outputBefore);
+    DeleteSourceIfSafe(planned, sourceBefore, videoWritten);
   }
   return true;
 }
@@ -147,18 +150,15 @@ void CConversionRunner::NoteRenamed(const PlannedOutput& planned) {
 
 // A failed conversion keeps what it wrote, since it plays; the user must hear that it is there
 // and that it is not the whole recording.
-void CConversionRunner::NoteOutputLeft(const std::string& outputPath, const FileStamp& before) {
-  const FileStamp after = FileStamp::Of(outputPath);
-  if (after.regular && after.size > 0 && !after.IsUnchangedSince(before)) {
+void CConversionRunner::NoteOutputLeft(const std::string& outputPath, bool videoWritten) {
+  if (videoWritten) {
     Log(catalog_.LookupWithArgument(keys::kLogIncomplete, DecodeProgramUtf8(outputPath)));
   }
 }
 
 void CConversionRunner::DeleteSourceIfSafe(const PlannedOutput& planned,
-                                           const FileStamp& sourceBefore,
-                                           const FileStamp& outputBefore) {
-  const FileStamp output = FileStamp::Of(planned.output);
-  if (!output.regular || output.size == 0 || output.IsUnchangedSince(outputBefore)) {
+                                           const FileStamp& sourceBefore, bool videoWritten) {
+  if (!videoWritten) {
     Log(catalog_.LookupWithArgument(keys::kLogKeptNoVideo, DecodeProgramUtf8(planned.output)));
     return;
   }

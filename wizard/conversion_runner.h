@@ -74,9 +74,10 @@ class CConversionRunner final : public IReelkitClient {
   bool IsOutputFree(const PlannedOutput& planned);
   bool MayWrite(const std::string& sourcePath, const std::string& outputPath);
   void NoteRenamed(const PlannedOutput& planned);
-  void NoteOutputLeft(const std::string& outputPath, const FileStamp& before);
+  // videoWritten: this conversion changed its output, which is now a regular, non-empty file.
+  void NoteOutputLeft(const std::string& outputPath, bool videoWritten);
   void DeleteSourceIfSafe(const PlannedOutput& planned, const FileStamp& sourceBefore,
-                          const FileStamp& outputBefore);
+                          bool videoWritten);
   void DeleteSource(const std::string& sourcePath);
   void RefuseFile(const std::string& sourcePath, std::u16string line);
   void Log(std::u16string line) { state_.log.push_back(std::move(line)); }

@@ -48,7 +48,6 @@ class COutputPlanner {
     NamedFile file;
   };
   struct Taken {
-    std::string output;
     std::string source;
     NamedFile file;
   };
@@ -71,7 +70,7 @@ class COutputPlanner {
         file = NamedFile::Of(planned.output);
       }
     }
-    taken_.push_back({planned.output, sourcePath, std::move(file)});
+    taken_.push_back({sourcePath, std::move(file)});
     return planned;
   }
 

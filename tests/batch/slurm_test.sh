@@ -29,6 +29,7 @@ done
 
 recipe=$(realpath "$1")/docs/batch-on-slurm.md
 build=$(realpath "$2")
+# shellcheck disable=SC2034  # read by local_conversions.sh
 reelkit=$build/app/reelkit
 record=$build/tools/reelkit-record
 

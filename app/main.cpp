@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/console_client.h"
 #include "app/interruption.h"
 #include "app/standard_streams.h"
-#include "app/stdout_client.h"
 #include "app/wizard_hand_over.h"
 #include "common/file_stamp.h"
+#include "crash_report/crash_reporter.h"
 #include "engine/convert.h"
-#include "support/crash_reporter.h"
 
 namespace {
 

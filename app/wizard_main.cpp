@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "app/standard_streams.h"
+#include "crash_report/crash_reporter.h"
 #include "engine/convert.h"
-#include "support/crash_reporter.h"
 #include "wizard/run_wizard.h"
 
 int main(int argc, char** argv) {

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "avi/encoders/msvideo1_compressor.h"
-#include "avi/encoders/msvideo1_encoder.h"
-#include "avi/picture_conversion.h"
-#include "tests/avi/msvideo1_reference.h"
-#include "tests/avi/rle_test_pictures.h"
+#include "recorders/encoders/msvideo1_compressor.h"
+#include "recorders/encoders/msvideo1_encoder.h"
+#include "recorders/picture_conversion.h"
+#include "tests/recorders/msvideo1_reference.h"
+#include "tests/recorders/rle_test_pictures.h"
 
 namespace reelkit {
 namespace {

@@ -15,12 +15,12 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "avi/avi_recorder.h"
-#include "avi/codec_module.h"
-#include "avi/ffmpeg_handles.h"
-#include "avi/picture_conversion.h"
 #include "common/error_codes.h"
-#include "tests/avi/rle_test_pictures.h"
+#include "recorders/avi_recorder.h"
+#include "recorders/codec_module.h"
+#include "recorders/ffmpeg_handles.h"
+#include "recorders/picture_conversion.h"
+#include "tests/recorders/rle_test_pictures.h"
 
 namespace reelkit {
 namespace {

@@ -13,9 +13,9 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "avi/encoders/rle_encoder.h"
-#include "avi/ffmpeg_handles.h"
-#include "tests/avi/rle_test_pictures.h"
+#include "recorders/encoders/rle_encoder.h"
+#include "recorders/ffmpeg_handles.h"
+#include "tests/recorders/rle_test_pictures.h"
 
 namespace reelkit {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/avi_exception.h"
+#include "decoder/avi_exception.h"
 
 namespace reelkit {
 namespace {

@@ -1,6 +1,6 @@
 #include "decoder/native_format.h"
 
-#include "common/avi_exception.h"
+#include "decoder/avi_exception.h"
 
 namespace reelkit {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/avi_exception.h"
 #include "common/endian.h"
+#include "decoder/avi_exception.h"
 
 namespace reelkit {
 namespace {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/avi_exception.h"
 #include "common/byte_reader.h"
 #include "common/endian.h"
 #include "common/packet_kind.h"
+#include "decoder/avi_exception.h"
 #include "decoder/delta_codec.h"
 #include "decoder/depth_conversion.h"
 #include "decoder/scaled_blit.h"

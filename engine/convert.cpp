@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
-#include "avi/codec_module.h"
 #include "common/conversion_failure.h"
 #include "engine/avi_input_job.h"
 #include "engine/failure_capture.h"
 #include "engine/output_claim.h"
 #include "engine/recording_job.h"
+#include "recorders/codec_module.h"
 
 namespace reelkit {
 namespace {

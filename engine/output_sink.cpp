@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "avi/avi_recorder.h"
-#include "avi/h264_mp4_recorder.h"
-#include "common/avi_exception.h"
 #include "common/conversion_failure.h"
 #include "common/error_codes.h"
+#include "decoder/avi_exception.h"
 #include "engine/picture_decoding.h"
 #include "engine/raw_recording_reader.h"
+#include "recorders/avi_recorder.h"
+#include "recorders/h264_mp4_recorder.h"
 
 namespace reelkit {
 namespace {

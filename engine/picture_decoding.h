@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/avi_exception.h"
 #include "common/bitmap_format.h"
+#include "decoder/avi_exception.h"
 
 namespace reelkit {
 

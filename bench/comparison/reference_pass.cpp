@@ -10,12 +10,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "avi/ffmpeg_handles.h"
-#include "avi/media_types.h"
-#include "avi/picture_conversion.h"
 #include "common/reelkit_client.h"
 #include "common/video_recorder.h"
 #include "engine/recording_job.h"
+#include "recorders/ffmpeg_handles.h"
+#include "recorders/media_types.h"
+#include "recorders/picture_conversion.h"
 
 namespace reelkit::bench {
 

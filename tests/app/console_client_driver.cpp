@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/stdout_client.h"
+#include "app/console_client.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "common/avi_exception.h"
+#include "decoder/avi_exception.h"
 #include "decoder/screen_stream_decoder.h"
 #include "tests/decoder/decoder_test_support.h"
 

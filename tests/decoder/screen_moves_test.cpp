@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/avi_exception.h"
+#include "decoder/avi_exception.h"
 #include "decoder/delta_codec.h"
 #include "tests/decoder/decoder_test_support.h"
 

@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-#include "common/avi_exception.h"
 #include "common/bitmap_format.h"
+#include "decoder/avi_exception.h"
 #include "decoder/screen_stream_decoder.h"
 
 namespace {

@@ -80,7 +80,7 @@ void CStdOutConverterClient::OnFinish(const ConversionStatistics& statistics) {
 
 void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
   const ConvertErrorKind kind = failure.kind;
-  const std::uint32_t code = failure.code;
+  const std::uint32_t code = failure.code.value;
   // Kinds 3 and 4 begin with a line break on a terminal whether or not a bar was drawn.
   const bool breaksLineItself = interactive_ && (kind == ConvertErrorKind::ReadInputFailed ||
                                                  kind == ConvertErrorKind::WriteOutputFailed);
@@ -102,7 +102,7 @@ void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
       if (interactive_) {
         std::fputs("\n", out_);
       }
-      if (code == kErrorHandleEof) {
+      if (failure.code == FailureCode::Fixed(kErrorHandleEof)) {
         std::fputs("Invalid input file. End of file has been reached unexpectedly.\n", out_);
       } else {
         std::fprintf(out_, "Error 0x%8.8x while reading input file.\n", code);

@@ -1,14 +1,100 @@
 #include "app/failure_text.h"
 
-#include <optional>
+#include <array>
 #include <variant>
 
 #include "common/error_codes.h"
-#include "common/picture_rules.h"
+#include "common/failure_explanation.h"
 #include "common/system_error_words.h"
 
 namespace reelkit {
 namespace {
+
+// The console's words for each fact. "{0}" and "{1}" take the statement's values; a statement
+// without values drops a closing ": {0}". The system's words, where the statement has them,
+// follow after ": ", and a full stop ends the sentence. An empty text is a fact the console's
+// fixed message of the failure's kind already states.
+struct FactWords {
+  CauseFact fact;
+  std::string_view text;
+};
+
+constexpr std::array kFactWords = {
+    FactWords{CauseFact::OutputIsInput, ""},
+    FactWords{CauseFact::UnsupportedFormat, ""},
+    FactWords{CauseFact::NoPicture, ""},
+    FactWords{CauseFact::EndOfFile, ""},
+    FactWords{CauseFact::OpenFailed, "The input file cannot be opened"},
+    FactWords{CauseFact::ReadFailed, "The input file cannot be read"},
+    FactWords{CauseFact::DamagedScreenData, "The recording's screen data is damaged: {0}"},
+    FactWords{CauseFact::OutOfMemory, "There is not enough memory to convert this recording"},
+    FactWords{CauseFact::Unexpected, "The conversion stopped on an unexpected failure: {0}"},
+    FactWords{CauseFact::MsvcTooLarge,
+              "The output file could not be written: Microsoft Video 1 (MSVC) holds pictures of "
+              "at most {0} pixels each way; convert this recording to MRLE or VQSC"},
+    FactWords{CauseFact::PipelineStuck,
+              "The video pipeline stopped answering, so the output file could not be completed"},
+    FactWords{CauseFact::WriteFailed, "The output file could not be written: {0}"},
+    FactWords{CauseFact::OutputChanging,
+              "The output path keeps changing while it is being opened; nothing was written"},
+    FactWords{CauseFact::OutputCannotCreate, "The output file cannot be created"},
+    FactWords{CauseFact::OutputCannotOpen, "The output file cannot be opened"},
+    FactWords{CauseFact::OutputLinkToNothing,
+              "The output path is a symbolic link to a file that does not exist; nothing was "
+              "written"},
+    FactWords{CauseFact::OutputNotAFile,
+              "The output path is {0}, not a file; only a regular file is replaced, and nothing "
+              "was written"},
+    FactWords{CauseFact::OutputCannotWrite, "The output file cannot be written"},
+    FactWords{CauseFact::OutputBeingWritten,
+              "The output file is being written by another conversion; try again when it has "
+              "finished"},
+    FactWords{CauseFact::OutputCannotLock, "The output file cannot be locked"},
+    FactWords{CauseFact::OutputCannotResolve, "The output path cannot be resolved"},
+};
+
+struct LimitWords {
+  InputLimit limit;
+  std::string_view text;
+};
+
+constexpr std::array kLimitWords = {
+    LimitWords{InputLimit::FormatBlockSize,
+               "The recording's format block of {0} exceeds the limit of {1}"},
+    LimitWords{InputLimit::PictureSide,
+               "A picture side of {0} pixels exceeds the limit of {1} pixels"},
+    LimitWords{InputLimit::PictureBytes,
+               "A picture of {0} at 32 bits per pixel exceeds the limit of {1}"},
+    LimitWords{InputLimit::DecodedPixels,
+               "A picture of {0} pixels exceeds the decoder's limit of {1} pixels"},
+    LimitWords{InputLimit::DecodedDepth,
+               "A picture of {0} bit per pixel can only be passed through; convert this recording "
+               "to VQSC"},
+    LimitWords{InputLimit::RecordBlockSize, "A record block of {0} exceeds the limit of {1}"},
+    LimitWords{InputLimit::ChunkSize, "A chunk of {0} exceeds the limit of {1}"},
+    LimitWords{InputLimit::BundleSize,
+               "The records of one frame interval take {0}, more than the limit of {1}"},
+    LimitWords{InputLimit::VideoLength, "The recording asks for more than {0} hours of video"},
+    LimitWords{InputLimit::Timestamp,
+               "A record's timestamp lies more than {0} years from the recording clock's origin"},
+};
+
+std::string_view WordsOf(const CauseStatement& statement) {
+  if (statement.fact == CauseFact::LimitExceeded) {
+    for (const LimitWords& words : kLimitWords) {
+      if (words.limit == statement.limit) {
+        return words.text;
+      }
+    }
+    return {};
+  }
+  for (const FactWords& words : kFactWords) {
+    if (words.fact == statement.fact) {
+      return words.text;
+    }
+  }
+  return {};
+}
 
 std::string SizeText(std::uint64_t bytes) {
   const ByteQuantity size = InLargestWholeUnit(bytes);
@@ -23,30 +109,7 @@ std::string SizeText(std::uint64_t bytes) {
   return std::to_string(size.count) + " bytes";
 }
 
-// The limits worded "<before><asked><after> exceeds <ceiling> of <allowed>"; the allowed value is
-// a size or a pixel count as QuantityOf says.
-struct ExceededLimit {
-  InputLimit limit;
-  const char* before;
-  const char* after;
-  const char* ceiling;
-};
-
-constexpr ExceededLimit kExceededLimits[] = {
-    {InputLimit::FormatBlockSize, "The recording's format block of ", " bytes", "the limit"},
-    {InputLimit::PictureSide, "A picture side of ", " pixels", "the limit"},
-    {InputLimit::PictureBytes, "A picture of ", " bytes at 32 bits per pixel", "the limit"},
-    {InputLimit::DecodedPixels, "A picture of ", " pixels", "the decoder's limit"},
-    {InputLimit::RecordBlockSize, "A record block of ", " bytes", "the limit"},
-    {InputLimit::ChunkSize, "A chunk of ", " bytes", "the limit"},
-};
-
-// The system's own words for errno: our shared codes give some of its numbers other meanings.
-std::string WithSystemCause(const char* sentence, std::uint32_t error) {
-  return sentence + SystemErrorWords(static_cast<int>(error)) + ".";
-}
-
-const char* TypeText(OutputFileType type) {
+std::string TypeText(OutputFileType type) {
   switch (type) {
     case OutputFileType::Directory:
       return "a directory";
@@ -64,128 +127,83 @@ const char* TypeText(OutputFileType type) {
   return "not a regular file";
 }
 
-std::string DescribeOutputRefusal(const OutputRefusal& refusal, std::uint32_t error) {
-  using Reason = OutputRefusal::Reason;
-  switch (refusal.reason) {
-    case Reason::PathKeepsChanging:
-      return "The output path keeps changing while it is being opened; nothing was written.";
-    case Reason::CannotCreate:
-      return WithSystemCause("The output file cannot be created: ", error);
-    case Reason::CannotOpen:
-      return WithSystemCause("The output file cannot be opened: ", error);
-    case Reason::LinkToNothing:
-      return "The output path is a symbolic link to a file that does not exist; nothing was "
-             "written.";
-    case Reason::NotAFile:
-      return std::string("The output path is ") + TypeText(refusal.fileType) +
-             ", not a file; only a regular file is replaced, and nothing was written.";
-    case Reason::CannotWrite:
-      return WithSystemCause("The output file cannot be written: ", error);
-    case Reason::BeingWritten:
-      return "The output file is being written by another conversion; try again when it has "
-             "finished.";
-    case Reason::CannotLock:
-      return WithSystemCause("The output file cannot be locked: ", error);
-    case Reason::CannotResolve:
-      return WithSystemCause("The output path cannot be resolved: ", error);
+std::string ValueText(const CauseValue& value) {
+  struct Words {
+    std::string operator()(std::uint64_t count) const { return std::to_string(count); }
+    std::string operator()(ByteCount size) const { return SizeText(size.bytes); }
+    std::string operator()(OutputFileType type) const { return TypeText(type); }
+    std::string operator()(const FailureCode& code) const { return DescribeErrorCode(code); }
+    std::string operator()(const std::string& text) const { return text; }
+  };
+  return std::visit(Words{}, value);
+}
+
+std::string Fill(std::string_view text, const std::vector<CauseValue>& values) {
+  if (values.empty()) {
+    if (const std::size_t tail = text.find(": {0}"); tail != std::string_view::npos) {
+      text = text.substr(0, tail);
+    }
   }
-  return {};
+  std::string filled;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '{' && at + 2 < text.size() && text[at + 2] == '}') {
+      const auto index = static_cast<std::size_t>(text[at + 1] - '0');
+      if (index < values.size()) {
+        filled += ValueText(values[index]);
+        at += 2;
+        continue;
+      }
+    }
+    filled += text[at];
+  }
+  return filled;
 }
 
 }  // namespace
 
-std::string DescribeErrorCode(std::uint32_t code) {
-  switch (code) {
+std::string DescribeErrorCode(const FailureCode& code) {
+  if (const std::optional<int> error = code.SystemError()) {
+    return SystemErrorWords(*error);
+  }
+  switch (code.value) {
     case kErrorSuccess:
-      return "The operation completed successfully.";
+      return "The operation completed successfully";
     case kErrorInvalidData:
-      return "The data is invalid.";
+      return "The data is invalid";
     case kErrorHandleEof:
-      return "Reached the end of the file.";
+      return "Reached the end of the file";
     case kErrorBusy:
-      return "The requested resource is in use.";
+      return "The requested resource is in use";
     case kStatusAccessViolation:
-      return "The screen stream tried to reach memory outside its picture.";
+      return "The screen stream tried to reach memory outside its picture";
     case kStatusArrayBoundsExceeded:
-      return "The screen stream named a position outside its picture.";
+      return "The screen stream named a position outside its picture";
     case kResultUnexpected:
-      return "The video pipeline is not ready for this operation.";
+      return "The video pipeline is not ready for this operation";
     case kResultFail:
-      return "The video pipeline reported a failure.";
+      return "The video pipeline reported a failure";
     case kResultInvalidArgument:
-      return "The video pipeline was given a value it does not accept.";
-    case kResultTooLargeForMsvideo1:
-      return "Microsoft Video 1 (MSVC) holds pictures of at most " +
-             std::to_string(kMaxBlockCodedSide) +
-             " pixels each way; convert this recording to MRLE or VQSC.";
+      return "The video pipeline was given a value it does not accept";
     default:
       break;
   }
-  if (const std::optional<std::uint32_t> error = SystemErrorOf(code)) {
-    return SystemErrorWords(static_cast<int>(*error));
-  }
-  return "Unknown error.";
-}
-
-std::string DescribeLimitRefusal(const LimitRefusal& refusal) {
-  const std::string asked = std::to_string(refusal.asked);
-  for (const ExceededLimit& words : kExceededLimits) {
-    if (words.limit == refusal.limit) {
-      return words.before + asked + words.after + " exceeds " + words.ceiling + " of " +
-             (QuantityOf(words.limit) == LimitQuantity::Bytes
-                  ? SizeText(refusal.allowed)
-                  : std::to_string(refusal.allowed) + " pixels") +
-             ".";
-    }
-  }
-  switch (refusal.limit) {
-    case InputLimit::DecodedDepth:
-      return "A picture of " + asked +
-             " bit per pixel can only be passed through; convert this recording to VQSC.";
-    case InputLimit::BundleSize:
-      return "The records of one frame interval take " + asked + " bytes, more than the limit of " +
-             SizeText(refusal.allowed) + ".";
-    case InputLimit::VideoLength:
-      return "The recording asks for more than " +
-             std::to_string(refusal.allowed / kLimitUnitsPerHour) + " hours of video.";
-    case InputLimit::Timestamp:
-      return "A record's timestamp lies more than " +
-             std::to_string(refusal.allowed / kLimitUnitsPerYear) +
-             " years from the recording clock's origin.";
-    default:
-      return {};
-  }
-}
-
-std::string DescribeWriteFailure(std::uint32_t code) {
-  // The recorder gives up a frame that its streaming thread did not take in time with this code.
-  if (code == kErrorAccessDenied) {
-    return "The video pipeline stopped answering, so the output file could not be completed.";
-  }
-  return "The output file could not be written: " + DescribeErrorCode(code);
+  return "Unknown error";
 }
 
 std::string DescribeFailureCause(const ConversionFailure& failure) {
-  if (const auto* limit = std::get_if<LimitRefusal>(&failure.cause)) {
-    return DescribeLimitRefusal(*limit);
+  std::string described;
+  for (const CauseStatement& statement : ExplainFailure(failure)) {
+    const std::string_view words = WordsOf(statement);
+    if (words.empty()) {
+      continue;
+    }
+    std::string sentence = Fill(words, statement.values);
+    if (statement.systemError) {
+      sentence += ": " + SystemErrorWords(*statement.systemError);
+    }
+    described += (described.empty() ? "" : "\n") + sentence + ".";
   }
-  if (const auto* refusal = std::get_if<OutputRefusal>(&failure.cause)) {
-    return DescribeOutputRefusal(*refusal, failure.code);
-  }
-  if (std::holds_alternative<DamagedScreenData>(failure.cause)) {
-    return "The recording's screen data is damaged: " + DescribeErrorCode(failure.code);
-  }
-  if (std::holds_alternative<OutOfMemory>(failure.cause)) {
-    return "There is not enough memory to convert this recording.";
-  }
-  if (const auto* unexpected = std::get_if<UnexpectedFailure>(&failure.cause)) {
-    return "The conversion stopped on an unexpected failure" +
-           (unexpected->what.empty() ? std::string(".") : ": " + unexpected->what + ".");
-  }
-  if (std::holds_alternative<RecorderFailure>(failure.cause)) {
-    return DescribeWriteFailure(failure.code);
-  }
-  return {};
+  return described;
 }
 
 }  // namespace reelkit

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -65,9 +66,44 @@ struct UnexpectedFailure {
 using FailureCause = std::variant<std::monostate, LimitRefusal, OutputRefusal, RecorderFailure,
                                   DamagedScreenData, OutOfMemory, UnexpectedFailure>;
 
+// What a failure's number is. The number is shown as it stands ("Error 0x00000005 ..."); what it
+// means decides the words that go with it, so the pipeline's 5 and a read's EIO (also 5) differ.
+enum class CodeMeaning : std::uint8_t {
+  None,      // the failure carries no number; it is shown as 0
+  Fixed,     // one of the program's fixed numbers: 13 invalid data, 38 end of file, the decoder's
+  System,    // the errno of a failed system call
+  Pipeline,  // a result of the recorder's pipeline; an errno it passed up is one of them
+};
+
+struct FailureCode {
+  CodeMeaning meaning = CodeMeaning::None;
+  std::uint32_t value = 0;
+
+  static constexpr FailureCode Fixed(std::uint32_t number) { return {CodeMeaning::Fixed, number}; }
+  static constexpr FailureCode System(int error) {
+    return {CodeMeaning::System, static_cast<std::uint32_t>(error)};
+  }
+  static constexpr FailureCode Pipeline(std::uint32_t result) {
+    return {CodeMeaning::Pipeline, result};
+  }
+
+  // The errno behind the failure: a system call's, or one the pipeline passed up.
+  constexpr std::optional<int> SystemError() const {
+    if (meaning == CodeMeaning::System) {
+      return static_cast<int>(value);
+    }
+    if (meaning == CodeMeaning::Pipeline && IsPassedUpSystemError(value)) {
+      return static_cast<int>(value & 0xFFFFu);
+    }
+    return std::nullopt;
+  }
+
+  friend constexpr bool operator==(const FailureCode&, const FailureCode&) = default;
+};
+
 struct ConversionFailure {
   ConvertErrorKind kind = ConvertErrorKind::Unexpected;
-  std::uint32_t code = 0;
+  FailureCode code;
   FailureCause cause;
 };
 
@@ -75,11 +111,12 @@ struct ConversionFailure {
 // found, caught in ConvertFile alone, which hands it to the client as one OnError call.
 class CReelkitException : public std::exception {
  public:
-  CReelkitException(ConvertErrorKind kind, std::uint32_t code, FailureCause cause = {})
+  explicit CReelkitException(ConvertErrorKind kind, FailureCode code = {}, FailureCause cause = {})
       : failure_{kind, code, std::move(cause)} {}
   // An input refused by one of the program's own limits: invalid data (13) that names the limit.
   explicit CReelkitException(const LimitRefusal& refusal)
-      : failure_{ConvertErrorKind::ReadInputFailed, kErrorInvalidData, refusal} {}
+      : failure_{ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(kErrorInvalidData),
+                 refusal} {}
 
   const ConversionFailure& Failure() const { return failure_; }
   const char* what() const noexcept override { return "conversion failed"; }

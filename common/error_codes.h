@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 namespace reelkit {
 
@@ -29,19 +28,6 @@ constexpr std::uint32_t ResultOfSystemError(int error) {
 // A system error the pipeline passed up (a full disk, say), as opposed to a code of its own.
 constexpr bool IsPassedUpSystemError(std::uint32_t code) {
   return (code & 0xFFFF0000u) == kSystemErrorFacility && code != kResultInvalidArgument;
-}
-
-// The errno a code carries, if any: a small code is one itself, and the system facility carries
-// one in its low bits.
-constexpr std::optional<std::uint32_t> SystemErrorOf(std::uint32_t code) {
-  constexpr std::uint32_t kLargestPlainSystemError = 4095;
-  if (code <= kLargestPlainSystemError) {
-    return code;
-  }
-  if ((code & 0xFFFF0000u) == kSystemErrorFacility) {
-    return code & 0xFFFFu;
-  }
-  return std::nullopt;
 }
 
 // A picture wider or higher than Microsoft Video 1 output can hold (kMaxBlockCodedSide); refused

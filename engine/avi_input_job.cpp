@@ -10,7 +10,7 @@ namespace reelkit {
 namespace {
 
 [[noreturn]] void ThrowMalformed() {
-  throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+  throw CReelkitException(ConvertErrorKind::InvalidInputFormat);
 }
 
 }  // namespace

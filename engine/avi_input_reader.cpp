@@ -73,7 +73,7 @@ ChunkHeader ReadChunkHeader(InputFile& file) {
 ChunkHeader ReadMoviChunkHeader(InputFile& file) {
   const ChunkHeader header = ReadChunkHeader(file);
   if (header.size == 0) {
-    throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+    throw CReelkitException(ConvertErrorKind::InvalidInputFormat);
   }
   if (header.size > kMaxAviChunkSize) {
     throw CReelkitException(LimitRefusal{InputLimit::ChunkSize, header.size, kMaxAviChunkSize});

@@ -16,7 +16,7 @@ namespace reelkit {
 namespace {
 
 [[noreturn]] void ThrowMalformed() {
-  throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+  throw CReelkitException(ConvertErrorKind::InvalidInputFormat);
 }
 
 struct DataChunk {
@@ -173,7 +173,7 @@ StillPicture AviStillPicture(InputFile& file, const PictureBudget& budget,
   const AviWalk walk = WalkChunks(file, lists, deadline);
   if (walk.chunks == 0) {
     throw CReelkitException(ConvertErrorKind::ReadInputFailed,
-                            deadline.WalkIsOver() ? ETIMEDOUT : ENODATA);
+                            FailureCode::System(deadline.WalkIsOver() ? ETIMEDOUT : ENODATA));
   }
   CPictureAssembler assembler(walk.streamFormat, budget.pixels);
   const Time moment = SampledTime(0, static_cast<Time>(walk.chunks - 1) * kAviChunkDuration);

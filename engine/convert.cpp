@@ -33,16 +33,16 @@ bool Convert(const std::string& inputPath, const std::string& outputPath, Output
              IReelkitClient& client) {
   InputKind kind{};
   if (!DetectInputKind(inputPath, kind)) {
-    throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+    throw CReelkitException(ConvertErrorKind::InvalidInputFormat);
   }
   // Compared by device and inode, links followed: the file the claim below would open.
   if (NamesTheSameFile(inputPath, outputPath)) {
-    throw CReelkitException(ConvertErrorKind::OutputIsInput, 0);
+    throw CReelkitException(ConvertErrorKind::OutputIsInput);
   }
   const COutputClaim output(outputPath);
   if (!output.IsHeld()) {
-    throw CReelkitException(ConvertErrorKind::OutputRefused,
-                            static_cast<std::uint32_t>(output.Error()), output.Refusal());
+    throw CReelkitException(ConvertErrorKind::OutputRefused, FailureCode::System(output.Error()),
+                            output.Refusal());
   }
   // The resolved path: what the claim checked and locked is what the recorder writes.
   return RunJob(kind, inputPath, output.Path(), format, client);

@@ -12,11 +12,11 @@ ConversionFailure FailureOfCurrentException() {
   } catch (const CReelkitException& failure) {
     return failure.Failure();
   } catch (const std::bad_alloc&) {
-    return {ConvertErrorKind::ReadInputFailed, ENOMEM, OutOfMemory{}};
+    return {ConvertErrorKind::ReadInputFailed, FailureCode::System(ENOMEM), OutOfMemory{}};
   } catch (const std::exception& failure) {
-    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{failure.what()}};
+    return {ConvertErrorKind::Unexpected, {}, UnexpectedFailure{failure.what()}};
   } catch (...) {
-    return {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{}};
+    return {ConvertErrorKind::Unexpected, {}, UnexpectedFailure{}};
   }
 }
 

@@ -27,7 +27,8 @@ bool DescribesAPicture(const BitmapInfoHeader& header) {
 BitmapFormat AnnouncedStreamFormat(std::span<const std::uint8_t> block) {
   BitmapInfoHeader header = ReadBitmapInfoHeader(block.data());
   if (!DescribesAPicture(header)) {
-    throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorInvalidData);
+    throw CReelkitException(ConvertErrorKind::ReadInputFailed,
+                            FailureCode::Fixed(kErrorInvalidData));
   }
   const auto table = block.subspan(kBitmapInfoHeaderSize);
   header.size = kBitmapInfoHeaderSize;

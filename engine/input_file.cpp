@@ -14,8 +14,8 @@
 namespace reelkit {
 namespace {
 
-[[noreturn]] void ThrowReadFailure(std::uint32_t error) {
-  throw CReelkitException(ConvertErrorKind::ReadInputFailed, error);
+[[noreturn]] void ThrowReadFailure(FailureCode code) {
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, code);
 }
 
 }  // namespace
@@ -62,7 +62,7 @@ std::size_t InputFile::ReadUpTo(std::span<std::uint8_t> bytes) {
       if (errno == EINTR) {
         continue;
       }
-      ThrowReadFailure(static_cast<std::uint32_t>(errno));
+      ThrowReadFailure(FailureCode::System(errno));
     }
     if (n == 0) {
       break;
@@ -75,7 +75,7 @@ std::size_t InputFile::ReadUpTo(std::span<std::uint8_t> bytes) {
 
 void InputFile::ReadExactly(std::span<std::uint8_t> bytes) {
   if (ReadUpTo(bytes) != bytes.size()) {
-    ThrowReadFailure(kErrorHandleEof);
+    ThrowReadFailure(FailureCode::Fixed(kErrorHandleEof));
   }
 }
 
@@ -93,20 +93,20 @@ void InputFile::Skip(std::uint64_t count) {
 bool InputFile::HasGrown() const {
   struct stat info {};
   if (::fstat(fd_, &info) != 0) {
-    ThrowReadFailure(static_cast<std::uint32_t>(errno));
+    ThrowReadFailure(FailureCode::System(errno));
   }
   return static_cast<std::uint64_t>(info.st_size) > size_;
 }
 
 void InputFile::RequireAvailable(std::uint64_t count) const {
   if (count > Remaining()) {
-    ThrowReadFailure(kErrorHandleEof);
+    ThrowReadFailure(FailureCode::Fixed(kErrorHandleEof));
   }
 }
 
 void InputFile::SeekTo(std::uint64_t position) {
   if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
-    ThrowReadFailure(static_cast<std::uint32_t>(errno));
+    ThrowReadFailure(FailureCode::System(errno));
   }
   position_ = position;
 }

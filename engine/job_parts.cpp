@@ -6,7 +6,7 @@ namespace reelkit {
 
 void StartRun(InputFile& input, const std::string& inputPath, IReelkitClient& client) {
   if (const int error = input.Open(inputPath); error != 0) {
-    throw CReelkitException(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error));
+    throw CReelkitException(ConvertErrorKind::OpenInputFailed, FailureCode::System(error));
   }
   client.OnStart(inputPath);
   client.OnProgress(0.0);
@@ -23,7 +23,7 @@ void ReportFinish(IReelkitClient& client, ConversionStatistics statistics,
   // A recording without a single picture makes no file, and a front end that took success for a
   // video would delete the recording that holds the session's only trace.
   if (statistics.frames == 0) {
-    throw CReelkitException(ConvertErrorKind::NoPicture, 0);
+    throw CReelkitException(ConvertErrorKind::NoPicture);
   }
   statistics.seconds = clock.ElapsedSeconds();
   client.OnFinish(statistics);

@@ -14,7 +14,8 @@ namespace reelkit {
 namespace {
 
 [[noreturn]] void ThrowWriteFailure(std::uint32_t result) {
-  throw CReelkitException(ConvertErrorKind::WriteOutputFailed, result, RecorderFailure{});
+  throw CReelkitException(ConvertErrorKind::WriteOutputFailed, FailureCode::Pipeline(result),
+                          RecorderFailure{});
 }
 
 }  // namespace
@@ -63,7 +64,7 @@ void COutputSink::CreateDecoder(const BitmapFormat& streamFormat) {
 Time COutputSink::OpenRecorder() {
   recorder_.reset();
   if (!IsSupportedOutputFormat(format_)) {
-    throw CReelkitException(ConvertErrorKind::UnsupportedOutputFormat, 0);
+    throw CReelkitException(ConvertErrorKind::UnsupportedOutputFormat);
   }
   const int framesPerSecond = FramesPerSecondOf(format_);
   recorder_ = makeRecorder_(static_cast<double>(framesPerSecond), FourCCOf(format_));

@@ -136,7 +136,8 @@ StillPicture CPictureAssembler::Picture() const {
   const std::uint64_t stride = DibStride(picture.width, header.bitCount);
   // The decoder writes 16- or 32-bit pictures of the stream's size, which the frame holds at 32.
   if ((header.bitCount != 16 && header.bitCount != 32) || stride * picture.height > frame_.size()) {
-    throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorInvalidData);
+    throw CReelkitException(ConvertErrorKind::ReadInputFailed,
+                            FailureCode::Fixed(kErrorInvalidData));
   }
   picture.rgb.resize(std::size_t{picture.width} * picture.height * 3);
   const ColorMasks masks = Masks16(outputFormat_);

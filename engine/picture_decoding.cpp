@@ -34,7 +34,8 @@ BitmapFormat DecodedPictureFormat(const BitmapFormat& streamFormat) {
 }
 
 void ThrowDamagedScreenData(const CAviException& failure) {
-  throw CReelkitException(ConvertErrorKind::ReadInputFailed, failure.Code(), DamagedScreenData{});
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(failure.Code()),
+                          DamagedScreenData{});
 }
 
 }  // namespace reelkit

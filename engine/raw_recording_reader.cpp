@@ -12,7 +12,7 @@ namespace reelkit {
 namespace {
 
 [[noreturn]] void ThrowInvalidData() {
-  throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorInvalidData);
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(kErrorInvalidData));
 }
 
 [[noreturn]] void ThrowLimit(InputLimit limit, std::uint64_t asked, std::uint64_t allowed) {
@@ -66,7 +66,7 @@ std::uint64_t EndAtCutRecord(const InputFile& file) {
   if (file.HasGrown()) {
     return 0;
   }
-  throw CReelkitException(ConvertErrorKind::ReadInputFailed, kErrorHandleEof);
+  throw CReelkitException(ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(kErrorHandleEof));
 }
 
 void CheckBlockLength(std::uint32_t length) {

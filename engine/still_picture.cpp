@@ -13,11 +13,11 @@ StillPicture Search(const std::string& inputPath, const PictureBudget& budget) {
   const CSearchDeadline deadline(budget.time);
   InputKind kind{};
   if (!DetectInputKind(inputPath, kind)) {
-    throw CReelkitException(ConvertErrorKind::InvalidInputFormat, 0);
+    throw CReelkitException(ConvertErrorKind::InvalidInputFormat);
   }
   InputFile file;
   if (const int error = file.Open(inputPath); error != 0) {
-    throw CReelkitException(ConvertErrorKind::OpenInputFailed, static_cast<std::uint32_t>(error));
+    throw CReelkitException(ConvertErrorKind::OpenInputFailed, FailureCode::System(error));
   }
   return kind == InputKind::RawRecording ? RecordingStillPicture(file, budget, deadline)
                                          : AviStillPicture(file, budget, deadline);
@@ -28,7 +28,8 @@ StillPicture Search(const std::string& inputPath, const PictureBudget& budget) {
 StillPicture DrawnPicture(CPictureAssembler& assembler, bool timedOut) {
   assembler.Flush();
   if (!assembler.HasDrawn()) {
-    throw CReelkitException(ConvertErrorKind::ReadInputFailed, timedOut ? ETIMEDOUT : ENODATA);
+    throw CReelkitException(ConvertErrorKind::ReadInputFailed,
+                            FailureCode::System(timedOut ? ETIMEDOUT : ENODATA));
   }
   return assembler.Picture();
 }

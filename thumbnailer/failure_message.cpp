@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+#include "common/system_error_words.h"
 
 namespace reelkit {
 namespace {
@@ -19,20 +20,25 @@ std::string DescribeReadFailure(const ConversionFailure& failure) {
            std::to_string(refusal->allowed);
   }
   if (std::holds_alternative<DamagedScreenData>(failure.cause)) {
-    return "its screen data is damaged (" + Hex(failure.code) + ")";
+    return "its screen data is damaged (" + Hex(failure.code.value) + ")";
   }
-  switch (failure.code) {
-    case kErrorInvalidData:
-      return "it holds invalid data";
-    case kErrorHandleEof:
-      return "it ends inside a record";
-    case ETIMEDOUT:
-      return "no picture was decoded in the time allowed";
-    case ENODATA:
-      return "it draws no picture";
-    default:
-      return std::strerror(static_cast<int>(failure.code));
+  if (failure.code == FailureCode::Fixed(kErrorInvalidData)) {
+    return "it holds invalid data";
   }
+  if (failure.code == FailureCode::Fixed(kErrorHandleEof)) {
+    return "it ends inside a record";
+  }
+  if (const std::optional<int> error = failure.code.SystemError()) {
+    switch (*error) {
+      case ETIMEDOUT:
+        return "no picture was decoded in the time allowed";
+      case ENODATA:
+        return "it draws no picture";
+      default:
+        return SystemErrorWords(*error);
+    }
+  }
+  return "it cannot be read (" + Hex(failure.code.value) + ")";
 }
 
 }  // namespace
@@ -42,7 +48,7 @@ std::string DescribeFailure(const ConversionFailure& failure) {
     case ConvertErrorKind::InvalidInputFormat:
       return "not a recording";
     case ConvertErrorKind::OpenInputFailed:
-      return std::string("cannot open it: ") + std::strerror(static_cast<int>(failure.code));
+      return "cannot open it: " + SystemErrorWords(failure.code.SystemError().value_or(0));
     case ConvertErrorKind::ReadInputFailed:
       return DescribeReadFailure(failure);
     default:

@@ -218,7 +218,7 @@ void CConversionRunner::OnError(const ConversionFailure& failure) {
 
 void CConversionRunner::LogFailureKind(const ConversionFailure& failure) {
   const auto withCode = [&](std::u16string_view key) {
-    Log(FormatCatalogText(catalog_.Lookup(key), {failure.code}));
+    Log(FormatCatalogText(catalog_.Lookup(key), {failure.code.value}));
   };
   switch (failure.kind) {
     case ConvertErrorKind::InvalidInputFormat:
@@ -233,7 +233,7 @@ void CConversionRunner::LogFailureKind(const ConversionFailure& failure) {
       withCode(keys::kErrorOpen);
       break;
     case ConvertErrorKind::ReadInputFailed:
-      if (failure.code == kErrorHandleEof) {
+      if (failure.code == FailureCode::Fixed(kErrorHandleEof)) {
         LogKey(keys::kInvalidFormat);
       } else {
         withCode(keys::kErrorRead);

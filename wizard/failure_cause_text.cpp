@@ -1,12 +1,12 @@
 #include "wizard/failure_cause_text.h"
 
-#include <optional>
+#include <array>
 #include <variant>
 
-#include "common/error_codes.h"
-#include "common/picture_rules.h"
+#include "common/failure_explanation.h"
 #include "i18n/catalog_format.h"
 #include "i18n/catalog_keys.h"
+#include "i18n/program_utf8.h"
 #include "wizard/conversion_runner.h"
 
 namespace reelkit {
@@ -14,41 +14,66 @@ namespace {
 
 namespace keys = catalog_keys;
 
-// The catalog's sentence of each limit; the numbers it takes follow from QuantityOf.
-struct LimitSentence {
+// The catalog's sentence of each fact; its placeholders take the statement's values in order.
+struct FactKey {
+  CauseFact fact;
+  std::u16string_view key;
+};
+
+constexpr std::array kFactKeys = {
+    FactKey{CauseFact::OutputIsInput, keys::kCauseOutputIsInput},
+    FactKey{CauseFact::UnsupportedFormat, keys::kCauseUnsupportedFormat},
+    FactKey{CauseFact::NoPicture, keys::kCauseNoPicture},
+    FactKey{CauseFact::EndOfFile, keys::kCauseEndOfFile},
+    FactKey{CauseFact::OpenFailed, keys::kCauseOpenFailed},
+    FactKey{CauseFact::ReadFailed, keys::kCauseReadFailed},
+    FactKey{CauseFact::DamagedScreenData, keys::kCauseInvalidInput},
+    FactKey{CauseFact::OutOfMemory, keys::kCauseOutOfMemory},
+    FactKey{CauseFact::Unexpected, keys::kCauseUnexpected},
+    FactKey{CauseFact::MsvcTooLarge, keys::kCauseMsvcTooLarge},
+    FactKey{CauseFact::PipelineStuck, keys::kCauseWriteFailed},
+    FactKey{CauseFact::WriteFailed, keys::kCauseWriteFailed},
+    FactKey{CauseFact::OutputChanging, keys::kCauseOutputChanging},
+    FactKey{CauseFact::OutputCannotCreate, keys::kCauseOutputCannotCreate},
+    FactKey{CauseFact::OutputCannotOpen, keys::kCauseOutputCannotOpen},
+    FactKey{CauseFact::OutputLinkToNothing, keys::kCauseOutputLinkToNothing},
+    FactKey{CauseFact::OutputNotAFile, keys::kCauseOutputNotAFile},
+    FactKey{CauseFact::OutputCannotWrite, keys::kCauseOutputCannotWrite},
+    FactKey{CauseFact::OutputBeingWritten, keys::kCauseOutputBeingWritten},
+    FactKey{CauseFact::OutputCannotLock, keys::kCauseOutputCannotLock},
+    FactKey{CauseFact::OutputCannotResolve, keys::kCauseOutputCannotResolve},
+};
+
+struct LimitKey {
   InputLimit limit;
   std::u16string_view key;
 };
 
-constexpr LimitSentence kLimitSentences[] = {
-    {InputLimit::FormatBlockSize, keys::kCauseFormatBlockSize},
-    {InputLimit::PictureSide, keys::kCausePictureSide},
-    {InputLimit::PictureBytes, keys::kCausePictureBytes},
-    {InputLimit::DecodedPixels, keys::kCauseDecodedPixels},
-    {InputLimit::DecodedDepth, keys::kCauseDecodedDepth},
-    {InputLimit::RecordBlockSize, keys::kCauseRecordBlockSize},
-    {InputLimit::ChunkSize, keys::kCauseChunkSize},
-    {InputLimit::BundleSize, keys::kCauseBundleSize},
-    {InputLimit::VideoLength, keys::kCauseVideoLength},
-    {InputLimit::Timestamp, keys::kCauseTimestamp},
+constexpr std::array kLimitKeys = {
+    LimitKey{InputLimit::FormatBlockSize, keys::kCauseFormatBlockSize},
+    LimitKey{InputLimit::PictureSide, keys::kCausePictureSide},
+    LimitKey{InputLimit::PictureBytes, keys::kCausePictureBytes},
+    LimitKey{InputLimit::DecodedPixels, keys::kCauseDecodedPixels},
+    LimitKey{InputLimit::DecodedDepth, keys::kCauseDecodedDepth},
+    LimitKey{InputLimit::RecordBlockSize, keys::kCauseRecordBlockSize},
+    LimitKey{InputLimit::ChunkSize, keys::kCauseChunkSize},
+    LimitKey{InputLimit::BundleSize, keys::kCauseBundleSize},
+    LimitKey{InputLimit::VideoLength, keys::kCauseVideoLength},
+    LimitKey{InputLimit::Timestamp, keys::kCauseTimestamp},
 };
 
-std::u16string LimitText(const CMessageCatalog& catalog, const LimitRefusal& refusal) {
-  for (const LimitSentence& sentence : kLimitSentences) {
-    if (sentence.limit != refusal.limit) {
-      continue;
+std::u16string_view KeyOf(const CauseStatement& statement) {
+  if (statement.fact == CauseFact::LimitExceeded) {
+    for (const LimitKey& entry : kLimitKeys) {
+      if (entry.limit == statement.limit) {
+        return entry.key;
+      }
     }
-    const std::u16string& text = catalog.Lookup(sentence.key);
-    switch (QuantityOf(refusal.limit)) {
-      case LimitQuantity::Count:
-        return FormatCatalogText(text, {refusal.asked, refusal.allowed});
-      case LimitQuantity::Bytes:
-        return FormatCatalogText(
-            text, {ByteCountText(catalog, refusal.asked), ByteCountText(catalog, refusal.allowed)});
-      case LimitQuantity::Hours:
-        return FormatCatalogText(text, {refusal.allowed / kLimitUnitsPerHour});
-      case LimitQuantity::Years:
-        return FormatCatalogText(text, {refusal.allowed / kLimitUnitsPerYear});
+    return {};
+  }
+  for (const FactKey& entry : kFactKeys) {
+    if (entry.fact == statement.fact) {
+      return entry.key;
     }
   }
   return {};
@@ -72,142 +97,54 @@ std::u16string_view FileTypeKey(OutputFileType type) {
   return keys::kFileTypeOther;
 }
 
-struct RefusalSentence {
-  std::u16string_view key;
-  bool systemRefused;  // the system's own words for the code follow
-};
-
-RefusalSentence SentenceFor(OutputRefusal::Reason reason) {
-  using Reason = OutputRefusal::Reason;
-  switch (reason) {
-    case Reason::PathKeepsChanging:
-      return {keys::kCauseOutputChanging, false};
-    case Reason::CannotCreate:
-      return {keys::kCauseOutputCannotCreate, true};
-    case Reason::LinkToNothing:
-      return {keys::kCauseOutputLinkToNothing, false};
-    case Reason::NotAFile:
-      return {keys::kCauseOutputNotAFile, false};
-    case Reason::CannotWrite:
-      return {keys::kCauseOutputCannotWrite, true};
-    case Reason::BeingWritten:
-      return {keys::kCauseOutputBeingWritten, false};
-    case Reason::CannotLock:
-      return {keys::kCauseOutputCannotLock, true};
-    case Reason::CannotResolve:
-      return {keys::kCauseOutputCannotResolve, true};
-    case Reason::CannotOpen:
-      break;
-  }
-  return {keys::kCauseOutputCannotOpen, true};
+// A value as the catalog's placeholders take it: a number, or a text of the catalog's own.
+std::variant<std::uint64_t, std::u16string> ArgumentOf(const CMessageCatalog& catalog,
+                                                       const CauseValue& value) {
+  struct Argument {
+    const CMessageCatalog& catalog;
+    std::variant<std::uint64_t, std::u16string> operator()(std::uint64_t count) const {
+      return count;
+    }
+    std::variant<std::uint64_t, std::u16string> operator()(ByteCount size) const {
+      return ByteCountText(catalog, size.bytes);
+    }
+    std::variant<std::uint64_t, std::u16string> operator()(OutputFileType type) const {
+      return catalog.Lookup(FileTypeKey(type));
+    }
+    std::variant<std::uint64_t, std::u16string> operator()(const FailureCode& code) const {
+      return std::uint64_t{code.value};
+    }
+    std::variant<std::uint64_t, std::u16string> operator()(const std::string& text) const {
+      return DecodeProgramUtf8(text);
+    }
+  };
+  return std::visit(Argument{catalog}, value);
 }
 
-class CauseLines {
- public:
-  CauseLines(const CMessageCatalog& catalog, const ConversionFailure& failure)
-      : catalog_(catalog), failure_(failure) {}
-
-  std::vector<std::u16string> Take() {
-    AddForKind();
-    AddForCause();
-    return std::move(lines_);
+CatalogArgument AsCatalogArgument(const std::variant<std::uint64_t, std::u16string>& value) {
+  if (const auto* number = std::get_if<std::uint64_t>(&value)) {
+    return *number;
   }
+  return std::get<std::u16string>(value);
+}
 
- private:
-  void AddForKind() {
-    switch (failure_.kind) {
-      case ConvertErrorKind::OutputIsInput:
-        AddKey(keys::kCauseOutputIsInput);
-        break;
-      case ConvertErrorKind::UnsupportedOutputFormat:
-        AddKey(keys::kCauseUnsupportedFormat);
-        break;
-      case ConvertErrorKind::WriteOutputFailed:
-        AddWriteFailure();
-        break;
-      case ConvertErrorKind::NoPicture:
-        AddKey(keys::kCauseNoPicture);
-        break;
-      case ConvertErrorKind::OutputRefused:
-        AddOutputRefusal();
-        break;
-      case ConvertErrorKind::Unexpected:
-        AddKey(keys::kCauseUnexpected);
-        AddSystemWords();
-        break;
-      case ConvertErrorKind::ReadInputFailed:
-        if (failure_.code == kErrorHandleEof) {
-          AddKey(keys::kCauseEndOfFile);
-        }
-        break;
-      case ConvertErrorKind::InvalidInputFormat:
-      case ConvertErrorKind::OpenInputFailed:
-        break;
-    }
+// No catalog sentence takes more than two values.
+std::u16string Sentence(const CMessageCatalog& catalog, const CauseStatement& statement) {
+  const std::u16string& text = catalog.Lookup(KeyOf(statement));
+  std::vector<std::variant<std::uint64_t, std::u16string>> arguments;
+  for (const CauseValue& value : statement.values) {
+    arguments.push_back(ArgumentOf(catalog, value));
   }
-
-  // The pipeline's own codes have no words a user could act on; a system error passed up the
-  // pipeline (a full disk, a lost network share) has the system's.
-  void AddWriteFailure() {
-    if (failure_.code == kResultTooLargeForMsvideo1) {
-      Add(FormatCatalogText(catalog_.Lookup(keys::kCauseMsvcTooLarge),
-                            {static_cast<std::uint32_t>(kMaxBlockCodedSide)}));
-    } else if (IsPassedUpSystemError(failure_.code)) {
-      AddKey(keys::kCauseWriteFailed);
-      AddSystemWords();
-    }
+  switch (arguments.size()) {
+    case 0:
+      return text;
+    case 1:
+      return FormatCatalogText(text, {AsCatalogArgument(arguments[0])});
+    default:
+      return FormatCatalogText(text,
+                               {AsCatalogArgument(arguments[0]), AsCatalogArgument(arguments[1])});
   }
-
-  void AddForCause() {
-    if (const auto* limit = std::get_if<LimitRefusal>(&failure_.cause)) {
-      Add(LimitText(catalog_, *limit));
-    } else if (std::holds_alternative<DamagedScreenData>(failure_.cause)) {
-      AddKey(keys::kCauseInvalidInput);
-    } else if (std::holds_alternative<OutOfMemory>(failure_.cause)) {
-      AddKey(keys::kCauseOutOfMemory);
-    }
-  }
-
-  void AddOutputRefusal() {
-    const auto* refusal = std::get_if<OutputRefusal>(&failure_.cause);
-    if (refusal == nullptr) {
-      AddSystemWords();
-      return;
-    }
-    const RefusalSentence sentence = SentenceFor(refusal->reason);
-    if (refusal->reason == OutputRefusal::Reason::NotAFile) {
-      Add(FormatCatalogText(catalog_.Lookup(sentence.key),
-                            {catalog_.Lookup(FileTypeKey(refusal->fileType))}));
-    } else {
-      AddKey(sentence.key);
-    }
-    if (sentence.systemRefused) {
-      AddSystemWords();
-    }
-  }
-
-  // Only a code that carries an errno has words; a code of 0 has none.
-  void AddSystemWords() {
-    if (failure_.code == 0) {
-      return;
-    }
-    if (const std::optional<std::uint32_t> error = SystemErrorOf(failure_.code)) {
-      Add(catalog_.LookupWithArgument(keys::kCauseSystem,
-                                      SystemErrorText(static_cast<int>(*error))));
-    }
-  }
-
-  void AddKey(std::u16string_view key) { Add(catalog_.Lookup(key)); }
-  void Add(std::u16string line) {
-    if (!line.empty()) {
-      lines_.push_back(std::move(line));
-    }
-  }
-
-  const CMessageCatalog& catalog_;
-  const ConversionFailure& failure_;
-  std::vector<std::u16string> lines_;
-};
+}
 
 }  // namespace
 
@@ -229,7 +166,17 @@ std::u16string ByteCountText(const CMessageCatalog& catalog, std::uint64_t bytes
 
 std::vector<std::u16string> FailureCauseLines(const CMessageCatalog& catalog,
                                               const ConversionFailure& failure) {
-  return CauseLines(catalog, failure).Take();
+  std::vector<std::u16string> lines;
+  for (const CauseStatement& statement : ExplainFailure(failure)) {
+    if (std::u16string line = Sentence(catalog, statement); !line.empty()) {
+      lines.push_back(std::move(line));
+    }
+    if (statement.systemError) {
+      lines.push_back(
+          catalog.LookupWithArgument(keys::kCauseSystem, SystemErrorText(*statement.systemError)));
+    }
+  }
+  return lines;
 }
 
 }  // namespace reelkit

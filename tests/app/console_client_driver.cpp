@@ -39,8 +39,10 @@ int main(int argc, char** argv) {
     } else if (f[0] == "progress") {
       client.OnProgress(std::strtod(f.at(1).c_str(), nullptr));
     } else if (f[0] == "error") {
-      client.OnError(
-          {static_cast<ConvertErrorKind>(std::atoi(f.at(1).c_str())), Number(f.at(2)), {}});
+      // The program's fixed numbers: the console words 38 as the end of the input.
+      client.OnError({static_cast<ConvertErrorKind>(std::atoi(f.at(1).c_str())),
+                      FailureCode::Fixed(Number(f.at(2))),
+                      {}});
     } else if (f[0] == "finish") {
       client.OnFinish({.packets = Number(f.at(1)),
                        .frames = Number(f.at(2)),

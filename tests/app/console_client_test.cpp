@@ -101,7 +101,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "The output file is the input file itself; choose another output file name.\n",
                   "The output file is the input file itself; choose another output file name.\n",
                   "\nThe output file is the input file itself; choose another output file name.\n"},
-        ErrorCase{"UnknownKind", "error:7:1", "", "", "\n"}),
+        // A failure the engine has no kind for still says that it failed.
+        ErrorCase{"Unexpected", "error:7:1", "The conversion stopped on an unexpected failure.\n",
+                  "The conversion stopped on an unexpected failure.\n",
+                  "\nThe conversion stopped on an unexpected failure.\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -91,7 +91,7 @@ const std::string kConverted =
     "seconds\nstatus 0\n";
 const std::string kDiskFull =
     "in.rcrec\nError 0x8007001c while writing output file.\nThe output file could not be written: "
-    "No space left on device\nstatus 1\n";
+    "No space left on device.\nstatus 1\n";
 
 std::string NotAFile(const std::string& kind) {
   return "The output path is " + kind +

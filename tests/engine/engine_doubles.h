@@ -26,7 +26,7 @@ class ClientLog final : public IReelkitClient {
   }
   void OnError(const ConversionFailure& failure) override {
     calls.push_back("error " + std::to_string(static_cast<int>(failure.kind)) + " " +
-                    std::to_string(failure.code));
+                    std::to_string(failure.code.value));
   }
   void OnProgress(double percent) override { progress.push_back(percent); }
   bool IsCancelRequested() override { return ++asked == cancelAfter; }

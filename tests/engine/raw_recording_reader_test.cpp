@@ -24,7 +24,7 @@ std::int64_t HeaderError(std::span<const std::uint8_t> bytes, BitmapFormat* form
     ReadRecordingHeader(file, format);
   } catch (const CReelkitException& e) {
     EXPECT_EQ(e.Failure().kind, ConvertErrorKind::ReadInputFailed);
-    return e.Failure().code;
+    return e.Failure().code.value;
   }
   if (formatOut != nullptr) {
     *formatOut = format;
@@ -170,7 +170,7 @@ RecordRead ReadAllRecords(const ByteBlock& bytes, std::span<const std::uint8_t> 
       }
     }
   } catch (const CReelkitException& e) {
-    read.error = e.Failure().code;
+    read.error = e.Failure().code.value;
   }
   return read;
 }

@@ -235,7 +235,7 @@ TEST(RecordingJob, UnsupportedFormatFailsAfterStart) {
     FAIL() << "no exception";
   } catch (const CReelkitException& e) {
     EXPECT_EQ(e.Failure().kind, ConvertErrorKind::UnsupportedOutputFormat);
-    EXPECT_EQ(e.Failure().code, 0u);
+    EXPECT_EQ(e.Failure().code, FailureCode{});
   }
   ASSERT_EQ(run.client.calls.size(), 1u);
   EXPECT_EQ(run.client.calls[0].rfind("start ", 0), 0u);
@@ -252,7 +252,7 @@ TEST(RecordingJob, RefusedPictureEndsTheConversionAsAWriteFailure) {
       FAIL() << "no exception";
     } catch (const CReelkitException& e) {
       EXPECT_EQ(e.Failure().kind, ConvertErrorKind::WriteOutputFailed);
-      EXPECT_EQ(e.Failure().code, 0x80004005u);
+      EXPECT_EQ(e.Failure().code, FailureCode::Pipeline(0x80004005));
     }
   }
 }
@@ -265,7 +265,7 @@ TEST(RecordingJob, MissingInputIsAnOpenFailure) {
     FAIL() << "no exception";
   } catch (const CReelkitException& e) {
     EXPECT_EQ(e.Failure().kind, ConvertErrorKind::OpenInputFailed);
-    EXPECT_EQ(e.Failure().code, 2u);
+    EXPECT_EQ(e.Failure().code, FailureCode::System(ENOENT));
   }
   EXPECT_TRUE(run.client.calls.empty());
 }
@@ -295,7 +295,7 @@ TEST_P(RecordingJobTimes, GapsBecomeSpacersWithinADay) {
     Convert(recording, OutputFormat::ScreenCodec, run);
   } catch (const CReelkitException& failure) {
     EXPECT_EQ(failure.Failure().kind, ConvertErrorKind::ReadInputFailed);
-    error = failure.Failure().code;
+    error = failure.Failure().code.value;
   }
   EXPECT_EQ(error, GetParam().error);
   EXPECT_EQ(run.recorder.written, GetParam().frames);

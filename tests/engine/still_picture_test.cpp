@@ -32,8 +32,8 @@ StillPicture Extract(const ByteBlock& recording, const PictureBudget& budget = {
   StillPicture picture;
   const auto failure =
       ExtractStillPicture(dir.Write("in.rcrec", recording.span()), budget, picture);
-  EXPECT_FALSE(failure.has_value())
-      << (failure ? static_cast<int>(failure->kind) : 0) << " " << (failure ? failure->code : 0);
+  EXPECT_FALSE(failure.has_value()) << (failure ? static_cast<int>(failure->kind) : 0) << " "
+                                    << (failure ? failure->code.value : 0);
   return picture;
 }
 
@@ -172,7 +172,7 @@ TEST_P(StillPictureRefusal, LeavesNoPictureAndSaysWhy) {
       ExtractStillPicture(dir.Write("in.bin", row.input().span()), row.budget, picture);
   ASSERT_TRUE(failure.has_value());
   EXPECT_EQ(failure->kind, row.kind);
-  EXPECT_EQ(failure->code, row.code);
+  EXPECT_EQ(failure->code.value, row.code);
   const auto* refusal = std::get_if<LimitRefusal>(&failure->cause);
   EXPECT_EQ(refusal ? refusal->limit : InputLimit::None, row.limit);
   EXPECT_TRUE(picture.rgb.empty());

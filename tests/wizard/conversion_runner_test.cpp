@@ -62,7 +62,7 @@ struct FakeConversion {
     outputs.push_back(out);
     formats.push_back(format);
     if (in.ends_with("broken.rcrec")) {
-      client.OnError({ConvertErrorKind::InvalidInputFormat, 0, {}});
+      client.OnError({ConvertErrorKind::InvalidInputFormat, {}, {}});
       return false;
     }
     client.OnStart(in);
@@ -215,27 +215,28 @@ constexpr std::uint64_t kUnitsPerDay = 24ull * 3600 * 10'000'000;
 
 const FailureRow kFailureRows[] = {
     {"picture side",
-     {ConvertErrorKind::ReadInputFailed, 13, LimitRefusal{InputLimit::PictureSide, 70000, 65535}},
+     {ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(13),
+      LimitRefusal{InputLimit::PictureSide, 70000, 65535}},
      {u"Error 0x0000000d while reading input file.",
       u"A picture side of 70000 pixels exceeds the limit of 65535 pixels."},
      "de",
      u"Eine Bildseite von 70000 Pixeln überschreitet die Grenze von 65535 Pixeln."},
     {"record block",
-     {ConvertErrorKind::ReadInputFailed, 13,
+     {ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(13),
       LimitRefusal{InputLimit::RecordBlockSize, 300000000, 256 * kMiB}},
      {u"Error 0x0000000d while reading input file.",
       u"A record block of 300000000 bytes exceeds the limit of 256 MiB."},
      "fr",
      u"Un bloc de données de 300000000 octets dépasse la limite de 256 Mio."},
     {"picture bytes",
-     {ConvertErrorKind::ReadInputFailed, 13,
+     {ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(13),
       LimitRefusal{InputLimit::PictureBytes, 2048 * kMiB, 1024 * kMiB}},
      {u"Error 0x0000000d while reading input file.",
       u"A picture of 2 GiB at 32 bits per pixel exceeds the limit of 1 GiB."},
      "ja",
      u"1 ピクセルあたり 32 ビットでの画像サイズ 2 GiB が上限の 1 GiB を超えています。"},
     {"video length",
-     {ConvertErrorKind::ReadInputFailed, 13,
+     {ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(13),
       LimitRefusal{InputLimit::VideoLength, kUnitsPerDay + 1'000'000, kUnitsPerDay}},
      {u"Error 0x0000000d while reading input file.",
       u"The recording would make more than 24 hours of video, the most one conversion makes."},
@@ -243,14 +244,15 @@ const FailureRow kFailureRows[] = {
      u"Из записи получилось бы видео длительностью более 24 ч — больше, чем создаёт одно "
      u"преобразование."},
     {"timestamp",
-     {ConvertErrorKind::ReadInputFailed, 13,
+     {ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(13),
       LimitRefusal{InputLimit::Timestamp, 1ull << 62, 1ull << 61}},
      {u"Error 0x0000000d while reading input file.",
       u"A record's timestamp lies more than 7311 years from the recording clock's origin."},
      "hu",
      u"Egy rekord időbélyege több mint 7311 évre van a felvételi óra kezdőpontjától."},
     {"1-bit picture",
-     {ConvertErrorKind::ReadInputFailed, 13, LimitRefusal{InputLimit::DecodedDepth, 1, 0}},
+     {ConvertErrorKind::ReadInputFailed, FailureCode::Fixed(13),
+      LimitRefusal{InputLimit::DecodedDepth, 1, 0}},
      {u"Error 0x0000000d while reading input file.",
       u"A picture of 1 bit per pixel can only be passed through; choose Kestrix Video Encoder "
       u"(VQSC) for this recording."},
@@ -258,7 +260,7 @@ const FailureRow kFailureRows[] = {
      u"Een beeld van 1 bit per pixel kan alleen ongewijzigd worden overgenomen; kies Kestrix "
      u"Video Encoder (VQSC) voor deze opname."},
     {"too large for MSVC",
-     {ConvertErrorKind::WriteOutputFailed, 0xa0040001, RecorderFailure{}},
+     {ConvertErrorKind::WriteOutputFailed, FailureCode::Pipeline(0xa0040001), RecorderFailure{}},
      {u"Error 0xa0040001 while saving output file.",
       u"Microsoft Video 1 (MSVC) holds pictures of at most 65532 pixels each way; choose "
       u"Microsoft RLE (MRLE) or Kestrix Video Encoder (VQSC) for this recording."},
@@ -266,7 +268,7 @@ const FailureRow kFailureRows[] = {
      u"Microsoft Video 1 (MSVC) admite imágenes de como máximo 65532 píxeles en cada dirección; "
      u"elija Microsoft RLE (MRLE) o Kestrix Video Encoder (VQSC) para esta grabación."},
     {"output is a directory",
-     {ConvertErrorKind::OutputRefused, EISDIR,
+     {ConvertErrorKind::OutputRefused, FailureCode::System(EISDIR),
       OutputRefusal{OutputRefusal::Reason::NotAFile, OutputFileType::Directory}},
      {u"Error 0x00000015 while saving output file.",
       u"The output path is a directory; only a regular file is replaced, and nothing was "
@@ -275,7 +277,8 @@ const FailureRow kFailureRows[] = {
      u"Der Ausgabepfad ist ein Verzeichnis; nur eine normale Datei wird ersetzt, und es wurde "
      u"nichts geschrieben."},
     {"output is a named pipe",
-     {ConvertErrorKind::OutputRefused, 0,
+     {ConvertErrorKind::OutputRefused,
+      {},
       OutputRefusal{OutputRefusal::Reason::NotAFile, OutputFileType::NamedPipe}},
      {u"Error 0x00000000 while saving output file.",
       u"The output path is a named pipe; only a regular file is replaced, and nothing was "
@@ -284,14 +287,14 @@ const FailureRow kFailureRows[] = {
      u"Il percorso di output è una named pipe; viene sostituito solo un file normale e non è "
      u"stato scritto nulla."},
     {"output links to nothing",
-     {ConvertErrorKind::OutputRefused, ENOENT,
+     {ConvertErrorKind::OutputRefused, FailureCode::System(ENOENT),
       OutputRefusal{OutputRefusal::Reason::LinkToNothing, OutputFileType::Other}},
      {u"Error 0x00000002 while saving output file.",
       u"The output path is a symbolic link to a file that does not exist; nothing was written."},
      "pt-br",
      u"O caminho de saída é um link simbólico para um arquivo que não existe; nada foi gravado."},
     {"output being written",
-     {ConvertErrorKind::OutputRefused, EWOULDBLOCK,
+     {ConvertErrorKind::OutputRefused, FailureCode::System(EWOULDBLOCK),
       OutputRefusal{OutputRefusal::Reason::BeingWritten, OutputFileType::Other}},
      {u"Error 0x0000000b while saving output file.",
       u"The output file is being written by another conversion; try again when it has "
@@ -299,7 +302,7 @@ const FailureRow kFailureRows[] = {
      "zh",
      u"另一个转换正在写入输出文件；请在其完成后重试。"},
     {"output cannot be created",
-     {ConvertErrorKind::OutputRefused, EACCES,
+     {ConvertErrorKind::OutputRefused, FailureCode::System(EACCES),
       OutputRefusal{OutputRefusal::Reason::CannotCreate, OutputFileType::Other}},
      {u"Error 0x0000000d while saving output file.",
       u"The output file cannot be created in the destination directory.",
@@ -307,18 +310,30 @@ const FailureRow kFailureRows[] = {
      "ko",
      u"대상 디렉터리에 출력 파일을 만들 수 없습니다."},
     {"out of memory",
-     {ConvertErrorKind::ReadInputFailed, ENOMEM, OutOfMemory{}},
+     {ConvertErrorKind::ReadInputFailed, FailureCode::System(ENOMEM), OutOfMemory{}},
      {u"Error 0x0000000c while reading input file.",
       u"There is not enough memory to convert this recording."},
      "fr",
      u"La mémoire est insuffisante pour convertir cet enregistrement."},
     {"unexpected",
-     {ConvertErrorKind::Unexpected, 0, UnexpectedFailure{"bad_variant_access"}},
+     {ConvertErrorKind::Unexpected, {}, UnexpectedFailure{"bad_variant_access"}},
      {u"The conversion stopped on an unexpected failure."},
      "en-gb",
      u"The conversion stopped on an unexpected failure."},
+    // The same number 5 twice: a read's is the system's EIO, the pipeline's its own.
+    {"read refused by the system",
+     {ConvertErrorKind::ReadInputFailed, FailureCode::System(EIO), {}},
+     {u"Error 0x00000005 while reading input file.", u"The input file could not be read.",
+      u"The system reports: Input/output error 0x5"},
+     "de",
+     u"Die Eingabedatei konnte nicht gelesen werden."},
+    {"pipeline stopped answering",
+     {ConvertErrorKind::WriteOutputFailed, FailureCode::Pipeline(5), RecorderFailure{}},
+     {u"Error 0x00000005 while saving output file.", u"The output file could not be written."},
+     "nl",
+     u"Het uitvoerbestand kan niet worden geschreven."},
     {"unsupported format",
-     {ConvertErrorKind::UnsupportedOutputFormat, 0x80070057, {}},
+     {ConvertErrorKind::UnsupportedOutputFormat, FailureCode::Pipeline(0x80070057), {}},
      {u"Error 0x80070057 while saving output file.", u"The chosen output format is not supported."},
      "ja",
      u"選択した出力形式はサポートされていません。"},

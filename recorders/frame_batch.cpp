@@ -26,6 +26,16 @@ void TaggedFrame::WriteTo(std::uint8_t* out) const {
   std::copy(picture.begin(), picture.end(), out);
 }
 
+std::uint8_t* ResizeSample(CMediaSampleBuffer& sample, std::size_t size) {
+  // A sample that does not fit would lose the end of a bundle and break every later picture, so
+  // the buffer grows instead.
+  if (sample.buffer.size() < size) {
+    sample.buffer.ResizeForOverwrite(size);
+  }
+  sample.actualLength = size;
+  return sample.buffer.data();
+}
+
 void CFrameBatch::Append(const TaggedFrame& frame) {
   const std::size_t at = bytes_.size();
   const std::size_t size = frame.Size();
@@ -36,13 +46,7 @@ void CFrameBatch::Append(const TaggedFrame& frame) {
 
 void CFrameBatch::EmitNext(CMediaSampleBuffer& sample) {
   const Frame& frame = frames_[next_];
-  // A sample that does not fit would lose the end of a bundle and break every later picture, so
-  // the buffer grows instead.
-  if (sample.buffer.size() < frame.size) {
-    sample.buffer.ResizeForOverwrite(frame.size);
-  }
-  std::copy_n(bytes_.data() + nextOffset_, frame.size, sample.buffer.data());
-  sample.actualLength = frame.size;
+  std::copy_n(bytes_.data() + nextOffset_, frame.size, ResizeSample(sample, frame.size));
   sample.start = frame.start;
   sample.stop = frame.stop;
   sample.syncPoint = true;

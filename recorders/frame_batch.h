@@ -25,6 +25,9 @@ struct TaggedFrame {
   void WriteTo(std::uint8_t* out) const;
 };
 
+// Makes the sample hold size bytes, growing its buffer when needed, and returns where they go.
+std::uint8_t* ResizeSample(CMediaSampleBuffer& sample, std::size_t size);
+
 // Pass-through frames copied one after another, so that a few hundred of them reach the streaming
 // thread in one hand-over instead of one each: on a busy machine every hand-over may cost both
 // threads a sleep. Filled on the recorder's thread, then emitted in order on the streaming thread,
@@ -43,8 +46,7 @@ class CFrameBatch {
 
   // The frame's bytes are copied at once.
   void Append(const TaggedFrame& frame);
-  // Copies the oldest frame not yet emitted into the sample, growing its buffer when needed. Only
-  // while not empty.
+  // Copies the oldest frame not yet emitted into the sample. Only while not empty.
   void EmitNext(CMediaSampleBuffer& sample);
   void Clear();
 

@@ -77,16 +77,19 @@ std::uint32_t CPushPinBitmap::DeliverPassThrough(const TaggedFrame& frame) {
     return HandOverAlone(frame);
   }
   filling_.Append(frame);
-  return filling_.IsFull() ? HandOverBatch() : statusSeen_;
+  if (filling_.IsFull() && !HandOverBatch()) {
+    return kErrorAccessDenied;
+  }
+  return statusSeen_;
 }
 
-std::uint32_t CPushPinBitmap::HandOverBatch() {
+bool CPushPinBitmap::HandOverBatch() {
   if (filling_.IsEmpty()) {
-    return statusSeen_;
+    return true;
   }
   if (!AwaitTake()) {
     filling_.Clear();
-    return kErrorAccessDenied;
+    return false;
   }
   Pending pending;
   pending.batch = true;
@@ -96,16 +99,13 @@ std::uint32_t CPushPinBitmap::HandOverBatch() {
   }
   filling_.Clear();
   Publish(pending);
-  return statusSeen_;
+  return true;
 }
 
 // One write to a slow disk may hold the streaming thread for seconds, and it will still take the
 // frame afterwards: the caller waits for as long as the thread is alive.
 std::uint32_t CPushPinBitmap::HandOverAlone(const TaggedFrame& frame) {
-  if (const std::uint32_t result = HandOverBatch(); result == kErrorAccessDenied) {
-    return result;
-  }
-  if (!AwaitTake()) {
+  if (!HandOverBatch() || !AwaitTake()) {
     return kErrorAccessDenied;
   }
   Pending pending;
@@ -199,14 +199,7 @@ void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) {
     sample.repeatsPrevious = pending_.repeat;
     return;
   }
-  const std::size_t total = frame.Size();
-  // A sample that does not fit would lose the end of a bundle and break every later picture, so the
-  // buffer grows instead.
-  if (sample.buffer.size() < total) {
-    sample.buffer.ResizeForOverwrite(total);
-  }
-  frame.WriteTo(sample.buffer.data());
-  sample.actualLength = total;
+  frame.WriteTo(ResizeSample(sample, frame.Size()));
 }
 
 void CPushPinBitmap::ReleasePending() {

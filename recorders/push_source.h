@@ -78,7 +78,9 @@ class CPushPinBitmap : public CSourceStream {
 
   std::uint32_t DeliverCopy(const TaggedFrame& frame);
   std::uint32_t DeliverPassThrough(const TaggedFrame& frame);
-  std::uint32_t HandOverBatch();
+  // Hands over the frames not yet handed over, once the hand-over before has been taken. False
+  // when the streaming thread has stopped and will take nothing more.
+  bool HandOverBatch();
   std::uint32_t HandOverAlone(const TaggedFrame& frame);
   void Publish(const Pending& pending);
   // Returns when nothing is pending: true when the streaming thread took the last hand-over,

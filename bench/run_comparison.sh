@@ -1,8 +1,9 @@
 #!/bin/sh
 # End-to-end comparisons of whole conversions with their references, on recordings of the
 # built-in scene at 1920x1080, 32 bits: one minute (speed and quality ratios, memory baseline) and
-# ten minutes (real time, memory growth, pass-through beside cat), and ten minutes of a session
-# whose screen drops from 32 to 16 bits after a second beside the same session kept at 32 bits.
+# ten minutes (real time, memory growth, pass-through beside ffmpeg -c copy), and ten minutes of a
+# session whose screen drops from 32 to 16 bits after a second beside the same session kept at 32
+# bits.
 # The H.264 rows set the whole conversion to MP4 beside the ffmpeg program encoding the same
 # pictures with libx264 at its default settings, from raw pictures written beforehand (about
 # 3.7 GB in the work folder while it runs), and the thumbnailer on the ten-minute recording sets

@@ -35,8 +35,11 @@ std::optional<AviFileFormat> AviFileFormatFor(const BitmapFormat& firstPicture);
 // Turns a timed sequence of samples into one AVI file. The pipeline (push source, the compressor
 // found for the FourCC, AVI multiplexer) is built by the first sample and lives until Close.
 //
-// Pass-through mode (the screen codec's FourCC): samples are bundles of the screen stream,
-// borrowed for the length of the call, which waits until the streaming thread has copied them.
+// Pass-through mode (the screen codec's FourCC): samples are bundles of the screen stream and
+// spacers, copied into batches that go to the streaming thread a few hundred at a time; a bundle
+// too large for a batch is borrowed, and the call waits until the streaming thread has copied it.
+// A failure downstream is reported by a later Write, or by Close.
+//
 // Copy mode (every other FourCC): samples are decoded pictures, copied and encoded on the
 // streaming thread while the caller goes on; a picture handed over while the one before is still
 // pending waits for it.

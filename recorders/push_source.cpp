@@ -1,10 +1,8 @@
 #include "recorders/push_source.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
-#include "common/endian.h"
 #include "common/packet_kind.h"
 #include "recorders/result_codes.h"
 
@@ -13,7 +11,6 @@ namespace reelkit {
 namespace {
 
 constexpr std::uint32_t kFillEndOfStream = 1;
-constexpr std::size_t kTagSize = 4;
 
 }  // namespace
 
@@ -45,54 +42,104 @@ std::uint32_t CPushPinBitmap::DeliverFrame(std::uint32_t kind,
   if (loopEnded_.IsSet() && status_ != 0) {
     return status_;
   }
-  if (copyMode && frameReady_.IsSet()) {
+  const TaggedFrame frame{kind, packet, picture, start, stop};
+  return copyMode ? DeliverCopy(frame) : DeliverPassThrough(frame);
+}
+
+std::uint32_t CPushPinBitmap::DeliverCopy(const TaggedFrame& frame) {
+  if (frameReady_.IsSet()) {
     return kErrorBusy;
   }
   {
     std::lock_guard guard(pendingLock_);
-    copyMode_ = copyMode;
-    pending_.packet = packet;
-    pending_.repeat = false;
-    if (copyMode) {
-      pending_.repeat = ReusesLastPicture(kind);
-      if (!pending_.repeat) {
-        pendingCopy_.Assign(picture);
-      }
-      pending_.picture = pendingCopy_.span();
-      pictureHandedOver_ = true;
-    } else {
-      pending_.picture = picture;
+    copyMode_ = true;
+    pending_ = Pending{};
+    pending_.repeat = ReusesLastPicture(frame.kind);
+    if (!pending_.repeat) {
+      pendingCopy_.Assign(frame.picture);
     }
-    pending_.start = start;
-    pending_.stop = stop;
-    pending_.kind = kind;
+    pending_.frame = frame;
+    pending_.frame.picture = pendingCopy_.span();
+    pictureHandedOver_ = true;
     frameTaken_.Reset();
   }
   // Signalled after the lock is released: the streaming thread that sees it takes the lock at once.
   frameReady_.Set();
-  if (copyMode) {
-    return status_;
+  return status_;
+}
+
+std::uint32_t CPushPinBitmap::DeliverPassThrough(const TaggedFrame& frame) {
+  // Only a running streaming thread will ever take the frame.
+  if (!ThreadExists() || loopEnded_.IsSet()) {
+    return kErrorAccessDenied;
   }
-  return WaitUntilTaken();
+  if (frame.Size() > CFrameBatch::kLargestFrame) {
+    return HandOverAlone(frame);
+  }
+  filling_.Append(frame);
+  if (filling_.IsFull() && !HandOverBatch()) {
+    return kErrorAccessDenied;
+  }
+  return statusSeen_;
+}
+
+bool CPushPinBitmap::HandOverBatch() {
+  if (filling_.IsEmpty()) {
+    return true;
+  }
+  if (!AwaitTake()) {
+    filling_.Clear();
+    return false;
+  }
+  Pending pending;
+  pending.batch = true;
+  {
+    std::lock_guard guard(pendingLock_);
+    std::swap(pendingBatch_, filling_);
+  }
+  filling_.Clear();
+  Publish(pending);
+  return true;
 }
 
 // One write to a slow disk may hold the streaming thread for seconds, and it will still take the
-// frame afterwards: the caller waits for as long as the thread is alive. Only a thread that has
-// stopped will never take it; the frame is then withdrawn so its borrowed bytes are not read.
-std::uint32_t CPushPinBitmap::WaitUntilTaken() {
-  if (ThreadExists()) {
+// frame afterwards: the caller waits for as long as the thread is alive.
+std::uint32_t CPushPinBitmap::HandOverAlone(const TaggedFrame& frame) {
+  if (!HandOverBatch() || !AwaitTake()) {
+    return kErrorAccessDenied;
+  }
+  Pending pending;
+  pending.frame = frame;
+  Publish(pending);
+  return AwaitTake() ? statusSeen_ : kErrorAccessDenied;
+}
+
+void CPushPinBitmap::Publish(const Pending& pending) {
+  {
+    std::lock_guard guard(pendingLock_);
+    copyMode_ = false;
+    pending_ = pending;
+    frameTaken_.Reset();
+  }
+  frameReady_.Set();
+}
+
+// Only a thread that has stopped will never take what is pending; it is then withdrawn so that
+// borrowed bytes are not read.
+bool CPushPinBitmap::AwaitTake() {
+  if (ThreadExists() && frameReady_.IsSet()) {
     CManualResetEvent::WaitAny({&frameTaken_, &loopEnded_});
   }
   std::lock_guard guard(pendingLock_);
-  if (frameTaken_.IsSet()) {
+  if (!frameReady_.IsSet()) {
     // The streaming thread wrote the status before it signalled, and writes nothing more until
-    // the next frame.
-    frameTaken_.Reset();
-    return statusWhenTaken_;
+    // the next hand-over.
+    statusSeen_ = statusWhenTaken_;
+    return true;
   }
   frameReady_.Reset();
   ReleasePending();
-  return kErrorAccessDenied;
+  return false;
 }
 
 bool CPushPinBitmap::ReusesLastPicture(std::uint32_t kind) const {
@@ -103,6 +150,10 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
   const std::uint32_t failure = DeliveryFailure();
   if (status_ == 0 && failure != 0) {
     status_ = failure;
+  }
+  if (!draining_.IsEmpty()) {
+    draining_.EmitNext(sample);
+    return 0;
   }
   for (;;) {
     CManualResetEvent::WaitAny({&frameReady_, &stopRequested_});
@@ -115,7 +166,7 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
     if (!ready) {
       continue;  // withdrawn before it was taken
     }
-    CopyPendingInto(sample);
+    TakePending(sample);
     statusWhenTaken_ = status_;
     ReleasePending();
     frameReady_.Reset();
@@ -124,9 +175,19 @@ std::uint32_t CPushPinBitmap::FillBuffer(CMediaSampleBuffer& sample) {
   }
 }
 
+void CPushPinBitmap::TakePending(CMediaSampleBuffer& sample) {
+  if (pending_.batch) {
+    std::swap(draining_, pendingBatch_);
+    draining_.EmitNext(sample);
+    return;
+  }
+  CopyPendingInto(sample);
+}
+
 void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) {
-  sample.start = pending_.start;
-  sample.stop = pending_.stop;
+  const TaggedFrame& frame = pending_.frame;
+  sample.start = frame.start;
+  sample.stop = frame.stop;
   sample.syncPoint = true;
   if (copyMode_) {
     // The pending copy already holds the whole sample: its storage becomes the sample's, and the
@@ -138,27 +199,13 @@ void CPushPinBitmap::CopyPendingInto(CMediaSampleBuffer& sample) {
     sample.repeatsPrevious = pending_.repeat;
     return;
   }
-  const std::uint32_t tag = FourCCOfPacketKind(static_cast<PacketKind>(pending_.kind));
-  const std::size_t tagSize = pending_.kind != 0 ? kTagSize : 0;
-  const std::size_t packetSize = pending_.packet.size();
-  const std::size_t total = tagSize + packetSize + pending_.picture.size();
-  // A sample that does not fit would lose the end of a bundle and break every later picture, so the
-  // buffer grows instead.
-  if (sample.buffer.size() < total) {
-    sample.buffer.ResizeForOverwrite(total);
-  }
-  std::uint8_t* out = sample.buffer.data();
-  if (tagSize != 0) {
-    StoreU32LE(out, tag);
-  }
-  std::copy_n(pending_.packet.data(), packetSize, out + tagSize);
-  std::copy(pending_.picture.begin(), pending_.picture.end(), out + tagSize + packetSize);
-  sample.actualLength = total;
+  frame.WriteTo(ResizeSample(sample, frame.Size()));
 }
 
 void CPushPinBitmap::ReleasePending() {
   pending_ = Pending{};
   pendingCopy_.Clear();
+  pendingBatch_.Clear();
 }
 
 std::uint32_t CPushPinBitmap::FinishStream(PendingFrame pending) {
@@ -166,6 +213,9 @@ std::uint32_t CPushPinBitmap::FinishStream(PendingFrame pending) {
     return kResultUnexpected;
   }
   if (ThreadExists()) {
+    if (pending == PendingFrame::Deliver) {
+      HandOverBatch();
+    }
     {
       std::lock_guard guard(pendingLock_);
       deliverPendingOnStop_ = pending == PendingFrame::Deliver;
@@ -175,6 +225,7 @@ std::uint32_t CPushPinBitmap::FinishStream(PendingFrame pending) {
       CManualResetEvent::WaitAny({&stopAcknowledged_, &loopEnded_});
     }
   }
+  filling_.Clear();
   std::lock_guard guard(pendingLock_);
   if (frameReady_.IsSet()) {
     frameReady_.Reset();
@@ -202,6 +253,7 @@ void CPushPinBitmap::OnStopCommand() {
 
 void CPushPinBitmap::DoBufferProcessingLoop() {
   loopEnded_.Reset();
+  draining_.Clear();
   RunBufferProcessingLoop();
   if (status_ == 0) {
     status_ = DeliveryFailure();

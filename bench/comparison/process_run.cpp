@@ -51,6 +51,7 @@ ProcessCost RunProcess(const std::vector<std::string>& arguments, const std::str
   ProcessCost cost;
   cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   cost.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+  cost.voluntarySwitches = usage.ru_nvcsw;
   cost.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream report(scratchPath);
   std::string line;

@@ -5,11 +5,13 @@
 
 namespace reelkit::bench {
 
-// What one child process cost: elapsed time, processor time and peak resident memory.
+// What one child process cost: elapsed time, processor time, peak resident memory, and how often
+// it gave up the processor to wait (threads that wait for each other on a busy machine show here).
 struct ProcessCost {
   double seconds = 0;
   double cpuSeconds = 0;
   long peakResidentKb = 0;
+  long voluntarySwitches = 0;
   int exitStatus = -1;
 };
 

@@ -16,6 +16,7 @@
 #include "common/endian.h"
 #include "common/error_codes.h"
 #include "recorders/compressor_table.h"
+#include "recorders/frame_batch.h"
 #include "tests/testing/temp_dir.h"
 
 namespace reelkit {
@@ -427,34 +428,50 @@ TEST_F(AviRecorderTest, CloseDeliversTheLastPictureFirst) {
 
 TEST_F(AviRecorderTest, PassThroughWaitsOutAWriteThatStallsForSeconds) {
   // A slow disk holds the streaming thread in one write for longer than any fixed hand-over
-  // limit; the bundle behind it must still go into the file.
+  // limit; the bundle behind it, too large to be copied into a batch and so borrowed, must still
+  // go into the file.
   ProbeLog().Reset(/*holdAt=*/0);
   CAviRecorder recorder(30.0, kFourCCScreenCodec);
   recorder.Open(Path());
   const BitmapFormat format = FormatOf(4, 4, 32);
-  const Bytes second = BytesOf("two");
+  const Bytes second(CFrameBatch::kLargestFrame + 1, 't');
   ASSERT_EQ(recorder.Write(SampleKind::KeyBundle, format, BytesOf("one"), 0), 0u);
-  ProbeLog().WaitForSamples(1);
   auto handedOver = std::async(std::launch::async, [&] {
     return recorder.Write(SampleKind::Bundle, format, second, 333'333);
   });
+  ProbeLog().WaitForSamples(1);
   EXPECT_EQ(handedOver.wait_for(std::chrono::milliseconds(2500)), std::future_status::timeout);
   ProbeLog().Release();
   EXPECT_EQ(handedOver.get(), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
-  EXPECT_EQ(ProbeLog().Samples(), (std::vector<Bytes>{BytesOf("KBNDone"), BytesOf("BNDLtwo")}));
+  Bytes tagged = BytesOf("BNDL");
+  tagged.insert(tagged.end(), second.begin(), second.end());
+  EXPECT_EQ(ProbeLog().Samples(), (std::vector<Bytes>{BytesOf("KBNDone"), tagged}));
 }
 
+// Pass-through frames go downstream in batches, so a failure reaches the caller some frames
+// later; from then on every Write reports it, Close too, and no frame is lost on the way.
 TEST_F(AviRecorderTest, DownstreamFailureIsReportedFromThenOn) {
+  constexpr std::size_t kFrames = 4 * CFrameBatch::kFrames;
   ProbeLog().Reset(SIZE_MAX, /*failAt=*/0);
   CAviRecorder recorder(30.0, kFourCCScreenCodec);
   recorder.Open(Path());
   const BitmapFormat format = FormatOf(4, 4, 32);
-  EXPECT_EQ(recorder.Write(SampleKind::KeyBundle, format, BytesOf("a"), 0), 0u);
-  EXPECT_EQ(recorder.Write(SampleKind::Bundle, format, BytesOf("b"), 333'333), kResultFail);
-  EXPECT_EQ(recorder.Write(SampleKind::Bundle, format, BytesOf("c"), 666'666), kResultFail);
-  ProbeLog().WaitForSamples(3);
+  std::size_t firstReport = kFrames;
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    const SampleKind kind = i % 2 == 0 ? SampleKind::Bundle : SampleKind::Spacer;
+    const std::uint32_t result =
+        recorder.Write(kind, format, BytesOf("b"), static_cast<Time>(i) * 333'333);
+    if (firstReport == kFrames && result != 0) {
+      firstReport = i;
+    }
+    if (firstReport <= i) {
+      ASSERT_EQ(result, kResultFail) << i;
+    }
+  }
+  EXPECT_LT(firstReport, kFrames);
   EXPECT_EQ(recorder.Close(), kResultFail);
+  EXPECT_EQ(ProbeLog().Samples().size(), kFrames);
 }
 
 TEST_F(AviRecorderTest, RecorderWithoutFramesWritesNothing) {

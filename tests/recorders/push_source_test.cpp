@@ -168,7 +168,9 @@ TEST_P(SampleLayoutTest, SampleHoldsTagPacketAndPicture) {
   const Bytes packet = BytesOf(row.packet);
   const Bytes picture = BytesOf(row.picture);
   ASSERT_EQ(pin.DeliverFrame(row.kind, picture, 30, 40, packet, row.copyMode), 0u);
-  receiver.WaitForSamples(1);
+  ASSERT_EQ(pin.FinishStream(PendingFrame::Deliver), 0u);
+  pin.WaitForLoopEnd();
+  ASSERT_EQ(receiver.Samples().size(), 1u);
   const ReceivedSample sample = receiver.Samples().at(0);
   EXPECT_EQ(sample.data, BytesOf(row.expected));
   EXPECT_EQ(sample.start, 30);
@@ -240,32 +242,54 @@ TEST_F(PushPinTest, CopyModeSpacerRepeatsTheLastPictureWithoutCopyingIt) {
   }
 }
 
-// A pass-through conversion hands over thousands of frames a second, each a meeting of the two
-// threads: none may be lost, doubled or left to run into the time limit.
-TEST_F(PushPinTest, ManyPassThroughHandOversArriveInOrder) {
+// A pass-through conversion hands over thousands of frames a second, most of them spacers, in
+// batches, with now and then a frame too large for a batch that goes on its own: none may be lost,
+// doubled, reordered or left behind when the stream finishes.
+TEST_F(PushPinTest, ManyPassThroughFramesArriveInOrderAcrossBatches) {
   constexpr int kFrames = 20000;
+  constexpr std::uint32_t kBndl = 8;
+  constexpr std::uint32_t kEmpt = 10;
+  const auto packetOf = [](int i) -> Bytes {
+    if (i % 3 != 0) {
+      return {};  // a spacer
+    }
+    const std::size_t size = i % 4000 == 0 ? CFrameBatch::kLargestFrame + 1 : 2;
+    Bytes packet(size, static_cast<std::uint8_t>(i >> 8));
+    packet.front() = static_cast<std::uint8_t>(i);
+    return packet;
+  };
   Start();
   for (int i = 0; i < kFrames; ++i) {
-    const Bytes packet = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)};
-    ASSERT_EQ(pin_.DeliverFrame(8, {}, Time{10} * i, Time{10} * i + 10, packet, false), 0u) << i;
+    const Bytes packet = packetOf(i);
+    ASSERT_EQ(pin_.DeliverFrame(packet.empty() ? kEmpt : kBndl, {}, Time{10} * i, Time{10} * i + 10,
+                                packet, false),
+              0u)
+        << i;
   }
-  receiver_.WaitForSamples(kFrames);
+  ASSERT_EQ(pin_.FinishStream(PendingFrame::Deliver), 0u);
+  pin_.WaitForLoopEnd();
   const auto samples = receiver_.Samples();
   ASSERT_EQ(samples.size(), static_cast<std::size_t>(kFrames));
   for (int i = 0; i < kFrames; ++i) {
-    const Bytes expected = {
-        'B', 'N', 'D', 'L', static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)};
+    const Bytes packet = packetOf(i);
+    Bytes expected = BytesOf(packet.empty() ? "EMPT" : "BNDL");
+    expected.insert(expected.end(), packet.begin(), packet.end());
     ASSERT_EQ(samples[i].data, expected) << i;
     ASSERT_EQ(samples[i].start, Time{10} * i) << i;
+    ASSERT_EQ(samples[i].stop, Time{10} * i + 10) << i;
   }
+  EXPECT_EQ(receiver_.EndOfStreams(), 1);
 }
 
-TEST_F(PushPinTest, PassThroughWaitsForABusyThreadButNotForAStoppedOne) {
+// A frame copied into a batch costs the caller no wait at all; a frame too large to be copied
+// twice is borrowed, and its caller waits out a busy streaming thread, but never a stopped one.
+TEST_F(PushPinTest, PassThroughWaitsForABusyThreadOnlyWithABorrowedFrame) {
   Start();
   HoldThreadInFirstDelivery();
-  const Bytes next = BytesOf("next");
-  auto handedOver =
-      std::async(std::launch::async, [&] { return pin_.DeliverFrame(8, {}, 20, 30, next, false); });
+  EXPECT_EQ(pin_.DeliverFrame(8, {}, 10, 20, BytesOf("small"), false), 0u);
+  const Bytes large(CFrameBatch::kLargestFrame + 1, 'L');
+  auto handedOver = std::async(std::launch::async,
+                               [&] { return pin_.DeliverFrame(8, {}, 20, 30, large, false); });
   EXPECT_EQ(handedOver.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
   receiver_.gate.Open();
   EXPECT_EQ(handedOver.get(), 0u);
@@ -274,23 +298,35 @@ TEST_F(PushPinTest, PassThroughWaitsForABusyThreadButNotForAStoppedOne) {
   pin_.WaitForLoopEnd();
   Bytes borrowed = BytesOf("borrowed");
   EXPECT_EQ(pin_.DeliverFrame(8, {}, 30, 40, borrowed, false), kErrorAccessDenied);
-  // The caller may reuse its buffer at once: the withdrawn frame must never be read.
+  EXPECT_EQ(pin_.DeliverFrame(8, {}, 30, 40, large, false), kErrorAccessDenied);
+  // The caller may reuse its buffer at once: the refused frame must never be read.
   borrowed = BytesOf("REUSED!!");
   const auto samples = receiver_.Samples();
-  ASSERT_EQ(samples.size(), 2u);
-  EXPECT_EQ(samples[1].data, BytesOf("BNDLnext"));
-  EXPECT_EQ(samples[1].start, 20);
+  ASSERT_EQ(samples.size(), 3u);
+  EXPECT_EQ(samples[1].data, BytesOf("BNDLsmall"));
+  EXPECT_EQ(samples[1].start, 10);
+  EXPECT_EQ(samples[2].data.size(), large.size() + 4);
+  EXPECT_EQ(samples[2].start, 20);
 }
 
+// The failure of the first frame reaches the caller when it hands over the third batch: the
+// thread took the second batch after the first had gone out. That point never depends on how far
+// the thread has got, and every frame still goes downstream.
 TEST_F(PushPinTest, DownstreamFailureLatchesAndFramesKeepFlowing) {
+  constexpr std::size_t kFrames = 3 * CFrameBatch::kFrames + 10;
   Start();
   receiver_.failAt = 0;
   const Bytes packet = BytesOf("x");
-  EXPECT_EQ(pin_.DeliverFrame(9, {}, 0, 10, packet, false), 0u);
-  EXPECT_EQ(pin_.DeliverFrame(8, {}, 10, 20, packet, false), kResultFail);
-  EXPECT_EQ(pin_.DeliverFrame(8, {}, 20, 30, packet, false), kResultFail);
-  receiver_.WaitForSamples(3);
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    const std::uint32_t expected = i + 1 < 3 * CFrameBatch::kFrames ? 0 : kResultFail;
+    ASSERT_EQ(pin_.DeliverFrame(8, {}, Time{10} * i, Time{10} * i + 10, packet, false), expected)
+        << i;
+  }
+  ASSERT_EQ(pin_.FinishStream(PendingFrame::Deliver), 0u);
+  pin_.WaitForLoopEnd();
+  EXPECT_EQ(receiver_.Samples().size(), kFrames);
   EXPECT_EQ(pin_.Status(), kResultFail);
+  EXPECT_EQ(pin_.DeliverFrame(8, {}, 0, 10, packet, false), kResultFail);
 }
 
 // Running out of memory on the streaming thread ends the stream with a status the recorder reports,

@@ -80,8 +80,10 @@ namespace {
 
 GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
     "sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(REELKIT_RECORDING_CAPS));
+// A demuxer's stream pad appears once the stream is known: players and the discoverer take the
+// element for a container by that.
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
-    "src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(REELKIT_SCREEN_STREAM_CAPS));
+    "video_%u", GST_PAD_SRC, GST_PAD_SOMETIMES, GST_STATIC_CAPS(REELKIT_SCREEN_STREAM_CAPS));
 
 GstReelkitDemux* DemuxOf(GstObject* object) {
   return reinterpret_cast<GstReelkitDemux*>(object);
@@ -91,15 +93,39 @@ GstElement* ElementOf(GstReelkitDemux* demux) {
   return &demux->parent;
 }
 
+// Events go out once the stream pad is there; a recording refused before it has nowhere to go.
 void PushEvent(GstReelkitDemux* demux, GstEvent* event) {
+  if (demux->srcPad == nullptr) {
+    gst_event_unref(event);
+    return;
+  }
   if (demux->state->seekSeqnum != GST_SEQNUM_INVALID) {
     gst_event_set_seqnum(event, demux->state->seekSeqnum);
   }
   gst_pad_push_event(demux->srcPad, event);
 }
 
+gboolean SrcEvent(GstPad* pad, GstObject* parent, GstEvent* event);
+gboolean SrcQuery(GstPad* pad, GstObject* parent, GstQuery* query);
+
+void AddStreamPad(GstReelkitDemux* demux, GstCaps* caps) {
+  GstPad* pad = gst_pad_new_from_static_template(&srcTemplate, "video_0");
+  gst_pad_set_event_function(pad, SrcEvent);
+  gst_pad_set_query_function(pad, SrcQuery);
+  gst_pad_use_fixed_caps(pad);
+  gst_pad_set_active(pad, TRUE);
+  gchar* streamId = gst_pad_create_stream_id(pad, ElementOf(demux), nullptr);
+  gst_pad_push_event(pad, gst_event_new_stream_start(streamId));
+  g_free(streamId);
+  gst_pad_push_event(pad, gst_event_new_caps(caps));
+  gst_caps_unref(caps);
+  demux->srcPad = pad;
+  gst_element_add_pad(ElementOf(demux), pad);
+  gst_element_no_more_pads(ElementOf(demux));
+}
+
 // Reads the header and walks the records; announces the stream. Runs once, on the first pass of
-// the task or in the first seek, whichever comes first.
+// the task.
 void OpenRecording(GstReelkitDemux* demux) {
   DemuxState& state = *demux->state;
   auto reading = std::make_unique<Reading>(demux->sinkPad);
@@ -109,10 +135,7 @@ void OpenRecording(GstReelkitDemux* demux) {
   reading->stream.ResumeAt(reading->index.first);
   const GstClockTime duration = ToClockTime(reading->index.end - reading->index.start);
 
-  gchar* streamId = gst_pad_create_stream_id(demux->srcPad, ElementOf(demux), nullptr);
-  gst_pad_push_event(demux->srcPad, gst_event_new_stream_start(streamId));
-  g_free(streamId);
-  gst_pad_push_event(demux->srcPad, gst_event_new_caps(ScreenStreamCaps(reading->streamFormat)));
+  AddStreamPad(demux, ScreenStreamCaps(reading->streamFormat));
   GST_OBJECT_LOCK(demux);
   state.duration = duration;
   GST_OBJECT_UNLOCK(demux);
@@ -250,9 +273,6 @@ gboolean HandleSeek(GstReelkitDemux* demux, GstEvent* event) {
   }
   gboolean handled = TRUE;
   try {
-    if (!state.reading) {
-      OpenRecording(demux);
-    }
     GstSegment segment = state.segment;
     gboolean update = FALSE;
     gst_segment_do_seek(&segment, rate, format, flags, startType, static_cast<guint64>(start),
@@ -377,6 +397,10 @@ static GstStateChangeReturn gst_reelkit_demux_change_state(GstElement* element,
     GST_OBJECT_LOCK(demux);
     ResetState(*demux->state);
     GST_OBJECT_UNLOCK(demux);
+    if (demux->srcPad != nullptr) {
+      gst_element_remove_pad(element, demux->srcPad);
+      demux->srcPad = nullptr;
+    }
   }
   return result;
 }
@@ -407,9 +431,4 @@ static void gst_reelkit_demux_init(GstReelkitDemux* demux) {
   gst_pad_set_activatemode_function(demux->sinkPad, SinkActivateMode);
   gst_pad_set_chain_function(demux->sinkPad, SinkChain);
   gst_element_add_pad(ElementOf(demux), demux->sinkPad);
-  demux->srcPad = gst_pad_new_from_static_template(&srcTemplate, "src");
-  gst_pad_set_event_function(demux->srcPad, SrcEvent);
-  gst_pad_set_query_function(demux->srcPad, SrcQuery);
-  gst_pad_use_fixed_caps(demux->srcPad);
-  gst_element_add_pad(ElementOf(demux), demux->srcPad);
 }

@@ -146,16 +146,23 @@ void DropHeld(DecoderState& state) {
   }
 }
 
-GstFlowReturn FinishHeld(GstVideoDecoder* decoder, GstClockTime nextPts) {
+// When a frame is shown: an AVI demuxer stamps only the decoding time of most chunks, which is
+// the same for a stream without reordering.
+GstClockTime ShownAt(const GstVideoCodecFrame* frame) {
+  return GST_CLOCK_TIME_IS_VALID(frame->pts) ? frame->pts : frame->dts;
+}
+
+// Sends the held picture on, lasting until next when that is known.
+GstFlowReturn FinishHeld(GstVideoDecoder* decoder, GstClockTime next) {
   DecoderState& state = StateOf(decoder);
   GstVideoCodecFrame* held = state.held;
   if (held == nullptr) {
     return GST_FLOW_OK;
   }
   state.held = nullptr;
-  if (GST_CLOCK_TIME_IS_VALID(nextPts) && GST_CLOCK_TIME_IS_VALID(held->pts) &&
-      nextPts > held->pts) {
-    held->duration = nextPts - held->pts;
+  held->pts = ShownAt(held);
+  if (GST_CLOCK_TIME_IS_VALID(next) && GST_CLOCK_TIME_IS_VALID(held->pts) && next > held->pts) {
+    held->duration = next - held->pts;
   }
   return gst_video_decoder_finish_frame(decoder, held);
 }
@@ -239,7 +246,7 @@ GstFlowReturn DecodeFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame,
     gst_video_decoder_drop_frame(decoder, frame);
     return flow;
   }
-  const GstFlowReturn flow = FinishHeld(decoder, frame->pts);
+  const GstFlowReturn flow = FinishHeld(decoder, ShownAt(frame));
   state.held = frame;
   return flow;
 }

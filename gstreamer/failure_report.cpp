@@ -75,8 +75,8 @@ const char* LimitSubject(InputLimit limit) {
 std::string LimitSentence(const LimitRefusal& refusal) {
   const LimitQuantity quantity = QuantityOf(refusal.limit);
   if (refusal.limit == InputLimit::DecodedDepth) {
-    return "The recording cannot be played: its screen has " + std::to_string(refusal.asked) +
-           " bits per pixel, a depth that is only ever passed through.";
+    return "The recording cannot be played: its screen of " + std::to_string(refusal.asked) +
+           (refusal.asked == 1 ? " bit" : " bits") + " per pixel is one the decoder does not draw.";
   }
   const bool namesAllowedOnly =
       quantity == LimitQuantity::Hours || quantity == LimitQuantity::Years;
@@ -111,7 +111,7 @@ Report ReadFailure(const ConversionFailure& failure) {
     case kErrorInvalidData:
       return {ErrorClass::Demux, "The recording holds invalid data."};
     case kErrorHandleEof:
-      return {ErrorClass::Demux, "The recording ends inside a record: it has been cut short."};
+      return {ErrorClass::Demux, "The recording has been cut short: it ends unexpectedly."};
     default:
       return {ErrorClass::Read, WithSystemWords("The recording cannot be read: ", failure.code)};
   }
@@ -137,9 +137,20 @@ Report ReportOf(const ConversionFailure& failure) {
   return {ErrorClass::Failed, "The recording could not be played for a reason of no known kind."};
 }
 
+// decodebin drops the errors of an element it is still trying out, which it keeps in a locked
+// state until it stops filtering them; a stream refused at once would end with no word on the
+// bus. So a failure waits, a bounded while, for the element to be left to its bin.
+void WaitUntilHeard(GstElement* element) {
+  constexpr int kPolls = 2000;
+  for (int poll = 0; poll < kPolls && gst_element_is_locked_state(element); ++poll) {
+    g_usleep(1000);
+  }
+}
+
 }  // namespace
 
 void PostFailure(GstElement* element, const ConversionFailure& failure) {
+  WaitUntilHeard(element);
   const Report report = ReportOf(failure);
   const std::string debug = "failure kind " + std::to_string(static_cast<int>(failure.kind)) +
                             ", code " + std::to_string(failure.code);

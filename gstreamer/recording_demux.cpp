@@ -124,8 +124,7 @@ void AddStreamPad(GstReelkitDemux* demux, GstCaps* caps) {
   gst_element_no_more_pads(ElementOf(demux));
 }
 
-// Reads the header and walks the records; announces the stream. Runs once, on the first pass of
-// the task.
+// Reads the header and walks the records; announces the stream. Runs on the task's first pass.
 void OpenRecording(GstReelkitDemux* demux) {
   DemuxState& state = *demux->state;
   auto reading = std::make_unique<Reading>(demux->sinkPad);
@@ -352,11 +351,11 @@ gboolean SinkActivateMode(GstPad* pad, GstObject* parent, GstPadMode mode, gbool
   GstReelkitDemux* demux = DemuxOf(parent);
   switch (mode) {
     case GST_PAD_MODE_PULL:
-      if (active) {
-        demux->state->segmentPending = true;
-        return gst_pad_start_task(pad, Loop, pad, nullptr);
+      if (!active) {
+        return gst_pad_stop_task(pad);
       }
-      return gst_pad_stop_task(pad);
+      demux->state->segmentPending = true;
+      return gst_pad_start_task(pad, Loop, pad, nullptr);
     case GST_PAD_MODE_PUSH:
       return TRUE;
     default:

@@ -3,9 +3,10 @@
 #
 #   scripts/fuzz.sh TARGET|all [SECONDS] [libFuzzer options...]
 #
-# TARGET is fuzz_recording_job, fuzz_avi_input_job, fuzz_decode_packet or fuzz_still_picture (the
-# thumbnailer's picture search, seeded with both kinds of input); "all" runs the four one after the
-# other, SECONDS each (default 600). Builds with clang, AddressSanitizer and
+# TARGET is fuzz_recording_job, fuzz_avi_input_job, fuzz_decode_packet, fuzz_still_picture (the
+# thumbnailer's picture search) or fuzz_gst_pipeline (the GStreamer plugin through decodebin), the
+# last two seeded with both kinds of input; "all" runs the five one after the other, SECONDS each
+# (default 600). Builds with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in build-fuzz/ (or $REELKIT_FUZZ_BUILD_DIR), writes the seed corpora
 # with the recording writer (and converts its recordings to pass-through AVIs with reelkit), keeps
 # the growing corpus in <build>/fuzz-corpus/TARGET and any finding in <build>/fuzz-findings/TARGET/.
@@ -14,7 +15,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(fuzz_recording_job fuzz_avi_input_job fuzz_decode_packet fuzz_still_picture)
+targets=(fuzz_recording_job fuzz_avi_input_job fuzz_decode_packet fuzz_still_picture
+  fuzz_gst_pipeline)
 usage="usage: scripts/fuzz.sh ${targets[*]// /|}|all [SECONDS] [libFuzzer options...]"
 [ $# -ge 1 ] || { echo "$usage" >&2; exit 2; }
 chosen=$1
@@ -22,7 +24,8 @@ seconds=${2:-600}
 shift $(($# >= 2 ? 2 : 1))
 case "$chosen" in
   all) run=("${targets[@]}") ;;
-  fuzz_recording_job | fuzz_avi_input_job | fuzz_decode_packet | fuzz_still_picture) run=("$chosen") ;;
+  fuzz_recording_job | fuzz_avi_input_job | fuzz_decode_packet | fuzz_still_picture | \
+    fuzz_gst_pipeline) run=("$chosen") ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
 
@@ -59,7 +62,7 @@ seed_dirs() {
     fuzz_recording_job) echo "$seeds/recording" ;;
     fuzz_avi_input_job) echo "$seeds/avi" ;;
     fuzz_decode_packet) echo "$seeds/bundle" ;;
-    fuzz_still_picture) printf '%s\n' "$seeds/recording" "$seeds/avi" ;;
+    fuzz_still_picture | fuzz_gst_pipeline) printf '%s\n' "$seeds/recording" "$seeds/avi" ;;
   esac
 }
 

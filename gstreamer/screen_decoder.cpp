@@ -270,8 +270,12 @@ static gboolean gst_reelkit_dec_set_format(GstVideoDecoder* decoder, GstVideoCod
 
 static GstFlowReturn gst_reelkit_dec_handle_frame(GstVideoDecoder* decoder,
                                                   GstVideoCodecFrame* frame) {
+  // Finishing, dropping or releasing the frame may free it with its buffer: the bundle is mapped
+  // through a reference of its own.
+  GstBuffer* input = gst_buffer_ref(frame->input_buffer);
   GstMapInfo map;
-  if (!gst_buffer_map(frame->input_buffer, &map, GST_MAP_READ)) {
+  if (!gst_buffer_map(input, &map, GST_MAP_READ)) {
+    gst_buffer_unref(input);
     gst_video_decoder_drop_frame(decoder, frame);
     return GST_FLOW_ERROR;
   }
@@ -282,7 +286,8 @@ static GstFlowReturn gst_reelkit_dec_handle_frame(GstVideoDecoder* decoder,
     PostFailure(GST_ELEMENT_CAST(decoder), reelkit::FailureOfCurrentException());
     gst_video_decoder_drop_frame(decoder, frame);
   }
-  gst_buffer_unmap(frame->input_buffer, &map);
+  gst_buffer_unmap(input, &map);
+  gst_buffer_unref(input);
   return flow;
 }
 

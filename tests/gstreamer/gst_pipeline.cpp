@@ -92,6 +92,8 @@ void UseBuiltPlugin() {
   setenv("GST_PLUGIN_PATH", REELKIT_GST_PLUGIN_DIR, 1);
   setenv("GST_REGISTRY", registry.c_str(), 1);
   gst_init(nullptr, nullptr);
+  // A critical warning is a misused object (a buffer used after it went, say): it ends the test.
+  g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_FATAL_MASK | G_LOG_LEVEL_CRITICAL));
 }
 
 Playback PlayFile(const std::string& path, GstClockTime timeout) {

@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh TARGET|all [SECONDS] [libFuzzer options...]
 #
 # TARGET is fuzz_recording_job, fuzz_avi_input_job, fuzz_decode_packet, fuzz_still_picture (the
-# thumbnailer's picture search) or fuzz_gst_pipeline (the GStreamer plugin through decodebin), the
+# thumbnailer's picture search) or fuzz_gst_pipeline (the GStreamer plugin in a pipeline), the
 # last two seeded with both kinds of input; "all" runs the five one after the other, SECONDS each
 # (default 600). Builds with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in build-fuzz/ (or $REELKIT_FUZZ_BUILD_DIR), writes the seed corpora

@@ -63,7 +63,7 @@ void InputFile::Close() {
 
 std::size_t InputFile::ReadUpTo(std::span<std::uint8_t> bytes) {
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), Remaining()));
-  if (bytes_ != nullptr) {
+  if (bytes_ != nullptr && wanted > 0) {
     std::size_t got = 0;
     if (const int error = bytes_->ReadAt(position_, bytes.first(wanted), got); error != 0) {
       ThrowReadFailure(static_cast<std::uint32_t>(error));

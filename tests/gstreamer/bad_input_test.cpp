@@ -92,6 +92,16 @@ Bytes DeltaAppended(const ScreenRect& rect, const Bytes& opcodes) {
   return WithRecord(kFourCCDlta, BuildDeltaPayload(rect, opcodes, CompressionMethod::Stored));
 }
 
+// Nothing has been read into the record's blocks yet when the first one has none.
+Bytes OpeningWithAnEmptyRecord() {
+  CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32));
+  writer.WriteRecord(kFourCCMpos, kStart, {}, {});
+  writer.WriteInit(kStart, &writer.Model().NativeFormat());
+  writer.WriteKeyFrame(kStart, PaintPicture(kWidth, kHeight, PixelLayout::Rgb32,
+                                            [](int x, int y) { return 0x030201u * (x ^ y); }));
+  return Bytes(writer.Bytes().data(), writer.Bytes().data() + writer.Bytes().size());
+}
+
 Bytes WithBitCount(std::uint16_t bitCount) {
   Bytes bytes = Plain();
   StoreU16LE(bytes.data() + kHeaderBitCount, bitCount);
@@ -192,6 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                    return DeltaAppended({-100000, 50000, 8, 2}, {3, 8, 1, 2, 3, 4, 5, 6, 7, 8});
                  },
                  ""},
+        BadInput{"OpensWithARecordOfEmptyBlocks", OpeningWithAnEmptyRecord, ""},
         BadInput{
             "UnknownRecordKind",
             [] { return WithRecord(FourCCFromText("XXXX"), BuildCursorPositionPayload(1, 1)); },

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "app/failure_text.h"
 #include "app/interruption.h"
 #include "common/error_codes.h"
+#include "common/failure_text.h"
 
 namespace reelkit {
 namespace {
@@ -78,6 +78,23 @@ void CStdOutConverterClient::OnFinish(const ConversionStatistics& statistics) {
   std::fflush(out_);
 }
 
+namespace {
+
+// The facts that the fixed message of a failure's kind already states.
+bool IsStatedByKindMessage(CauseFact fact) {
+  switch (fact) {
+    case CauseFact::OutputIsInput:
+    case CauseFact::UnsupportedFormat:
+    case CauseFact::NoPicture:
+    case CauseFact::EndOfFile:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
   const ConvertErrorKind kind = failure.kind;
   const std::uint32_t code = failure.code.value;
@@ -127,8 +144,10 @@ void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
     default:
       return;
   }
-  if (const std::string text = DescribeFailureCause(failure); !text.empty()) {
-    std::fprintf(out_, "%s\n", text.c_str());
+  for (const CauseStatement& statement : ExplainFailure(failure)) {
+    if (!IsStatedByKindMessage(statement.fact)) {
+      std::fprintf(out_, "%s\n", EnglishSentence(statement).c_str());
+    }
   }
   std::fflush(out_);
 }

@@ -58,4 +58,19 @@ remote-control sessions into ordinary videos that any player opens.\n\
 This package holds the six-page wizard, reelkit-wizard, with its menu entry:\n\
 it converts many recordings in turn, with progress, questions before\n\
 overwriting and a log.")
+# The GStreamer plugin, where it was built: it needs no file of the other packages.
+if(TARGET gstreelkit)
+  list(APPEND CPACK_COMPONENTS_ALL ${REELKIT_GSTREAMER_PACKAGE})
+  string(TOUPPER ${REELKIT_GSTREAMER_PACKAGE} gst)
+  set(CPACK_DEBIAN_${gst}_PACKAGE_NAME ${REELKIT_GSTREAMER_PACKAGE})
+  set(CPACK_DEBIAN_${gst}_PACKAGE_SECTION video)
+  set(CPACK_COMPONENT_${gst}_DESCRIPTION
+      "GStreamer plugin that plays remote-session screen recordings\n\
+With this plugin, video players, thumbnailers and every program built on\n\
+GStreamer's playbin open the screen recordings that support technicians make\n\
+of their remote-control sessions as ordinary videos, with seeking and pausing,\n\
+and the AVI files that carry their screen stream.\n\
+.\n\
+It holds a type finder, a demuxer and a decoder.")
+endif()
 include(CPack)

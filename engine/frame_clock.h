@@ -28,7 +28,7 @@ class CFrameClock {
 
   // When the next frame is due; 0 before the clock has started.
   Time Next() const { return next_; }
-  void Advance() { next_ += duration_; }
+  void Advance(std::uint64_t frames = 1) { next_ += duration_ * static_cast<Time>(frames); }
 
   // Whole frame intervals skipped before something that starts at start: the spacers that keep
   // the video on the input's clock.

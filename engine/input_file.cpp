@@ -46,7 +46,15 @@ int InputFile::Open(const std::string& path) {
   return 0;
 }
 
+void InputFile::Open(IInputBytes& bytes) {
+  Close();
+  bytes_ = &bytes;
+  size_ = bytes.Size();
+  position_ = 0;
+}
+
 void InputFile::Close() {
+  bytes_ = nullptr;
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;
@@ -55,6 +63,15 @@ void InputFile::Close() {
 
 std::size_t InputFile::ReadUpTo(std::span<std::uint8_t> bytes) {
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), Remaining()));
+  if (bytes_ != nullptr && wanted > 0) {
+    std::size_t got = 0;
+    if (const int error = bytes_->ReadAt(position_, bytes.first(wanted), got); error != 0) {
+      ThrowReadFailure(FailureCode::System(error));
+    }
+    got = std::min(got, wanted);
+    position_ += got;
+    return got;
+  }
   std::size_t done = 0;
   while (done < wanted) {
     const ssize_t n = ::read(fd_, bytes.data() + done, wanted - done);
@@ -91,6 +108,9 @@ void InputFile::Skip(std::uint64_t count) {
 }
 
 bool InputFile::HasGrown() const {
+  if (bytes_ != nullptr) {
+    return bytes_->Size() > size_;
+  }
   struct stat info {};
   if (::fstat(fd_, &info) != 0) {
     ThrowReadFailure(FailureCode::System(errno));
@@ -105,7 +125,7 @@ void InputFile::RequireAvailable(std::uint64_t count) const {
 }
 
 void InputFile::SeekTo(std::uint64_t position) {
-  if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+  if (bytes_ == nullptr && ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
     ThrowReadFailure(FailureCode::System(errno));
   }
   position_ = position;

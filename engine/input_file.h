@@ -8,6 +8,18 @@
 
 namespace reelkit {
 
+// Bytes an InputFile reads from something that is not a file it opens itself: the element upstream
+// of a media framework's demuxer, for one. Called on the thread that reads the InputFile.
+class IInputBytes {
+ public:
+  virtual ~IInputBytes() = default;
+  // The length the bytes have now.
+  virtual std::uint64_t Size() = 0;
+  // Reads up to bytes.size() bytes from offset and sets got to their count, fewer only where the
+  // bytes end. Returns 0, or the errno of a read that failed.
+  virtual int ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes, std::size_t& got) = 0;
+};
+
 // An input file opened for reading, read strictly forwards. Read failures throw
 // CReelkitException(ReadInputFailed, errno); a read that ends early throws it with 38. Reads never
 // pass the size the file had when it was opened: a file that is still being written is read as it
@@ -21,6 +33,8 @@ class InputFile {
 
   // Returns 0 or the errno of the failed open. Directories are refused with EISDIR.
   int Open(const std::string& path);
+  // Reads bytes, which must outlive the reading, as the file; never fails.
+  void Open(IInputBytes& bytes);
   void Close();
 
   std::uint64_t Size() const { return size_; }
@@ -44,6 +58,7 @@ class InputFile {
 
  private:
   int fd_ = -1;
+  IInputBytes* bytes_ = nullptr;
   std::uint64_t size_ = 0;
   std::uint64_t position_ = 0;
 };

@@ -7,16 +7,6 @@
 #include "engine/format_announcement.h"
 
 namespace reelkit {
-namespace {
-
-// Nothing real puts this much into one frame interval; a hostile file must not make us try.
-constexpr std::size_t kMaxBundleSize = 512u << 20;
-
-bool StartsKeyBundle(PacketKind kind) {
-  return kind == PacketKind::Fint || kind == PacketKind::Kfrm;
-}
-
-}  // namespace
 
 CRecordingJob::CRecordingJob(RecorderFactory makeRecorder) : sink_(std::move(makeRecorder)) {
   ClearBundle();
@@ -34,14 +24,13 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
   } else {
     sink_.DeclarePassThroughFormat(streamFormat_);
   }
-  clock_.SetFrameDuration(sink_.OpenRecorder());
+  bundler_.emplace(sink_.OpenRecorder());
   for (;;) {
     const std::uint64_t recordSize = ReadRecord(input_, packet_);
     if (recordSize == 0) {
       break;
     }
     ++statistics_.packets;
-    clock_.NoteInputTime(packet_.timestamp);
     ProcessPacket(packet_);
     progress_.consumed += recordSize;
     progress_.Report(client);
@@ -50,70 +39,42 @@ bool CRecordingJob::Execute(const std::string& inputPath, const std::string& out
     }
   }
   input_.Close();
-  if (!BundleIsEmpty()) {
+  if (bundler_->HasOpenBundle()) {
     FlushBundle();
   }
   if (client.IsCancelRequested()) {
     return false;
   }
   sink_.Complete();
-  ReportFinish(client, statistics_, clock_);
+  ReportFinish(client, statistics_, bundler_->Clock());
   return true;
 }
 
 void CRecordingJob::ProcessPacket(RecordingPacket& packet) {
-  if (!BundleIsEmpty() && (packet.timestamp >= clock_.Next() + clock_.FrameDuration() ||
-                           StartsKeyBundle(packet.kind))) {
+  if (bundler_->ClosesOpenBundle(packet.kind, packet.timestamp)) {
     FlushBundle();
   }
-  // The first INIT of a recording announces its format like a FINT; later ones do not.
-  if (!initSeen_ && packet.kind == PacketKind::Init) {
-    packet.kind = PacketKind::Fint;
-    initSeen_ = true;
-  }
+  packet.kind = bundler_->Add(packet.kind, packet.timestamp);
   if (packet.kind == PacketKind::Kfrm) {
     ++statistics_.keyFrames;
   }
-  AppendToBundle(packet);
-  clock_.StartAt(bundleStart_);
+  AppendSubPacket(bundle_, packet.kind, packet);
   if (packet.kind == PacketKind::Fint) {
     FlushBundle();
   }
 }
 
-void CRecordingJob::AppendToBundle(const RecordingPacket& packet) {
-  if (BundleIsEmpty()) {
-    bundleStart_ = packet.timestamp;
-  }
-  if (StartsKeyBundle(packet.kind)) {
-    bundleIsKey_ = true;
-  }
-  const std::size_t payload = packet.firstBlock.size() + packet.secondBlock.size();
-  if (const std::size_t size = bundle_.size() + 8 + payload; size > kMaxBundleSize) {
-    throw CReelkitException(LimitRefusal{InputLimit::BundleSize, size, kMaxBundleSize});
-  }
-  // A sub-packet's payload is the second block followed by the first.
-  bundle_.AppendU32LE(FourCCOfPacketKind(packet.kind));
-  bundle_.AppendU32LE(static_cast<std::uint32_t>(payload));
-  bundle_.Append(packet.secondBlock.span());
-  bundle_.Append(packet.firstBlock.span());
-}
-
 void CRecordingJob::FlushBundle() {
-  const Time duration = clock_.FrameDuration();
-  const std::uint64_t spacers = clock_.IntervalsSkippedBefore(bundleStart_);
-  const auto framesAllowed = static_cast<std::uint64_t>(kMaxVideoLength / duration);
-  if (std::uint64_t{statistics_.frames} + spacers >= framesAllowed) {
-    const std::uint64_t asked = (std::uint64_t{statistics_.frames} + spacers + 1) * duration;
-    throw CReelkitException(LimitRefusal{InputLimit::VideoLength, asked, kMaxVideoLength});
-  }
-  while (bundleStart_ > clock_.Next() + duration) {
+  const BundleFrame frame = bundler_->CloseBundle();
+  const Time duration = bundler_->Clock().FrameDuration();
+  for (std::uint64_t spacer = frame.spacers; spacer > 0; --spacer) {
     if (client_->IsCancelRequested()) {
       return;  // the run stops at its next look at the client
     }
-    RecordFrame(SampleKind::Spacer, {});
+    RecordFrame(SampleKind::Spacer, {}, frame.time - static_cast<Time>(spacer) * duration);
     ++statistics_.spacers;
   }
+  bundleIsKey_ = frame.isKey;
   const PacketKind kind = bundleIsKey_ ? PacketKind::Kbnd : PacketKind::Bndl;
   if (sink_.ProducesPictures()) {
     StoreU32LE(bundle_.data(), FourCCOfPacketKind(kind));
@@ -122,21 +83,20 @@ void CRecordingJob::FlushBundle() {
     AnnounceStreamFormat();
   }
   RecordFrame(bundleIsKey_ ? SampleKind::KeyBundle : SampleKind::Bundle,
-              bundle_.span().subspan(kBundleHeaderSize));
+              bundle_.span().subspan(kBundleHeaderSize), frame.time);
   ClearBundle();
 }
 
 // A decoded output records the frame buffer's picture for a bundle, and says that it repeats the
 // picture before for a spacer.
-void CRecordingJob::RecordFrame(SampleKind kind, std::span<const std::uint8_t> bundle) {
+void CRecordingJob::RecordFrame(SampleKind kind, std::span<const std::uint8_t> bundle, Time time) {
   if (!sink_.ProducesPictures()) {
-    sink_.RecordSample(kind, bundle, clock_.Next());
+    sink_.RecordSample(kind, bundle, time);
   } else if (kind == SampleKind::Spacer) {
-    sink_.RecordRepeatedPicture(clock_.Next());
+    sink_.RecordRepeatedPicture(time);
   } else {
-    sink_.RecordPicture(clock_.Next());
+    sink_.RecordPicture(time);
   }
-  clock_.Advance();
   ++statistics_.frames;
 }
 

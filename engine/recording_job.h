@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/job_parts.h"
 #include "engine/output_sink.h"
 #include "engine/raw_recording_reader.h"
+#include "engine/record_bundler.h"
 
 namespace reelkit {
 
@@ -22,13 +24,11 @@ class CRecordingJob {
  private:
   void ProcessPacket(RecordingPacket& packet);
   void FlushBundle();
-  void AppendToBundle(const RecordingPacket& packet);
   // Makes the first pass-through sample open with a FINT that announces the stream's format, the
   // one thing a reader of the file needs before the first picture.
   void AnnounceStreamFormat();
-  bool BundleIsEmpty() const { return bundle_.size() == kBundleHeaderSize; }
   void ClearBundle();
-  void RecordFrame(SampleKind kind, std::span<const std::uint8_t> bundle);
+  void RecordFrame(SampleKind kind, std::span<const std::uint8_t> bundle, Time time);
 
   // The bundle keeps four bytes in front for the packet FourCC the decoder expects, so a bundle
   // is decoded without another copy.
@@ -36,15 +36,14 @@ class CRecordingJob {
 
   InputFile input_;
   InputProgress progress_;
-  CFrameClock clock_;
+  // Made when the output's frame duration is known.
+  std::optional<CRecordBundler> bundler_;
   ConversionStatistics statistics_;
   COutputSink sink_;
   BitmapFormat streamFormat_;
   RecordingPacket packet_;
   ByteBlock bundle_;
-  Time bundleStart_ = 0;
   bool bundleIsKey_ = false;
-  bool initSeen_ = false;
   bool streamFormatAnnounced_ = false;
   // The run's client, asked during long runs of spacers too: a gap of hours is millions of frames.
   IReelkitClient* client_ = nullptr;

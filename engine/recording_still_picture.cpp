@@ -3,52 +3,20 @@
 // before the chosen moment. A key image sets both planes and the screen; what it does not set, the
 // format and the cursor, comes from the records that last set them, decoded first.
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 #include "common/conversion_failure.h"
+#include "engine/key_image_state.h"
 #include "engine/raw_recording_reader.h"
 #include "engine/still_picture_search.h"
 
 namespace reelkit {
 namespace {
 
-constexpr std::uint64_t kNowhere = std::numeric_limits<std::uint64_t>::max();
-
-// Where the records lie that last set what a key image leaves as it was.
-struct DecoderState {
-  std::uint64_t format = kNowhere;  // the last FINT, or the first INIT, which acts as one
-  std::uint64_t reinit = kNowhere;  // an INIT after it
-  std::uint64_t cursorShape = kNowhere;
-  std::uint64_t cursorPosition = kNowhere;
-  bool initSeen = false;
-
-  void Note(PacketKind kind, std::uint64_t offset) {
-    switch (kind) {
-      case PacketKind::Fint:
-        format = offset;
-        reinit = kNowhere;
-        break;
-      case PacketKind::Init:
-        (initSeen ? reinit : format) = offset;
-        initSeen = true;
-        break;
-      case PacketKind::Mous:
-        cursorShape = offset;
-        break;
-      case PacketKind::Mpos:
-        cursorPosition = offset;
-        break;
-      default:
-        break;
-    }
-  }
-};
-
 struct KeyImage {
   std::uint64_t offset = 0;
   Time time = 0;
-  DecoderState state;
+  KeyImageState state;
 };
 
 struct RecordingWalk {
@@ -66,7 +34,7 @@ RecordingWalk WalkRecords(InputFile& file, std::uint64_t recordsStart,
                           const CSearchDeadline& deadline) {
   RecordingWalk walk;
   walk.recordsStart = recordsStart;
-  DecoderState state;
+  KeyImageState state;
   RecordHead head;
   while (!deadline.WalkIsOver()) {
     const std::uint64_t offset = file.Position();
@@ -111,7 +79,7 @@ class CRecordDecoding {
       : file_(file), assembler_(assembler) {}
 
   void DecodeRecordAt(std::uint64_t offset, PacketKind kind) {
-    if (offset == kNowhere) {
+    if (offset == kNoRecord) {
       return;
     }
     file_.SeekTo(offset);
@@ -120,11 +88,10 @@ class CRecordDecoding {
     }
   }
 
-  void RestoreState(const DecoderState& state) {
-    DecodeRecordAt(state.format, PacketKind::Fint);
-    DecodeRecordAt(state.reinit, PacketKind::Init);
-    DecodeRecordAt(state.cursorShape, PacketKind::Mous);
-    DecodeRecordAt(state.cursorPosition, PacketKind::Mpos);
+  void RestoreState(const KeyImageState& state) {
+    for (const KeyImageState::Replay& replay : state.Replays()) {
+      DecodeRecordAt(replay.offset, replay.kind);
+    }
   }
 
   // Decodes the records from offset up to the first one after the moment; false when the time ran

@@ -18,6 +18,12 @@ packages=(
   # The MIME package's tests: its document type, a database of its own, the type gio reads from
   # it; and the benchmark's reference thumbnailer.
   shared-mime-info libxml2-utils libglib2.0-bin ffmpegthumbnailer
+  # The GStreamer plugin: its headers and libraries; its tests run gst-inspect-1.0 and
+  # gst-discoverer-1.0 and play through playbin, videoconvert and the AVI demuxer; libav gives
+  # playbin the decoders a desktop's players have.
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
+  gstreamer1.0-libav
   # The fuzz targets: clang with its sanitizer and libFuzzer runtimes, llvm's symbolizer.
   clang libclang-rt-14-dev llvm
   # Installing and packaging: the install tests' validators and completion, the packages and

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian packages reelkit and reelkit-wizard (and their -dbgsym packages of debug
-# information) into build/packages/, from a release build of their own in build-package/ made
+# Builds the Debian packages reelkit, reelkit-wizard and gstreamer1.0-reelkit (and their -dbgsym
+# packages of debug information) into build/packages/, from a release build of their own in build-package/ made
 # with Debian's hardening flags, then runs lintian on them when it is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,7 +42,8 @@ for debug_package in "$out"/*.ddeb; do
   mend_debug_package "$debug_package"
 done
 
-packages=("$out"/reelkit_*.deb "$out"/reelkit-wizard_*.deb "$out"/*.ddeb)
+packages=("$out"/reelkit_*.deb "$out"/reelkit-wizard_*.deb "$out"/gstreamer1.0-reelkit_*.deb
+  "$out"/*.ddeb)
 ls -l "$out"
 # An error fails the script; warnings and notes are shown (the README lists those that remain).
 if command -v lintian >/dev/null; then

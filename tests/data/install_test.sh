@@ -32,10 +32,13 @@ usr/bin/reelkit
 usr/bin/reelkit-batch
 usr/bin/reelkit-thumbnailer
 usr/bin/reelkit-wizard
+usr/$libdir/gstreamer-1.0/libgstreelkit.so
 usr/$libdir/reelkit/reelkit-symbolize
 usr/$libdir/reelkit/vqcodec.ax
 usr/share/applications/$app_id.desktop
 usr/share/bash-completion/completions/reelkit
+usr/share/doc/gstreamer1.0-reelkit/changelog.gz
+usr/share/doc/gstreamer1.0-reelkit/copyright
 usr/share/doc/reelkit-wizard/changelog.gz
 usr/share/doc/reelkit-wizard/copyright
 usr/share/doc/reelkit/changelog.gz
@@ -49,6 +52,7 @@ usr/share/man/man1/reelkit-batch.1.gz
 usr/share/man/man1/reelkit-thumbnailer.1.gz
 usr/share/man/man1/reelkit-wizard.1.gz
 usr/share/man/man1/reelkit.1.gz
+usr/share/metainfo/$app_id.GStreamer.metainfo.xml
 usr/share/metainfo/$app_id.metainfo.xml
 usr/share/mime/packages/reelkit-mime.xml
 usr/share/thumbnailers/reelkit.thumbnailer
@@ -70,6 +74,15 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
   if ldd "$prefix/bin/reelkit" | grep -q 'libQt6'; then
     fail "reelkit links Qt: $(ldd "$prefix/bin/reelkit" | grep libQt6)"
   fi
+  # The plugin is loaded into every GStreamer program: it brings neither Qt nor FFmpeg along, and
+  # exports only what GST_PLUGIN_DEFINE makes: its description and its registration.
+  local plugin="$prefix/$libdir/gstreamer-1.0/libgstreelkit.so"
+  if ldd "$plugin" | grep -qE 'libQt6|libav|libsw'; then
+    fail "the plugin links $(ldd "$plugin" | grep -E 'libQt6|libav|libsw')"
+  fi
+  [ "$(nm -D --defined-only "$plugin" | awk '$2 == "T" {print $3}' | tr '\n' ' ')" = \
+    "gst_plugin_reelkit_get_desc gst_plugin_reelkit_register " ] ||
+    fail "the plugin exports more than its entry point: $(nm -D --defined-only "$plugin" | head)"
 }
 
 # Run from a folder of its own with nothing of the build on PATH: each format converts, VQSC

@@ -1,29 +1,27 @@
-#include "app/failure_text.h"
+#include "common/failure_text.h"
 
 #include <array>
 #include <variant>
 
 #include "common/error_codes.h"
-#include "common/failure_explanation.h"
 #include "common/system_error_words.h"
 
 namespace reelkit {
 namespace {
 
-// The console's words for each fact. "{0}" and "{1}" take the statement's values; a statement
+// The English words for each fact. "{0}" and "{1}" take the statement's values; a statement
 // without values drops a closing ": {0}". The system's words, where the statement has them,
-// follow after ": ", and a full stop ends the sentence. An empty text is a fact the console's
-// fixed message of the failure's kind already states.
+// follow after ": ", and a full stop ends the sentence.
 struct FactWords {
   CauseFact fact;
   std::string_view text;
 };
 
 constexpr std::array kFactWords = {
-    FactWords{CauseFact::OutputIsInput, ""},
-    FactWords{CauseFact::UnsupportedFormat, ""},
-    FactWords{CauseFact::NoPicture, ""},
-    FactWords{CauseFact::EndOfFile, ""},
+    FactWords{CauseFact::OutputIsInput, "The output file is the input file itself"},
+    FactWords{CauseFact::UnsupportedFormat, "The chosen output format is not supported"},
+    FactWords{CauseFact::NoPicture, "The recording holds no picture"},
+    FactWords{CauseFact::EndOfFile, "The input file ends unexpectedly"},
     FactWords{CauseFact::OpenFailed, "The input file cannot be opened"},
     FactWords{CauseFact::ReadFailed, "The input file cannot be read"},
     FactWords{CauseFact::DamagedScreenData, "The recording's screen data is damaged: {0}"},
@@ -190,20 +188,12 @@ std::string DescribeErrorCode(const FailureCode& code) {
   return "Unknown error";
 }
 
-std::string DescribeFailureCause(const ConversionFailure& failure) {
-  std::string described;
-  for (const CauseStatement& statement : ExplainFailure(failure)) {
-    const std::string_view words = WordsOf(statement);
-    if (words.empty()) {
-      continue;
-    }
-    std::string sentence = Fill(words, statement.values);
-    if (statement.systemError) {
-      sentence += ": " + SystemErrorWords(*statement.systemError);
-    }
-    described += (described.empty() ? "" : "\n") + sentence + ".";
+std::string EnglishSentence(const CauseStatement& statement) {
+  std::string sentence = Fill(WordsOf(statement), statement.values);
+  if (statement.systemError) {
+    sentence += ": " + SystemErrorWords(*statement.systemError);
   }
-  return described;
+  return sentence + ".";
 }
 
 }  // namespace reelkit

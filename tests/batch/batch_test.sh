@@ -125,9 +125,10 @@ check_interrupt() {
   "$batch" -j 2 -fourcc MRLE -o "$out" "$input" >"$work/said" 2>&1 &
   local pid=$!
   set +m
-  # Interrupt once the first output has arrived, while others are being written.
-  for i in $(seq 100); do
-    [ -z "$(find "$out" -name '*_MRLE.avi' 2>/dev/null)" ] || break
+  # Interrupt once the first output has arrived, while others are being written, however long a
+  # loaded machine takes to get there; the test's time-out catches a batch that never does.
+  while [ -z "$(find "$out" -name '*_MRLE.avi' 2>/dev/null)" ]; do
+    kill -0 "$pid" 2>/dev/null || fail "the batch ended before its first output: $(cat "$work/said")"
     sleep 0.1
   done
   kill -INT "$pid"

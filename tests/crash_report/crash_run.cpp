@@ -1,7 +1,7 @@
 #include "tests/crash_report/crash_run.h"
 
-#include "tests/testing/process.h"
-
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,15 +9,23 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
+
+#include "tests/testing/process.h"
+#include "tests/testing/waiting.h"
 
 namespace reelkit::testing {
 namespace {
 
 [[noreturn]] void BecomeChild(const std::vector<std::string>& argv, const ChildOptions& options,
-                              int outputFd) {
+                              int inputFd, int outputFd) {
+  if (inputFd >= 0) {
+    ::dup2(inputFd, STDIN_FILENO);
+  }
   ::dup2(outputFd, STDOUT_FILENO);
   int unread[2];
   if (options.stdoutReaderGone && ::pipe(unread) == 0) {
@@ -50,28 +58,52 @@ namespace {
   ::_exit(127);
 }
 
-}  // namespace
-
-ChildOutcome RunChild(const std::vector<std::string>& argv, const ChildOptions& options) {
-  int fds[2];
-  if (::pipe(fds) != 0) {
+void MakePipe(int (&fds)[2]) {
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
+  }
+}
+
+// Starts the child with its output on a pipe, and its input on another when input is given (the
+// write end then stays with the caller). Returns the pid; output becomes the read end.
+pid_t StartChild(const std::vector<std::string>& argv, const ChildOptions& options, int* input,
+                 int& output) {
+  int out[2];
+  MakePipe(out);
+  int in[2] = {-1, -1};
+  if (input != nullptr) {
+    MakePipe(in);
   }
   const pid_t child = ::fork();
   if (child < 0) {
     throw std::runtime_error("fork failed");
   }
   if (child == 0) {
-    ::close(fds[0]);
-    BecomeChild(argv, options, fds[1]);
+    BecomeChild(argv, options, in[0], out[1]);
   }
-  ::close(fds[1]);
+  ::close(out[1]);
+  output = out[0];
+  if (input != nullptr) {
+    ::close(in[0]);
+    *input = in[1];
+  }
+  return child;
+}
+
+// Reads the rest of the child's output and waits for its end, both within the hang deadline.
+ChildOutcome FinishChild(pid_t child, int output, std::string alreadyRead) {
+  const auto deadline = std::chrono::steady_clock::now() + kHangDeadline;
   ChildOutcome outcome;
   outcome.pid = child;
-  outcome.output = ReadAll(fds[0]);
-  ::close(fds[0]);
+  outcome.output = std::move(alreadyRead);
+  const bool ended = ReadAllBefore(output, deadline, outcome.output);
+  ::close(output);
   int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  outcome.hung =
+      !WaitForChildBefore(child, ended ? deadline : std::chrono::steady_clock::now(), status) ||
+      !ended;
+  if (outcome.hung) {
+    return outcome;
   }
   if (WIFSIGNALED(status)) {
     outcome.signal = WTERMSIG(status);
@@ -79,6 +111,57 @@ ChildOutcome RunChild(const std::vector<std::string>& argv, const ChildOptions& 
     outcome.exitCode = WEXITSTATUS(status);
   }
   return outcome;
+}
+
+}  // namespace
+
+ChildOutcome RunChild(const std::vector<std::string>& argv, const ChildOptions& options) {
+  int output = -1;
+  const pid_t child = StartChild(argv, options, nullptr, output);
+  return FinishChild(child, output, {});
+}
+
+CHeldChild::CHeldChild(const std::vector<std::string>& argv, const ChildOptions& options) {
+  pid_ = StartChild(argv, options, &input_, output_);
+}
+
+CHeldChild::~CHeldChild() {
+  if (pid_ > 0) {
+    // Killed before its input ends, or it would crash.
+    int status = 0;
+    WaitForChildBefore(pid_, std::chrono::steady_clock::now(), status);
+    ::close(input_);
+    ::close(output_);
+  }
+}
+
+std::string CHeldChild::ReadLine() {
+  const auto deadline = std::chrono::steady_clock::now() + kHangDeadline;
+  std::size_t end = read_.find('\n');
+  while (end == std::string::npos) {
+    pollfd readable{output_, POLLIN, 0};
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
+      return {};
+    }
+    char buffer[256];
+    const ssize_t got = ::read(output_, buffer, sizeof buffer);
+    if (got <= 0) {
+      return {};
+    }
+    read_.append(buffer, static_cast<std::size_t>(got));
+    end = read_.find('\n');
+  }
+  std::string line = read_.substr(0, end);
+  read_.erase(0, end + 1);
+  return line;
+}
+
+ChildOutcome CHeldChild::Release() {
+  ::close(input_);
+  const pid_t child = std::exchange(pid_, -1);
+  return FinishChild(child, output_, std::move(read_));
 }
 
 std::string CopyExecutable(const std::string& from, const std::filesystem::path& directory) {

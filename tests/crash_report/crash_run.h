@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -13,6 +15,7 @@ struct ChildOutcome {
   int signal = 0;      // the signal that ended it, 0 when it exited
   int exitCode = -1;   // its exit code, -1 when a signal ended it
   int pid = 0;
+  bool hung = false;  // still running at the hang deadline, and killed then
 };
 
 struct ChildOptions {
@@ -23,8 +26,31 @@ struct ChildOptions {
   std::vector<std::pair<std::string, std::string>> environment;
 };
 
-// Runs a program with system core dumps switched off, so only the reporter's dump appears.
+// Runs a program with system core dumps switched off, so only the reporter's dump appears. A run
+// still going at the hang deadline is killed: a report that hangs fails its test, never the suite.
 ChildOutcome RunChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
+
+// A child run as RunChild runs it, with its standard input a pipe the test holds open: the
+// trigger's "on-release" crashes wait for that input to end. The child is killed if never released.
+class CHeldChild {
+ public:
+  CHeldChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
+  ~CHeldChild();
+  CHeldChild(const CHeldChild&) = delete;
+  CHeldChild& operator=(const CHeldChild&) = delete;
+
+  // The next line of its standard output, without the newline; empty when none came before the
+  // hang deadline.
+  std::string ReadLine();
+  // Ends its input and waits for it to end.
+  ChildOutcome Release();
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+  std::string read_;  // output read and not yet handed out
+};
 
 // Copies an executable into a directory, keeping it executable; returns the new path.
 std::string CopyExecutable(const std::string& from, const std::filesystem::path& directory);

@@ -1,10 +1,10 @@
-// Test-only program: installs the crash reporter, then crashes in the way its argument names.
+// Test-only program: installs the crash reporter, then crashes in the way its argument names: at
+// once, or after "on-release" when its standard input ends.
 // It is built for the tests alone and never installed, so no product input can reach a crash.
 #include <link.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -80,11 +80,6 @@ using LongNamedTable = std::map<std::string, std::vector<std::string>>;
   std::printf("%d", DescendThroughLongNames(0, LongNamedTable()));
 }
 
-[[gnu::noinline]] void CrashWithNullWriteLater() {
-  std::this_thread::sleep_for(std::chrono::seconds(3));
-  CrashWithNullWrite();
-}
-
 [[gnu::noinline]] void CrashWithStackOverflow() {
   std::printf("%d", RecurseUntilTheStackEnds(0));
 }
@@ -127,21 +122,35 @@ constexpr Crash kCrashes[] = {
     {"smashed-stack", CrashWithSmashedStack},
     {"loader-lock", CrashWhileTheLoaderLockIsHeld},
     {"long-names", CrashBelowLongNames},
-    {"late-null-write", CrashWithNullWriteLater},
 };
+
+// Says that the reporter is installed, then waits until standard input ends: the test decides
+// the moment of the crash.
+void WaitForRelease() {
+  std::puts("ready");
+  std::fflush(stdout);
+  char buffer[64];
+  while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+  }
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   reelkit::InstallCrashReporter();
   reelkit::InstallCrashReporter();  // a second call must change nothing
-  if (argc == 2) {
+  const bool held = argc == 3 && std::string_view(argv[1]) == "on-release";
+  if (argc == 2 || held) {
+    const std::string_view kind = argv[argc - 1];
     for (const Crash& crash : kCrashes) {
-      if (crash.name == argv[1]) {
+      if (crash.name == kind) {
+        if (held) {
+          WaitForRelease();
+        }
         crash.run();
       }
     }
   }
-  std::fprintf(stderr, "usage: crash_trigger <kind of crash>\n");
+  std::fprintf(stderr, "usage: crash_trigger [on-release] <kind of crash>\n");
   return 2;
 }

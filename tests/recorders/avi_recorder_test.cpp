@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "recorders/compressor_table.h"
 #include "recorders/frame_batch.h"
 #include "tests/testing/temp_dir.h"
+#include "tests/testing/waiting.h"
 
 namespace reelkit {
 namespace {
@@ -41,7 +43,8 @@ class CProbeLog {
     samples_.emplace_back(data.begin(), data.end());
     const std::size_t index = samples_.size() - 1;
     changed_.notify_all();
-    changed_.wait(guard, [&] { return index != holdAt_ || released_; });
+    // A test that fails before it releases the thread must not leave it held for ever.
+    changed_.wait_for(guard, testing::kHangDeadline, [&] { return index != holdAt_ || released_; });
     return index == failAt_ ? kResultFail : 0;
   }
   void Reset(std::size_t holdAt = SIZE_MAX, std::size_t failAt = SIZE_MAX) {
@@ -54,7 +57,10 @@ class CProbeLog {
   }
   void WaitForSamples(std::size_t count) {
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [&] { return samples_.size() >= count; });
+    if (!changed_.wait_for(guard, testing::kHangDeadline,
+                           [&] { return samples_.size() >= count; })) {
+      ADD_FAILURE() << "the streaming thread never took sample " << count;
+    }
   }
   void Release() {
     {
@@ -397,12 +403,13 @@ TEST_F(AviRecorderTest, CopyModeWaitsForTheStreamingThreadToTakeThePictureBefore
   ASSERT_EQ(recorder.Write(SampleKind::Picture, format, BytesOf("pic1"), 0), 0u);
   ProbeLog().WaitForSamples(1);
   EXPECT_EQ(recorder.Write(SampleKind::Picture, format, BytesOf("pic2"), frame_), 0u);
-  auto third = std::async(std::launch::async, [&] {
-    return recorder.Write(SampleKind::Picture, format, BytesOf("pic3"), 2 * frame_);
-  });
-  EXPECT_EQ(third.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  auto third = testing::StartBlockingCall(
+      [&] { return recorder.Write(SampleKind::Picture, format, BytesOf("pic3"), 2 * frame_); });
+  // Asleep while the probe still holds the first picture: the third waits, it has not returned.
+  EXPECT_TRUE(third.asleep);
+  EXPECT_TRUE(third.StillWaiting());
   ProbeLog().Release();
-  EXPECT_EQ(third.get(), 0u);
+  EXPECT_EQ(third.result.get(), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
   EXPECT_EQ(ProbeLog().Samples(),
             (std::vector<Bytes>{BytesOf("pic1"), BytesOf("pic2"), BytesOf("pic3")}));
@@ -436,13 +443,17 @@ TEST_F(AviRecorderTest, PassThroughWaitsOutAWriteThatStallsForSeconds) {
   const BitmapFormat format = FormatOf(4, 4, 32);
   const Bytes second(CFrameBatch::kLargestFrame + 1, 't');
   ASSERT_EQ(recorder.Write(SampleKind::KeyBundle, format, BytesOf("one"), 0), 0u);
-  auto handedOver = std::async(std::launch::async, [&] {
-    return recorder.Write(SampleKind::Bundle, format, second, 333'333);
-  });
+  auto handedOver = testing::StartBlockingCall(
+      [&] { return recorder.Write(SampleKind::Bundle, format, second, 333'333); });
   ProbeLog().WaitForSamples(1);
-  EXPECT_EQ(handedOver.wait_for(std::chrono::milliseconds(2500)), std::future_status::timeout);
+  EXPECT_TRUE(handedOver.asleep);
+  // No event tells when a hand-over limit would have run out, so the test outlasts the two
+  // seconds one used to be, counted from when the writer waits: load only lengthens the wait, and
+  // a writer still waiting at its end is what passes.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_TRUE(handedOver.StillWaiting());
   ProbeLog().Release();
-  EXPECT_EQ(handedOver.get(), 0u);
+  EXPECT_EQ(handedOver.result.get(), 0u);
   ASSERT_EQ(recorder.Close(), 0u);
   Bytes tagged = BytesOf("BNDL");
   tagged.insert(tagged.end(), second.begin(), second.end());

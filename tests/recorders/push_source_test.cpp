@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "recorders/result_codes.h"
+#include "tests/testing/waiting.h"
 
 namespace reelkit {
 namespace {
@@ -33,9 +34,10 @@ class CGate {
     }
     changed_.notify_all();
   }
+  // A test that fails before it opens the gate must not leave the thread held for ever.
   void Pass() {
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [&] { return open_; });
+    changed_.wait_for(guard, testing::kHangDeadline, [&] { return open_; });
   }
 
  private:
@@ -84,7 +86,10 @@ class CRecordingReceiver : public IInputPin {
 
   void WaitForSamples(std::size_t count) {
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [&] { return samples_.size() >= count; });
+    if (!changed_.wait_for(guard, testing::kHangDeadline,
+                           [&] { return samples_.size() >= count; })) {
+      ADD_FAILURE() << "sample " << count << " never arrived";
+    }
   }
   std::vector<ReceivedSample> Samples() {
     std::lock_guard guard(lock_);
@@ -130,7 +135,12 @@ class PushPinTest : public ::testing::Test {
     receiver_.WaitForSamples(1);
   }
   void WaitForStopRequest() {
+    const auto deadline = std::chrono::steady_clock::now() + testing::kHangDeadline;
     while (!pin_.StopRequested()) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ADD_FAILURE() << "the stop was never requested";
+        return;
+      }
       std::this_thread::yield();
     }
   }
@@ -288,11 +298,13 @@ TEST_F(PushPinTest, PassThroughWaitsForABusyThreadOnlyWithABorrowedFrame) {
   HoldThreadInFirstDelivery();
   EXPECT_EQ(pin_.DeliverFrame(8, {}, 10, 20, BytesOf("small"), false), 0u);
   const Bytes large(CFrameBatch::kLargestFrame + 1, 'L');
-  auto handedOver = std::async(std::launch::async,
-                               [&] { return pin_.DeliverFrame(8, {}, 20, 30, large, false); });
-  EXPECT_EQ(handedOver.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  auto handedOver =
+      testing::StartBlockingCall([&] { return pin_.DeliverFrame(8, {}, 20, 30, large, false); });
+  // Asleep while the thread is held at the gate: the hand-over waits, it has not returned.
+  EXPECT_TRUE(handedOver.asleep);
+  EXPECT_TRUE(handedOver.StillWaiting());
   receiver_.gate.Open();
-  EXPECT_EQ(handedOver.get(), 0u);
+  EXPECT_EQ(handedOver.result.get(), 0u);
 
   ASSERT_EQ(pin_.FinishStream(PendingFrame::Discard), 0u);
   pin_.WaitForLoopEnd();

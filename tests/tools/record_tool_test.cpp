@@ -7,7 +7,7 @@
 
 #include "tests/testing/process.h"
 #include "tests/testing/temp_dir.h"
-#include "tests/tools/recording_test_reader.h"
+#include "tests/tools/product_reading.h"
 #include "tools/recording_writer/pixel_layout.h"
 #include "tools/scene_generator/gui_application.h"
 
@@ -25,13 +25,14 @@ class RecordToolTest : public ::testing::Test {
     arguments.insert(arguments.begin(), RECORD_TOOL);
     return RunProcess(arguments);
   }
-
-  static ParsedRecording ReadRecording(const std::string& path) {
-    const std::string bytes = ReadFileBytes(path);
-    return ParseRecording(
-        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-  }
 };
+
+// The screen the product's decoder makes of the whole recording.
+Bytes DecodedScreen(const ReadRecording& recording) {
+  CRecordingDecoder decoder(recording.streamFormat);
+  decoder.Decode(recording);
+  return decoder.Screen();
+}
 
 std::uint32_t FrameColor(int frame, int x, int y) {
   return x < 20 + frame * 10 && y > 5 ? 0xFF3366CCu : 0xFFEEEEEEu - static_cast<std::uint32_t>(y);
@@ -81,20 +82,19 @@ TEST_F(RecordToolTest, WritesAScriptWithTheGivenFormat) {
                                     "--compression", "lzf", "--interval", "40", "-o", output});
   ASSERT_EQ(result.exitStatus, 0) << result.output;
   EXPECT_NE(result.output.find("records"), std::string::npos);
-  const ParsedRecording recording = ReadRecording(output);
-  EXPECT_EQ(U32At(recording.formatBlock, 4), 200u);
-  EXPECT_EQ(U32At(recording.formatBlock, 8), 150u);
-  EXPECT_EQ(U16At(recording.formatBlock, 14), 24u);
+  const ReadRecording recording = ReadRecordingFile(output);
+  EXPECT_EQ(recording.streamFormat.Header().width, 200);
+  EXPECT_EQ(recording.streamFormat.Header().height, 150);
+  EXPECT_EQ(recording.streamFormat.Header().bitCount, 24u);
   bool sawLzf = false;
-  ReferenceScreen reference(recording.formatBlock);
-  for (const ParsedRecord& record : recording.records) {
-    reference.Apply(record);
-    if (record.fourcc == "DLTA") {
-      sawLzf = sawLzf || ParseDelta(record.Payload()).method == 2;
+  for (const RecordingPacket& record : recording.records) {
+    if (record.kind == PacketKind::Dlta) {
+      sawLzf =
+          sawLzf || ReadStoredDelta(PayloadOf(record)).method == recording::CompressionMethod::Lzf;
     }
   }
   EXPECT_TRUE(sawLzf);
-  EXPECT_TRUE(reference.HasPlanes());
+  EXPECT_FALSE(DecodedScreen(recording).empty());
 }
 
 TEST_F(RecordToolTest, RecordsPngFramesInNameOrder) {
@@ -108,16 +108,12 @@ TEST_F(RecordToolTest, RecordsPngFramesInNameOrder) {
   const ProcessResult result =
       Run({"--frames", frames.string(), "--depth", "565", "--interval", "200", "-o", output});
   ASSERT_EQ(result.exitStatus, 0) << result.output;
-  const ParsedRecording recording = ReadRecording(output);
+  const ReadRecording recording = ReadRecordingFile(output);
   ASSERT_GE(recording.records.size(), 4u);
-  EXPECT_EQ(recording.records[0].fourcc, "INIT");
-  EXPECT_EQ(recording.records[1].fourcc, "KFRM");
+  EXPECT_EQ(recording.records[0].kind, PacketKind::Init);
+  EXPECT_EQ(recording.records[1].kind, PacketKind::Kfrm);
   EXPECT_EQ(recording.records.back().timestamp, 2 * 2'000'000);
-  ReferenceScreen reference(recording.formatBlock);
-  for (const ParsedRecord& record : recording.records) {
-    reference.Apply(record);
-  }
-  EXPECT_EQ(reference.Planes().screen, PaintPicture(64, 48, PixelLayout::Rgb565, [](int x, int y) {
+  EXPECT_EQ(DecodedScreen(recording), PaintPicture(64, 48, PixelLayout::Rgb565, [](int x, int y) {
               return FrameColor(2, x, y) & 0xFFFFFF;
             }));
 
@@ -134,16 +130,12 @@ namespace {
 
 TEST_F(RecordToolTest, BundledSampleIsWholeAndRemadeByItsCommand) {
   const std::string sample = std::string(REELKIT_SOURCE_DIR) + "/resources/sample.rcrec";
-  const ParsedRecording recording = ReadRecording(sample);
-  EXPECT_FALSE(recording.truncated);
+  const ReadRecording recording = ReadRecordingFile(sample);
+  EXPECT_FALSE(recording.refused);
   ASSERT_GT(recording.records.size(), 100u);
   EXPECT_GT(recording.records.back().timestamp - recording.records.front().timestamp,
             30 * 10'000'000LL);
-  ReferenceScreen reference(recording.formatBlock);
-  for (const ParsedRecord& record : recording.records) {
-    reference.Apply(record);
-  }
-  EXPECT_TRUE(reference.HasPlanes());
+  EXPECT_FALSE(DecodedScreen(recording).empty());
 
   TempDir dir;
   const std::string remade = dir.File("sample.rcrec");

@@ -8,8 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/endian.h"
+#include "common/packet_kind.h"
+#include "decoder/cursor_overlay.h"
+#include "engine/format_announcement.h"
 #include "tests/testing/temp_dir.h"
-#include "tests/tools/recording_test_reader.h"
+#include "tests/tools/product_reading.h"
 
 namespace reelkit::testing {
 namespace {
@@ -34,12 +38,17 @@ std::uint32_t Desktop(int x, int y) {
          static_cast<std::uint32_t>(x % 5) * 0x20u;
 }
 
-ParsedRecording Parse(const CRecordingWriter& writer) {
-  return ParseRecording(writer.Bytes().span());
+ReadRecording Read(const CRecordingWriter& writer) {
+  return ReadRecordingBytes(writer.Bytes().span());
 }
 
-// Replays the writer's bytes on the reference planes and checks, after every record, that they
-// agree with the writer's own model.
+// A field the product's reader does not keep, at its place in the writer's layout.
+std::uint32_t U32InFile(const CRecordingWriter& writer, std::size_t offset) {
+  return LoadU32LE(writer.Bytes().data() + offset);
+}
+
+// Decodes the writer's bytes with the product's decoder and checks, after every record, that its
+// screen and planes agree with the writer's own model.
 class RecordChecker {
  public:
   explicit RecordChecker(CRecordingWriter& writer) {
@@ -51,16 +60,18 @@ class RecordChecker {
         });
   }
 
-  ReferenceScreen Replay(const ParsedRecording& parsed) const {
-    ReferenceScreen reference(parsed.formatBlock);
-    EXPECT_EQ(parsed.records.size(), screens_.size());
-    for (std::size_t i = 0; i < parsed.records.size() && i < screens_.size(); ++i) {
-      reference.Apply(parsed.records[i]);
-      EXPECT_EQ(reference.Planes().screen, screens_[i]) << "screen after record " << i;
-      EXPECT_EQ(reference.Planes().current, currents_[i]) << "current plane after record " << i;
-      EXPECT_EQ(reference.Planes().previous, previouses_[i]) << "previous plane after record " << i;
+  // The decoder's state after the last record.
+  DecodedPlanes Replay(const ReadRecording& recording) const {
+    EXPECT_FALSE(recording.refused);
+    EXPECT_EQ(recording.records.size(), screens_.size());
+    DecodedPlanes planes;
+    for (std::size_t i = 0; i < recording.records.size() && i < screens_.size(); ++i) {
+      planes = PlanesAfter(recording, i);
+      EXPECT_EQ(planes.screen, screens_[i]) << "screen after record " << i;
+      EXPECT_EQ(planes.current, currents_[i]) << "current plane after record " << i;
+      EXPECT_EQ(planes.previous, previouses_[i]) << "previous plane after record " << i;
     }
-    return reference;
+    return planes;
   }
 
  private:
@@ -90,39 +101,40 @@ TEST(RecordingWriterTest, FileHeaderDescribesEveryDepth) {
   for (const DepthRow& row : kDepths) {
     SCOPED_TRACE(row.name);
     CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, row.layout));
-    const ParsedRecording parsed = Parse(writer);
-    EXPECT_EQ(parsed.magic, 0xDE33BA22u);
-    EXPECT_EQ(parsed.version, 1u);
-    ASSERT_EQ(parsed.formatBlock.size(), row.formatBlockSize);
-    EXPECT_EQ(U32At(parsed.formatBlock, 0), 40u);
-    EXPECT_EQ(U32At(parsed.formatBlock, 4), static_cast<std::uint32_t>(kWidth));
-    EXPECT_EQ(U32At(parsed.formatBlock, 8), static_cast<std::uint32_t>(kHeight));
-    EXPECT_EQ(U16At(parsed.formatBlock, 12), 1u);
-    EXPECT_EQ(U16At(parsed.formatBlock, 14), row.bits);
-    EXPECT_EQ(U32At(parsed.formatBlock, 16), row.compression);
-    EXPECT_EQ(U32At(parsed.formatBlock, 20), kHeight * (((kWidth * row.bits + 31) / 32) * 4));
-    EXPECT_TRUE(parsed.records.empty());
-    EXPECT_FALSE(parsed.truncated);
+    // The reader takes the file only with the magic of a recording and a version it knows.
+    const ReadRecording read = Read(writer);
+    EXPECT_EQ(U32InFile(writer, recording::file_header::kVersion), 1u);
+    EXPECT_EQ(read.headerSize, recording::file_header::kFormatBlock + row.formatBlockSize);
+    // The reader keeps a header of its own size whatever the file's says.
+    const BitmapInfoHeader stored =
+        ReadBitmapInfoHeader(writer.Bytes().data() + recording::file_header::kFormatBlock);
+    EXPECT_EQ(stored.size, 40u);
+    const BitmapInfoHeader header = read.streamFormat.Header();
+    EXPECT_EQ(header.width, kWidth);
+    EXPECT_EQ(header.height, kHeight);
+    EXPECT_EQ(header.planes, 1u);
+    EXPECT_EQ(header.bitCount, row.bits);
+    EXPECT_EQ(header.compression, row.compression);
+    EXPECT_EQ(header.sizeImage, kHeight * (((kWidth * row.bits + 31) / 32) * 4));
+    EXPECT_TRUE(read.records.empty());
+    EXPECT_FALSE(read.refused);
   }
 }
 
 TEST(RecordingWriterTest, FormatBlockCarriesMasksAndPalette) {
-  const ParsedRecording rgb565 =
-      ParseRecording(CRecordingWriter(MakeStreamFormat(4, 4, PixelLayout::Rgb565)).Bytes().span());
-  EXPECT_EQ(U32At(rgb565.formatBlock, 40), 0xF800u);
-  EXPECT_EQ(U32At(rgb565.formatBlock, 44), 0x07E0u);
-  EXPECT_EQ(U32At(rgb565.formatBlock, 48), 0x001Fu);
-  const ParsedRecording rgb32 = ParseRecording(
-      CRecordingWriter(MakeStreamFormat(4, 4, PixelLayout::Rgb32BitFields)).Bytes().span());
-  EXPECT_EQ(U32At(rgb32.formatBlock, 40), 0x00FF0000u);
-  EXPECT_EQ(U32At(rgb32.formatBlock, 44), 0x0000FF00u);
-  EXPECT_EQ(U32At(rgb32.formatBlock, 48), 0x000000FFu);
-  const ParsedRecording indexed = ParseRecording(
-      CRecordingWriter(MakeStreamFormat(4, 4, PixelLayout::Indexed8)).Bytes().span());
-  EXPECT_EQ(U32At(indexed.formatBlock, 32), 256u);
-  EXPECT_EQ(U32At(indexed.formatBlock, 40), 0x000000u) << "first entry is black";
-  EXPECT_EQ(U32At(indexed.formatBlock, 40 + 4 * 215), 0xFFFFFFu) << "cube ends in white";
-  EXPECT_EQ(U32At(indexed.formatBlock, 40 + 4 * 255), 0xFFFFFFu) << "grey ramp ends in white";
+  const auto format = [](PixelLayout layout) {
+    return Read(CRecordingWriter(MakeStreamFormat(4, 4, layout))).streamFormat;
+  };
+  EXPECT_EQ(format(PixelLayout::Rgb565).Masks(),
+            (std::array<std::uint32_t, 3>{0xF800u, 0x07E0u, 0x001Fu}));
+  EXPECT_EQ(format(PixelLayout::Rgb32BitFields).Masks(),
+            (std::array<std::uint32_t, 3>{0x00FF0000u, 0x0000FF00u, 0x000000FFu}));
+  const BitmapFormat indexed = format(PixelLayout::Indexed8);
+  EXPECT_EQ(indexed.Header().clrUsed, 256u);
+  const auto entry = [&](std::size_t k) { return LoadU32LE(indexed.ColorTable().data() + 4 * k); };
+  EXPECT_EQ(entry(0), 0x000000u) << "first entry is black";
+  EXPECT_EQ(entry(215), 0xFFFFFFu) << "cube ends in white";
+  EXPECT_EQ(entry(255), 0xFFFFFFu) << "grey ramp ends in white";
 }
 
 // Pictures are handed to the writer as recordings store them: bottom row first, rows padded to
@@ -154,10 +166,20 @@ TEST(PixelLayoutTest, PicturesArePackedBottomUpWithZeroPadding) {
                std::invalid_argument);
 }
 
+// The colour of a pixel of the decoded picture at 32 bits, y from the top.
+std::uint32_t PictureAt(const CRecordingDecoder& decoder, int x, int y) {
+  const int height = decoder.PictureFormat().Header().height;
+  const std::size_t stride = DibStride(decoder.PictureFormat().Header().width, 32);
+  return LoadU32LE(decoder.Picture().data() + static_cast<std::size_t>(height - 1 - y) * stride +
+                   static_cast<std::size_t>(x) * 4) &
+         0xFFFFFF;
+}
+
 TEST(RecordingWriterTest, RecordsKeepTheirFramingAndFields) {
   WriterOptions options;
   options.version = 0;
   CRecordingWriter writer(MakeStreamFormat(kWidth, kHeight, PixelLayout::Rgb32), options);
+  RecordChecker checker(writer);
   const auto format = writer.Model().NativeFormat();
   const Bytes image = PaintPicture(kWidth, kHeight, PixelLayout::Rgb32, Desktop);
   writer.WriteInit(-5, &format);
@@ -172,75 +194,89 @@ TEST(RecordingWriterTest, RecordsKeepTheirFramingAndFields) {
                                  {MoveKind::Fill, {0, 0, 2, 2}, 0, 0, 0x00ABCDEFu},
                                  {MoveKind::Save, {9, 8, 7, 6}, 0, 0, 0}};
   writer.WriteMoves(9, moves);
+  writer.WriteCursorPosition(10, 10, 5);
+  // What every record does to the screen and the planes, the moves' copy, fill and save included.
+  checker.Replay(Read(writer));
   const std::uint8_t oddFirst[] = {1, 2, 3};
-  writer.WriteRecord(MakeFourCC('X', 'Y', 'Z', 'W'), INT64_MIN, oddFirst, {});
+  // The earliest time the reader takes: every bit of the high word is set.
+  writer.WriteRecord(MakeFourCC('X', 'Y', 'Z', 'W'), -kMaxTimestamp, oddFirst, {});
 
-  const ParsedRecording parsed = Parse(writer);
-  EXPECT_EQ(parsed.version, 0u);
-  ASSERT_EQ(parsed.records.size(), 6u);
+  const ReadRecording read = Read(writer);
+  EXPECT_FALSE(read.refused);
+  EXPECT_EQ(U32InFile(writer, recording::file_header::kVersion), 0u);
+  ASSERT_EQ(read.records.size(), 7u);
 
-  const ParsedRecord& init = parsed.records[0];
-  EXPECT_EQ(init.fourcc, "INIT");
+  const RecordingPacket& init = read.records[0];
+  EXPECT_EQ(init.kind, PacketKind::Init);
   EXPECT_EQ(init.timestamp, -5);
-  const ParsedHeaderFormat announced = ParseHeaderFormat(init.Payload());
-  EXPECT_TRUE(announced.present);
+  const Bytes announcement = PayloadOf(init);
+  ASSERT_EQ(announcement.size(), kAnnouncedFormatOffset + kBitmapInfoHeaderSize)
+      << "the marked header and nothing more, at 32 bits";
+  EXPECT_EQ(LoadU32LE(announcement.data()), kFormatMarker);
+  const BitmapInfoHeader announced =
+      AnnouncedStreamFormat(std::span(announcement).subspan(kAnnouncedFormatOffset)).Header();
   EXPECT_EQ(announced.width, kWidth);
   EXPECT_EQ(announced.height, kHeight);
   EXPECT_EQ(announced.bitCount, 32);
-  EXPECT_EQ(announced.end, init.Payload().size());
 
-  const ParsedRecord& key = parsed.records[1];
-  EXPECT_EQ(key.fourcc, "KFRM");
+  const RecordingPacket& key = read.records[1];
+  EXPECT_EQ(key.kind, PacketKind::Kfrm);
   EXPECT_EQ(key.timestamp, 0x123456789A);
-  EXPECT_TRUE(key.second.empty()) << "no format header asked for";
-  const Bytes planes = Inflate(key.Payload(), 2 * image.size());
-  ASSERT_EQ(planes.size(), 2 * image.size());
-  EXPECT_TRUE(std::equal(image.begin(), image.end(), planes.begin()));
-  EXPECT_TRUE(std::all_of(planes.begin() + static_cast<std::ptrdiff_t>(image.size()), planes.end(),
-                          [](std::uint8_t b) { return b == 0; }))
-      << "the previous plane is still the cleared one";
+  EXPECT_TRUE(key.secondBlock.empty()) << "no format header asked for";
+  const DecodedPlanes afterKey = PlanesAfter(read, 1);
+  EXPECT_EQ(afterKey.current, image);
+  EXPECT_TRUE(std::all_of(afterKey.previous.begin(), afterKey.previous.end(), [](std::uint8_t b) {
+    return b == 0;
+  })) << "the previous plane is still the cleared one";
 
-  const ParsedRecord& mous = parsed.records[2];
-  EXPECT_EQ(mous.second.size(), 32u) << "cursor head travels as the second block";
-  const ParsedCursor cursor = ParseCursor(mous.Payload());
-  EXPECT_EQ(cursor.width, 3);
-  EXPECT_EQ(cursor.height, 2);
-  EXPECT_EQ(cursor.hotspotX, 1);
-  EXPECT_EQ(cursor.hotspotY, 0);
-  EXPECT_EQ(cursor.rawLength, 18u);
-  // The top row of the image is the second stored row.
-  const Bytes expectedCursor = {0,    0,    0,    0,    0,    0,    0,    0,    0,
-                                0xEA, 0xEF, 0xBE, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80};
-  EXPECT_EQ(cursor.bgr, expectedCursor);
+  const RecordingPacket& mous = read.records[2];
+  EXPECT_EQ(mous.kind, PacketKind::Mous);
+  EXPECT_EQ(mous.secondBlock.size(), 32u) << "cursor head travels as the second block";
+  CCursorOverlay cursor;
+  CInflater inflater;
+  cursor.SetShape(PayloadOf(mous), inflater);
+  ASSERT_EQ(cursor.Width(), 3);
+  ASSERT_EQ(cursor.Height(), 2);
+  // The top row of the image is the second stored row; grey is too dark to draw white.
+  EXPECT_EQ(cursor.PixelAt(0, 0), CursorPixel::Transparent);
+  EXPECT_EQ(cursor.PixelAt(1, 0), CursorPixel::White);
+  EXPECT_EQ(cursor.PixelAt(2, 0), CursorPixel::Black);
+  for (int column = 0; column < 3; ++column) {
+    EXPECT_EQ(cursor.PixelAt(column, 1), CursorPixel::Black) << column;
+  }
 
-  const ParsedRecord& mpos = parsed.records[3];
-  EXPECT_EQ(mpos.fourcc, "MPOS");
-  ASSERT_EQ(mpos.Payload().size(), 16u);
-  EXPECT_EQ(static_cast<std::int32_t>(U32At(mpos.Payload(), 8)), -3);
-  EXPECT_EQ(U32At(mpos.Payload(), 12), 40000u);
+  const RecordingPacket& mpos = read.records[3];
+  EXPECT_EQ(mpos.kind, PacketKind::Mpos);
+  const Bytes position = PayloadOf(mpos);
+  ASSERT_EQ(position.size(), recording::cursor_position_header::kSize);
+  EXPECT_EQ(LoadI32LE(position.data() + recording::cursor_position_header::kX), -3);
+  EXPECT_EQ(LoadI32LE(position.data() + recording::cursor_position_header::kY), 40000);
 
-  const ParsedMove move = ParseMove(parsed.records[4].Payload());
-  EXPECT_EQ(move.method, 0u);
-  ASSERT_EQ(move.records.size(), 3u);
-  EXPECT_EQ(move.records[0].kind, 0);
-  EXPECT_EQ(move.records[0].left, 1);
-  EXPECT_EQ(move.records[0].top, 2);
-  EXPECT_EQ(move.records[0].right, 4);
-  EXPECT_EQ(move.records[0].bottom, 6);
-  EXPECT_EQ(move.records[0].sourceLeft, 5);
-  EXPECT_EQ(move.records[0].sourceTop, 6);
-  EXPECT_EQ(move.records[1].kind, 1);
-  EXPECT_EQ(move.records[1].color, 0x00ABCDEFu);
-  EXPECT_EQ(move.records[2].kind, 2);
-  EXPECT_EQ(move.records[2].right, 16);
-  EXPECT_EQ(move.records[2].bottom, 14);
+  const Bytes move = PayloadOf(read.records[4]);
+  EXPECT_EQ(LoadU32LE(move.data() + recording::move_header::kMethod), 0u);
+  EXPECT_EQ(StoredMoveKinds(move),
+            (std::vector<MoveKind>{MoveKind::Copy, MoveKind::Fill, MoveKind::Save}));
 
-  const ParsedRecord& raw = parsed.records[5];
-  EXPECT_EQ(raw.fourcc, "XYZW");
-  EXPECT_EQ(raw.timestamp, INT64_MIN);
-  EXPECT_EQ(raw.first, Bytes(std::begin(oddFirst), std::end(oddFirst)));
-  EXPECT_TRUE(raw.second.empty());
-  EXPECT_EQ(writer.RecordCount(), 6u);
+  const RecordingPacket& raw = read.records[6];
+  EXPECT_EQ(raw.kind, PacketKind::None);
+  EXPECT_EQ(U32InFile(writer, read.offsets[6] + recording::record::kFourCC),
+            MakeFourCC('X', 'Y', 'Z', 'W'));
+  EXPECT_EQ(raw.timestamp, -kMaxTimestamp);
+  EXPECT_EQ(Bytes(raw.firstBlock.span().begin(), raw.firstBlock.span().end()),
+            Bytes(std::begin(oddFirst), std::end(oddFirst)));
+  EXPECT_TRUE(raw.secondBlock.empty());
+
+  // Drawn with its hotspot one pixel in from the left at (10, 5): the transparent pixel shows the
+  // desktop, the others their colour.
+  CRecordingDecoder decoder(read.streamFormat);
+  decoder.Decode(read);
+  EXPECT_EQ(PictureAt(decoder, 9, 5), Desktop(9, 5));
+  EXPECT_EQ(PictureAt(decoder, 10, 5), 0xFFFFFFu);
+  EXPECT_EQ(PictureAt(decoder, 11, 5), 0u);
+  for (int x = 9; x < 12; ++x) {
+    EXPECT_EQ(PictureAt(decoder, x, 6), 0u) << x;
+  }
+  EXPECT_EQ(writer.RecordCount(), 7u);
   EXPECT_EQ(writer.BytesWritten(), writer.Bytes().size());
 }
 
@@ -274,7 +310,7 @@ std::vector<DeltaCase> AllDeltaCases() {
 
 class DeltaRoundTripTest : public ::testing::TestWithParam<DeltaCase> {};
 
-TEST_P(DeltaRoundTripTest, ReferenceInterpreterReachesEveryTarget) {
+TEST_P(DeltaRoundTripTest, DecoderReachesEveryTarget) {
   const DeltaCase& param = GetParam();
   const PixelLayout layout = param.depth->layout;
   WriterOptions options;
@@ -319,23 +355,22 @@ TEST_P(DeltaRoundTripTest, ReferenceInterpreterReachesEveryTarget) {
     recordsAfterTarget.push_back(writer.RecordCount());
   }
 
-  const ParsedRecording parsed = Parse(writer);
-  checker.Replay(parsed);
-  ReferenceScreen reference(parsed.formatBlock);
+  const ReadRecording read = Read(writer);
+  checker.Replay(read);
+  CRecordingDecoder decoder(read.streamFormat);
   std::size_t record = 0;
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    std::vector<int> before = reference.OpcodeCounts();
+    const std::size_t first = record;
     for (; record < recordsAfterTarget[i]; ++record) {
-      reference.Apply(parsed.records[record]);
+      decoder.Decode(read.records[record]);
     }
-    EXPECT_EQ(reference.Planes().screen, targets[i]) << "reference screen after target " << i;
+    EXPECT_EQ(decoder.Screen(), targets[i]) << "decoded screen after target " << i;
     if (i == 1) {
-      const int swaps =
-          reference.OpcodeCounts()[2] + reference.OpcodeCounts()[12] - before[2] - before[12];
-      EXPECT_GT(swaps, 0) << "closing the menu should swap the old content back";
+      const auto runs = DeltaRuns(read, first, record);
+      EXPECT_GT(runs[2] + runs[12], 0) << "closing the menu should swap the old content back";
     }
   }
-  const auto& counts = reference.OpcodeCounts();
+  const auto counts = DeltaRuns(read);
   if (param.units == DeltaUnits::Bytes) {
     EXPECT_EQ(counts[7] + counts[10] + counts[12] + counts[13], 0) << "byte runs only";
   } else {
@@ -357,12 +392,9 @@ TEST(RecordingWriterTest, DeltaRectangleIsTheChangedArea) {
   });
   ASSERT_EQ(writer.WriteDelta(5, target), 1u);
   EXPECT_EQ(writer.WriteDelta(6, target), 0u) << "an unchanged screen writes nothing";
-  const ParsedDelta delta = ParseDelta(Parse(writer).records.back().Payload());
-  EXPECT_EQ(delta.left, 3);
-  EXPECT_EQ(delta.top, 4);
-  EXPECT_EQ(delta.width, 8);
-  EXPECT_EQ(delta.height, 5);
-  EXPECT_EQ(delta.method, 1u);
+  const StoredDelta delta = ReadStoredDelta(PayloadOf(Read(writer).records.back()));
+  EXPECT_EQ(delta.rect, (ScreenRect{3, 4, 8, 5}));
+  EXPECT_EQ(delta.method, CompressionMethod::Zlib);
 }
 
 TEST(RecordingWriterTest, LargeChangesAreSplitToFitTheDecoderBuffer) {
@@ -394,13 +426,12 @@ TEST(RecordingWriterTest, LargeChangesAreSplitToFitTheDecoderBuffer) {
       return ((seed >> 8) & 0x00FF00FFu) | 0x00010001u;
     });
     EXPECT_GT(writer.WriteDelta(1, noise), 1u);
-    const ParsedRecording parsed = Parse(writer);
-    const ReferenceScreen reference = checker.Replay(parsed);
-    EXPECT_EQ(reference.Planes().screen, noise);
+    const ReadRecording read = Read(writer);
+    EXPECT_EQ(checker.Replay(read).screen, noise);
     const std::size_t limit = row.limit != 0 ? row.limit : writer.Model().FrameSize();
-    for (const ParsedRecord& record : parsed.records) {
-      if (record.fourcc == "DLTA") {
-        EXPECT_LE(ParseDelta(record.Payload()).opcodeLength, limit);
+    for (const RecordingPacket& record : read.records) {
+      if (record.kind == PacketKind::Dlta) {
+        EXPECT_LE(ReadStoredDelta(PayloadOf(record)).opcodes.size(), limit);
       }
     }
   }
@@ -414,7 +445,7 @@ TEST(RecordingWriterTest, TooSmallScreenForADeltaIsRefused) {
   EXPECT_THROW(writer.WriteDelta(1, white), std::length_error);
 }
 
-TEST(RecordingWriterTest, MovesMatchTheReference) {
+TEST(RecordingWriterTest, MovesMatchTheDecoder) {
   struct Row {
     const char* name;
     PixelLayout layout;
@@ -468,8 +499,7 @@ TEST(RecordingWriterTest, MovesMatchTheReference) {
                          }));
     const Bytes before(writer.Screen().begin(), writer.Screen().end());
     writer.WriteMoves(2, row.moves);
-    const ReferenceScreen reference = checker.Replay(Parse(writer));
-    EXPECT_EQ(reference.Planes().screen != before, row.changesScreen);
+    EXPECT_EQ(checker.Replay(Read(writer)).screen != before, row.changesScreen);
   }
 }
 
@@ -488,10 +518,9 @@ TEST(RecordingWriterTest, SavedRectangleComesBackAsSwapRuns) {
     const MoveOperation fill[] = {{MoveKind::Fill, {4, 4, 10, 10}, 0, 0, 0x00FFFF00}};
     writer.WriteMoves(3, fill);
     writer.WriteDelta(4, desktop);
-    const ParsedRecording parsed = Parse(writer);
-    const ReferenceScreen reference = checker.Replay(parsed);
-    EXPECT_EQ(reference.Planes().screen, desktop);
-    const auto& counts = reference.OpcodeCounts();
+    const ReadRecording read = Read(writer);
+    EXPECT_EQ(checker.Replay(read).screen, desktop);
+    const auto counts = DeltaRuns(read);
     EXPECT_GT(counts[2] + counts[12], 0);
     EXPECT_EQ(counts[3] + counts[4] + counts[7] + counts[13], 0) << "nothing new to send";
   }
@@ -529,19 +558,24 @@ TEST(RecordingWriterTest, FormatRecordsFollowTheDecoderRules) {
   writer.WriteFormat(8, nullptr);                           // full reset at the native format
   writer.WriteDelta(9, tiny);
 
-  const ParsedRecording parsed = Parse(writer);
-  const ReferenceScreen reference = checker.Replay(parsed);
-  EXPECT_EQ(reference.Planes().width, 9);
-  EXPECT_EQ(reference.Planes().screen, tiny);
-  const auto lastOf = [&](const char* fourcc) {
-    return std::find_if(parsed.records.rbegin(), parsed.records.rend(),
-                        [&](const ParsedRecord& r) { return r.fourcc == fourcc; });
+  const ReadRecording read = Read(writer);
+  EXPECT_EQ(checker.Replay(read).screen, tiny);
+  CRecordingDecoder decoder(read.streamFormat);
+  decoder.Decode(read);
+  EXPECT_EQ(decoder.Layout().width, 9u);
+  const auto lastOf = [&](PacketKind kind) {
+    return std::find_if(read.records.rbegin(), read.records.rend(),
+                        [&](const RecordingPacket& r) { return r.kind == kind; });
   };
-  const ParsedHeaderFormat keyFormat = ParseHeaderFormat(lastOf("KFRM")->Payload());
-  EXPECT_TRUE(keyFormat.present);
-  EXPECT_EQ(keyFormat.colorsUsed, 256u);
-  EXPECT_EQ(keyFormat.colorTable.size(), 1024u);
-  EXPECT_TRUE(lastOf("FINT")->Payload().empty()) << "FINT without a format";
+  const Bytes key = PayloadOf(*lastOf(PacketKind::Kfrm));
+  ASSERT_GE(key.size(), kAnnouncedFormatOffset + kBitmapInfoHeaderSize);
+  EXPECT_EQ(LoadU32LE(key.data()), kFormatMarker);
+  const BitmapFormat keyFormat =
+      AnnouncedStreamFormat(std::span(key).subspan(kAnnouncedFormatOffset));
+  EXPECT_EQ(keyFormat.Header().clrUsed, 256u);
+  EXPECT_TRUE(std::ranges::equal(keyFormat.ColorTable(), indexed.ColorTable()))
+      << "the whole colour table";
+  EXPECT_TRUE(PayloadOf(*lastOf(PacketKind::Fint)).empty()) << "FINT without a format";
 }
 
 TEST(RecordingWriterTest, KeyImageWithoutPlanesChangesNothing) {
@@ -602,10 +636,10 @@ TEST(RecordingWriterTest, RawBytesMakeTruncatedFiles) {
   writer.WriteRecord(MakeFourCC('M', 'P', 'O', 'S'), 1, {}, {});
   const std::uint8_t half[] = {'D', 'L'};
   writer.WriteBytes(half);
-  const ParsedRecording parsed = Parse(writer);
-  ASSERT_EQ(parsed.records.size(), 1u);
-  EXPECT_TRUE(parsed.records[0].Payload().empty());
-  EXPECT_TRUE(parsed.truncated);
+  const ReadRecording read = Read(writer);
+  ASSERT_EQ(read.records.size(), 1u);
+  EXPECT_TRUE(PayloadOf(read.records[0]).empty());
+  EXPECT_TRUE(read.refused) << "a file that ends inside a record is truncated";
 }
 
 TEST(BundleBuilderTest, LaysOutSubPacketsAsHeadThenBody) {
@@ -621,11 +655,11 @@ TEST(BundleBuilderTest, LaysOutSubPacketsAsHeadThenBody) {
   ASSERT_EQ(bytes.size(), 4u + 8 + 16 + 8 + 24 + 8 + 2 + 2);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "KBND");
   EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 8), "MPOS");
-  EXPECT_EQ(U32At(bytes, 8), 16u);
-  EXPECT_EQ(U32At(bytes, 12 + 8), 3u);
+  EXPECT_EQ(LoadU32LE(bytes.data() + 8), 16u);
+  EXPECT_EQ(LoadU32LE(bytes.data() + 12 + 8), 3u);
   EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 32), "MOVE");
-  EXPECT_EQ(U32At(bytes, 32), 24u);
-  EXPECT_EQ(U32At(bytes, 60 + 4), 1000u);
+  EXPECT_EQ(LoadU32LE(bytes.data() + 32), 24u);
+  EXPECT_EQ(LoadU32LE(bytes.data() + 60 + 4), 1000u);
 }
 
 }  // namespace

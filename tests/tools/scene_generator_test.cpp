@@ -5,7 +5,8 @@
 #include <map>
 #include <string>
 
-#include "tests/tools/recording_test_reader.h"
+#include "common/packet_kind.h"
+#include "tests/tools/product_reading.h"
 #include "tools/scene_generator/desktop_scene.h"
 #include "tools/scene_generator/gui_application.h"
 #include "tools/scene_generator/scene_recorder.h"
@@ -72,26 +73,27 @@ TEST_F(SceneTest, RecordingReplaysToTheSceneAtEveryDepth) {
                              PixelLayout::Rgb24, PixelLayout::Rgb32, PixelLayout::Rgb32BitFields}) {
     SCOPED_TRACE(std::string(recording::PixelLayoutName(layout)));
     const SceneRun run = RunScene(kBusyScript, layout);
-    const ParsedRecording parsed = ParseRecording(run.bytes);
-    ReferenceScreen reference(parsed.formatBlock);
-    std::map<std::string, int> kinds;
-    for (const ParsedRecord& record : parsed.records) {
-      reference.Apply(record);
-      ++kinds[record.fourcc];
+    const ReadRecording read = ReadRecordingBytes(run.bytes);
+    CRecordingDecoder decoder(read.streamFormat);
+    std::map<PacketKind, int> kinds;
+    for (const RecordingPacket& record : read.records) {
+      decoder.Decode(record);
+      ++kinds[record.kind];
     }
-    EXPECT_FALSE(parsed.truncated);
-    EXPECT_EQ(reference.Planes().screen, run.nativeScreen) << "decoded screen differs";
+    EXPECT_FALSE(read.refused);
+    EXPECT_EQ(decoder.Screen(), run.nativeScreen) << "decoded screen differs";
     EXPECT_EQ(run.modelScreen, run.nativeScreen);
     EXPECT_TRUE(run.repaintMatches) << "painting only the changes drifted from a full repaint";
-    EXPECT_EQ(kinds["INIT"], 1);
-    EXPECT_EQ(kinds["FINT"], 1) << "the format change";
-    EXPECT_GE(kinds["KFRM"], 3) << "first, periodic and after the format change";
-    EXPECT_GT(kinds["DLTA"], 20);
-    EXPECT_GT(kinds["MOVE"], 5);
-    EXPECT_GT(kinds["MPOS"], 5);
-    EXPECT_GE(kinds["MOUS"], 2) << "the pointer changes shape";
-    const auto& opcodes = reference.OpcodeCounts();
-    EXPECT_GT(opcodes[12] + opcodes[2], 0) << "closing the menu swaps the old content back";
+    EXPECT_EQ(kinds[PacketKind::Init], 1);
+    EXPECT_EQ(kinds[PacketKind::Fint], 1) << "the format change";
+    EXPECT_GE(kinds[PacketKind::Kfrm], 3) << "first, periodic and after the format change";
+    EXPECT_GT(kinds[PacketKind::Dlta], 20);
+    EXPECT_GT(kinds[PacketKind::Move], 5);
+    EXPECT_GT(kinds[PacketKind::Mpos], 5);
+    EXPECT_GE(kinds[PacketKind::Mous], 2) << "the pointer changes shape";
+    EXPECT_EQ(kinds[PacketKind::None], 0);
+    const auto runs = DeltaRuns(read);
+    EXPECT_GT(runs[12] + runs[2], 0) << "closing the menu swaps the old content back";
   }
 }
 
@@ -105,23 +107,23 @@ TEST_F(SceneTest, SameScriptGivesSameBytes) {
 
 TEST_F(SceneTest, IdlePausesLeaveGapsAndMovesCarryAllKinds) {
   const SceneRun run = RunScene(kBusyScript, PixelLayout::Rgb32);
-  const ParsedRecording parsed = ParseRecording(run.bytes);
+  const ReadRecording read = ReadRecordingBytes(run.bytes);
+  const auto& records = read.records;
   std::int64_t longestGap = 0;
-  std::map<int, int> moveKinds;
-  for (std::size_t i = 1; i < parsed.records.size(); ++i) {
-    longestGap =
-        std::max(longestGap, parsed.records[i].timestamp - parsed.records[i - 1].timestamp);
-    EXPECT_GE(parsed.records[i].timestamp, parsed.records[i - 1].timestamp) << "record " << i;
-    if (parsed.records[i].fourcc == "MOVE") {
-      for (const ParsedMoveRecord& r : ParseMove(parsed.records[i].Payload()).records) {
-        ++moveKinds[r.kind];
+  std::map<recording::MoveKind, int> moveKinds;
+  for (std::size_t i = 1; i < records.size(); ++i) {
+    longestGap = std::max(longestGap, records[i].timestamp - records[i - 1].timestamp);
+    EXPECT_GE(records[i].timestamp, records[i - 1].timestamp) << "record " << i;
+    if (records[i].kind == PacketKind::Move) {
+      for (const recording::MoveKind kind : StoredMoveKinds(PayloadOf(records[i]))) {
+        ++moveKinds[kind];
       }
     }
   }
   EXPECT_GE(longestGap, 15'000'000) << "the idle 1.5 s leaves a gap for spacer frames";
-  EXPECT_GT(moveKinds[0], 0) << "copies";
-  EXPECT_GT(moveKinds[1], 0) << "fills";
-  EXPECT_GT(moveKinds[2], 0) << "saves";
+  EXPECT_GT(moveKinds[recording::MoveKind::Copy], 0) << "copies";
+  EXPECT_GT(moveKinds[recording::MoveKind::Fill], 0) << "fills";
+  EXPECT_GT(moveKinds[recording::MoveKind::Save], 0) << "saves";
 }
 
 TEST_F(SceneTest, DurationRepeatsTheScriptAndStopsInTime) {
@@ -129,9 +131,9 @@ TEST_F(SceneTest, DurationRepeatsTheScriptAndStopsInTime) {
       "duration 12\nwindow a 10 10 200 150\nscroll a 5 1\nidle 2\n"
       "scroll a -5 1\n",
       PixelLayout::Rgb555, 320, 240);
-  const ParsedRecording parsed = ParseRecording(run.bytes);
-  ASSERT_FALSE(parsed.records.empty());
-  const std::int64_t span = parsed.records.back().timestamp - parsed.records.front().timestamp;
+  const ReadRecording read = ReadRecordingBytes(run.bytes);
+  ASSERT_FALSE(read.records.empty());
+  const std::int64_t span = read.records.back().timestamp - read.records.front().timestamp;
   EXPECT_GT(span, 9 * 10'000'000LL);
   EXPECT_LT(span, 12 * 10'000'000LL);
 }

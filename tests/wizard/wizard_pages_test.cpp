@@ -23,6 +23,7 @@
 #include "common/endian.h"
 #include "common/picture_rules.h"
 #include "i18n/message_catalog.h"
+#include "tests/testing/waiting.h"
 #include "wizard/add_files_page.h"
 #include "wizard/html_view.h"
 #include "wizard/main_sheet.h"
@@ -33,6 +34,9 @@ namespace reelkit {
 namespace {
 
 constexpr qint64 kMB = 1 << 20;
+// Qt's waits count milliseconds.
+constexpr int kHangMilliseconds =
+    static_cast<int>(std::chrono::milliseconds(testing::kHangDeadline).count());
 
 // Answers the next modal dialogs in turn, as a user would, and remembers what they said.
 class ModalAnswerer : public QObject {
@@ -194,7 +198,7 @@ void WizardPagesTest::ConvertTo(int page) {
   sheet_->next();
   QCOMPARE(sheet_->currentId(), CReelkitMainSheet::kReviewPage);
   sheet_->next();
-  QTRY_COMPARE_WITH_TIMEOUT(sheet_->currentId(), page, 10000);
+  QTRY_COMPARE_WITH_TIMEOUT(sheet_->currentId(), page, kHangMilliseconds);
 }
 
 void WizardPagesTest::settingsChooseTheDestinationPageDefaults_data() {
@@ -455,7 +459,7 @@ void WizardPagesTest::closingMidConversionStopsAndJoinsTheWorker() {
   ToDestinationPage({MakeFile(QStringLiteral("long.rcrec"), kMB)});
   sheet_->next();
   sheet_->next();
-  QTRY_COMPARE(conversion_.calls.load(), 1);
+  QTRY_COMPARE_WITH_TIMEOUT(conversion_.calls.load(), 1, kHangMilliseconds);
   sheet_->button(QWizard::CancelButton)->click();
   sheet_.reset();
   QCOMPARE(conversion_.calls.load(), 1);
@@ -477,7 +481,7 @@ void WizardPagesTest::withoutDisplayTheProgramSaysSo() {
     const QStringList arguments =
         display.isEmpty() ? QStringList() : QStringList({QStringLiteral("call.rcrec")});
     program.start(QStringLiteral(REELKIT_WIZARD_BINARY), arguments);
-    QVERIFY(program.waitForFinished(20000));
+    QVERIFY(program.waitForFinished(kHangMilliseconds));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 2);
     const QString said = QString::fromUtf8(program.readAllStandardOutput());

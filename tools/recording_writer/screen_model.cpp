@@ -38,6 +38,11 @@ RunBytes ShapeOfRun(std::uint8_t opcode) {
   }
 }
 
+// Literal runs carry their bytes behind the run header.
+bool IsLiteralRun(std::uint8_t opcode) {
+  return opcode == 3 || opcode == 13;
+}
+
 // Clamps a span of count bytes at offset to a buffer of the given size.
 std::size_t Fitting(std::size_t offset, std::size_t count, std::size_t size) {
   return offset >= size ? 0 : std::min(count, size - offset);
@@ -161,7 +166,7 @@ int CScreenModel::ApplyDeltaOpcodes(const ScreenRect& rect, std::span<const std:
       const std::size_t bytes = count * shape.unit;
       const std::uint8_t* source = nullptr;
       std::uint8_t value[4] = {0, 0, 0, 0};
-      if (opcode == 3 || opcode == 13) {
+      if (IsLiteralRun(opcode)) {
         source = opcodes.data() + p;
         p += bytes;
         if (p > length) {
@@ -209,6 +214,23 @@ int CScreenModel::ApplyDeltaOpcodes(const ScreenRect& rect, std::span<const std:
     offset += stride - rowBytes;
   }
   return rect.height;
+}
+
+std::array<int, 256> CountDeltaRuns(std::span<const std::uint8_t> opcodes) {
+  std::array<int, 256> runs{};
+  std::size_t p = 0;
+  while (opcodes.size() - p >= 2) {
+    const std::uint8_t opcode = opcodes[p];
+    const RunBytes shape = ShapeOfRun(opcode);
+    const std::size_t operands =
+        IsLiteralRun(opcode) ? opcodes[p + 1] * shape.unit : shape.valueBytes;
+    if (opcodes.size() - p - 2 < operands) {
+      break;
+    }
+    ++runs[opcode];
+    p += 2 + operands;
+  }
+  return runs;
 }
 
 bool CScreenModel::InsideScreen(const ScreenRect& rect) const {

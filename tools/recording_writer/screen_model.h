@@ -5,6 +5,7 @@
 // one of these in step with every record it writes, so it can code each change against exactly
 // what the decoder will have, and callers can read the expected screen after any record.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -83,5 +84,9 @@ class CScreenModel {
   int cursorX_ = 0;
   int cursorY_ = 0;
 };
+
+// The runs of a delta stream counted by opcode, read by the table ApplyDeltaOpcodes applies them
+// by, up to where the stream stops being whole: tests see which runs the encoder chose.
+std::array<int, 256> CountDeltaRuns(std::span<const std::uint8_t> opcodes);
 
 }  // namespace reelkit::recording

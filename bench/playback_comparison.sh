@@ -19,7 +19,7 @@ mkdir -p "$work"
 export GST_PLUGIN_PATH=$build_dir/gstreamer GST_REGISTRY=$work/gst-registry.bin
 
 cmake --build "$build_dir" -j "${REELKIT_JOBS:-2}" --target reelkit reelkit-record \
-  gstreamer_plugin >/dev/null
+  gstreelkit >/dev/null
 
 record() {
   # $1: seconds, $2: file

@@ -9,7 +9,8 @@
 # 3.7 GB in the work folder while it runs), and the thumbnailer on the ten-minute recording sets
 # beside ffmpegthumbnailer on the MP4 made of it. Prints a Markdown table, then the start-up of
 # the command line beside ffmpeg's as a row of its own, and last bench/batch_comparison.sh:
-# 200 short recordings through reelkit-batch beside a shell loop of reelkit.
+# 200 short recordings through reelkit-batch beside a shell loop of reelkit, and then
+# bench/playback_comparison.sh: the ten-minute recording played through GStreamer.
 #
 #   bench/run_comparison.sh [BUILD_DIR] [RUNS]
 #
@@ -72,3 +73,5 @@ echo "|---|---|---|---|---|---|"
 "$build_dir/bench/reelkit_startup_comparison" "$build_dir/app/reelkit"
 echo
 bash "$(dirname "$0")/batch_comparison.sh" "$build_dir" 200 "$runs"
+echo
+bash "$(dirname "$0")/playback_comparison.sh" "$build_dir" 5

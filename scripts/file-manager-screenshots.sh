@@ -4,12 +4,21 @@
 # PCManFM under Xvfb, which makes their thumbnails with our entry, then opens one of them from the
 # file manager as a user does (Return on the selected file: the default application of its type)
 # and saves a picture of each step:
-#   scripts/file-manager-screenshots.sh [OUT_DIR]      (OUT_DIR build/screenshots/file-manager)
+#   scripts/file-manager-screenshots.sh [--through-totem] [OUT_DIR]
+#                                                      (OUT_DIR build/screenshots/file-manager)
+# With --through-totem the thumbnails are Totem's, made through the GStreamer plugin of the build:
+# Totem's own thumbnailer entry is given the recordings' types in place of ours, and the one
+# picture is file-manager-totem-thumbnails (needs totem).
 # Needs a built build/ (with build/tools/reelkit-record), pcmanfm, shared-mime-info,
 # desktop-file-utils, xvfb, xdotool, x11-utils and imagemagick. Only this script needs pcmanfm:
 #   sudo apt-get install --no-install-recommends pcmanfm
 set -euo pipefail
 cd "$(dirname "$0")/.."
+through_totem=false
+if [ "${1:-}" = --through-totem ]; then
+  through_totem=true
+  shift
+fi
 build=$(realpath "${REELKIT_BUILD_DIR:-build}")
 out=$(realpath -m "${1:-build/screenshots/file-manager}")
 mkdir -p "$out"
@@ -31,6 +40,12 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 # As the packages' triggers would: the MIME database and the desktop's index of applications.
 cmake --install "$build" --prefix "$prefix" >/dev/null
 update-mime-database "$prefix/share/mime"
+if $through_totem; then
+  rm "$prefix/share/thumbnailers/reelkit.thumbnailer"
+  sed 's|^MimeType=.*|MimeType=video/x-reelkit-recording;video/x-reelkit-screen-avi;|' \
+    /usr/share/thumbnailers/totem.thumbnailer >"$prefix/share/thumbnailers/totem-reelkit.thumbnailer"
+  export GST_PLUGIN_PATH=$build/gstreamer GST_REGISTRY=$work/gst-registry.bin
+fi
 update-desktop-database "$prefix/share/applications"
 
 # Recordings of several screens and depths; one renamed, known by its content alone.
@@ -91,6 +106,10 @@ wait_for_thumbnails 4
 # The first file in name order is the renamed recording: selected, the status bar names its type.
 xdotool windowfocus --sync "$manager" key Home
 sleep 1
+if $through_totem; then
+  save file-manager-totem-thumbnails 760x460+0+0
+  exit 0
+fi
 save file-manager-thumbnails 760x460+0+0
 
 # Opened as a double-click opens it, with the default application of its type.

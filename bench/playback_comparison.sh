@@ -73,7 +73,7 @@ echo "|---|---|---|---|---|---|"
 awk -v ours="$ours" -v theirs="$theirs" -v peak="$mp4_peak" 'BEGIN {
   ratio = theirs / ours
   printf "| Playing 10 minutes at 1920x1080 into a fake sink, as fast as it goes | %.2f s | the H.264 MP4 of it through Debian'"'"'s decoders %.2f s (peak %.1f MB) | %.2f x | > 1 x | %s |\n",
-    ours, theirs, peak / 1024, ratio, ratio > 1 ? "met" : "**not met**"
+    ours, theirs, peak / 1024, ratio, (ratio > 1 ? "met" : "**not met**")
 }'
 awk -v long="$long_peak" -v short="$short_peak" 'BEGIN {
   ratio = long / short

@@ -1,5 +1,6 @@
 // The output formats are described once, in kOutputFormats: no other source file spells a
-// format's name, extension or FourCC, and the documents a user reads and the batch tool name every row.
+// format's name, extension or FourCC, and the documents a user reads and the batch tool name every
+// row.
 #include "common/output_format.h"
 
 #include <gmock/gmock.h>

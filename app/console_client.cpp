@@ -29,6 +29,19 @@ std::uint32_t CellsFor(double percent) {
   return static_cast<std::uint32_t>(cells);
 }
 
+// The facts that the fixed message of a failure's kind already states.
+bool IsStatedByKindMessage(CauseFact fact) {
+  switch (fact) {
+    case CauseFact::OutputIsInput:
+    case CauseFact::UnsupportedFormat:
+    case CauseFact::NoPicture:
+    case CauseFact::EndOfFile:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 CStdOutConverterClient::CStdOutConverterClient(OutputFormat format)
@@ -77,23 +90,6 @@ void CStdOutConverterClient::OnFinish(const ConversionStatistics& statistics) {
   }
   std::fflush(out_);
 }
-
-namespace {
-
-// The facts that the fixed message of a failure's kind already states.
-bool IsStatedByKindMessage(CauseFact fact) {
-  switch (fact) {
-    case CauseFact::OutputIsInput:
-    case CauseFact::UnsupportedFormat:
-    case CauseFact::NoPicture:
-    case CauseFact::EndOfFile:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
 
 void CStdOutConverterClient::OnError(const ConversionFailure& failure) {
   const ConvertErrorKind kind = failure.kind;

@@ -93,7 +93,7 @@ class CExplanation {
   void StateReadFailure() {
     if (failure_.code == FailureCode::Fixed(kErrorHandleEof)) {
       State(CauseFact::EndOfFile);
-    } else if (failure_.cause.index() == 0) {
+    } else if (std::holds_alternative<std::monostate>(failure_.cause)) {
       StateSystemFailure(CauseFact::ReadFailed);
     }
   }
@@ -101,7 +101,7 @@ class CExplanation {
   // A read or open that the system refused says so in the system's words; the program's own
   // numbers (13, 38) have none.
   void StateSystemFailure(CauseFact fact) {
-    if (const std::optional<int> error = failure_.code.SystemError(); error && *error != 0) {
+    if (const std::optional<int> error = SystemWordsFor()) {
       State(fact).systemError = error;
     }
   }
@@ -116,7 +116,7 @@ class CExplanation {
       // A system error passed up the pipeline (a full disk) has the system's words; the
       // pipeline's own codes have ours.
       CauseStatement& statement = State(CauseFact::WriteFailed);
-      statement.systemError = failure_.code.SystemError();
+      statement.systemError = SystemWordsFor();
       if (!statement.systemError) {
         statement.values = {failure_.code};
       }
@@ -139,7 +139,7 @@ class CExplanation {
       case CauseFact::OutputCannotWrite:
       case CauseFact::OutputCannotLock:
       case CauseFact::OutputCannotResolve:
-        statement.systemError = failure_.code.SystemError();
+        statement.systemError = SystemWordsFor();
         break;
       default:
         break;
@@ -152,9 +152,7 @@ class CExplanation {
         unexpected != nullptr && !unexpected->what.empty()) {
       statement.values = {unexpected->what};
     }
-    if (const std::optional<int> error = failure_.code.SystemError(); error && *error != 0) {
-      statement.systemError = error;
-    }
+    statement.systemError = SystemWordsFor();
   }
 
   void StateCause() {
@@ -167,6 +165,12 @@ class CExplanation {
     } else if (std::holds_alternative<OutOfMemory>(failure_.cause)) {
       State(CauseFact::OutOfMemory);
     }
+  }
+
+  // The errno whose words the system has for this failure; an errno of 0 reports no failure.
+  std::optional<int> SystemWordsFor() const {
+    const std::optional<int> error = failure_.code.SystemError();
+    return error && *error != 0 ? error : std::nullopt;
   }
 
   CauseStatement& State(CauseFact fact) {
